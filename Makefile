@@ -1,0 +1,45 @@
+# The commands people type. `make demo` and `make test` install what is missing first.
+.PHONY: all deps deps-native native asan windows fuzz test test-native test-asan test-windows demo clean bench
+
+all: native
+
+deps:
+	@scripts/setup-deps
+
+deps-native:
+	@scripts/setup-deps --native
+
+native: deps-native
+	cmake --preset native >/dev/null
+	cmake --build --preset native
+
+asan: deps-native
+	cmake --preset asan >/dev/null
+	cmake --build --preset asan
+
+windows: deps
+	cmake --preset windows >/dev/null
+	cmake --build --preset windows
+
+test-native: native
+	ctest --preset native
+
+test-asan: asan
+	ctest --preset asan
+
+test-windows: windows
+	ctest --preset windows; rc=$$?; scripts/wine-stop; exit $$rc
+
+test: deps
+	$(MAKE) test-native
+	$(MAKE) test-asan
+	$(MAKE) test-windows
+
+bench: native
+	@for b in build/native/bench/*; do echo "== $$b"; $$b; done
+
+demo: native
+	@scripts/demo
+
+clean:
+	rm -rf build

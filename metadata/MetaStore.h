@@ -1,0 +1,94 @@
+// The metadata store: the configuration text of a container, parsed once into nodes held in
+// an identifier index and a parent index, and the lookups the script functions ask of it.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/Ole.h"
+
+// Number of object kinds; a kind index is 0..KindCount-1.
+constexpr int KindCount = 17;
+
+// Construction failed; Result is the HRESULT of the container call that failed (or of the
+// check that refused the stream).
+class TStoreError : public std::runtime_error {
+public:
+  TStoreError(HRESULT result, const std::string& what) : std::runtime_error(what), Result(result) {}
+  HRESULT Result;
+};
+
+// The configuration text as read from the container: the stream's bytes (plus the appended
+// zero byte) and the read position where the text starts.
+struct TTextBuffer {
+  std::string Bytes;
+  size_t Position = 0;
+};
+
+// Reads the stream "Main MetaData Stream" of storage "Metadata" out of the compound file
+// FileName (8-bit ANSI path; a backslash is a directory separator) and normalises it.
+// Throws TStoreError.
+TTextBuffer ReadConfigurationText(const std::string& FileName);
+
+// Normalises raw stream bytes the way ReadConfigurationText does once they are read: the
+// appended zero byte, the start offset, and the conversion from the OEM code page when the
+// text is in it. Throws TStoreError for an empty stream.
+TTextBuffer NormaliseStreamBytes(std::string bytes);
+
+// One index entry's record. Views point into the store's own text arena.
+struct TNodeData {
+  std::string_view Link;  // identifier index: the parent; parent index: the child
+  std::string_view Text;  // identifier index: the node's stored text; parent index: empty
+};
+
+class TMetaStore {
+public:
+  // Reads, parses and indexes the container at FileName. Throws TStoreError, or
+  // std::bad_alloc when memory runs out; nothing is leaked either way.
+  explicit TMetaStore(const std::string& FileName);
+  // Parses and indexes an already normalised buffer, from its read position.
+  explicit TMetaStore(const TTextBuffer& buffer);
+  virtual ~TMetaStore();
+  TMetaStore(const TMetaStore&) = delete;
+  TMetaStore& operator=(const TMetaStore&) = delete;
+
+  int32_t LastAutoId = 32000;
+  std::array<std::string, KindCount> SectionIds;
+
+  // Accessors on the two indexes.
+  bool FindId(std::string_view id, int32_t& position) const;
+  std::string_view IdAt(int32_t position) const;
+  std::string_view TextAt(int32_t position) const;
+  std::string_view ChildIdAt(int32_t position) const;
+
+  // Lookups.
+  std::string_view SectionIdOf(uint8_t kind) const;
+  bool FindChildren(std::string_view parentId, int32_t& first, int32_t& count) const;
+  // position is left unchanged when the parent has no children.
+  bool FindChildByName(std::string_view parentId, std::string_view name, int32_t& position) const;
+  bool FindAttribute(uint8_t kind, std::string_view objectName, std::string_view attrName,
+                     int32_t& position) const;
+  std::string_view ObjectNameById(std::string_view id) const;
+
+  // Sizes and raw entries, for tests, tools and benchmarks.
+  int32_t IdCount() const;
+  int32_t ParentCount() const;
+  const TNodeData& IdRecordAt(int32_t position) const;
+  std::string_view ParentKeyAt(int32_t position) const;
+  // Bytes held by the store after construction.
+  size_t MemoryUsed() const;
+
+private:
+  struct TImpl;
+  std::unique_ptr<TImpl> Impl;
+};
+
+// The 17 section tags in kind-index order.
+extern const char* const SectionTags[KindCount];
+// Sub-section names per kind index, up to three, empty where there are none.
+extern const char* const SubSectionNames[KindCount][3];

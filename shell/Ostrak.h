@@ -1,0 +1,115 @@
+// TOstrak: the component object the host creates, one COM identity.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "metadata/MetaStore.h"
+#include "platform/Ole.h"
+#include "shell/AddInLib.h"
+
+// {6E1A3D52-9C47-4B0E-8F21-5A7C3B9D0E14}
+extern const CLSID CLSID_Ostrak;
+
+// Fixed texts of the component.
+constexpr const char* ComponentTitle = "Scholion";
+constexpr const char* ServerName = "AddIn";
+constexpr const char* ClassName = "kalamos";
+constexpr const char* ClassDescription = "Q9Scholion";
+constexpr const char* ProgId = "AddIn.kalamos";
+
+// Host message codes of reports.
+constexpr uint16_t MsgCodeInfo = 1002;
+constexpr uint16_t MsgCodeError = 1006;
+
+// One listing cursor; idle when Key is empty and the numbers are 0.
+struct TEnumState {
+  std::string Key;
+  int32_t First = 0;
+  int32_t Count = 0;
+  int32_t Position = 0;
+  void Reset() { Key.clear(); First = Count = Position = 0; }
+  bool IsIdle() const { return Key.empty() && First == 0 && Count == 0 && Position == 0; }
+};
+
+constexpr int EnumStateCount = 8;
+
+class TOstrak : public IInitDone,
+                public IScriptAugment
+#if KALAMOS_WINDOWS
+    ,
+                public IPropertyPage
+#endif
+{
+public:
+  TOstrak();
+  virtual ~TOstrak();
+  TOstrak(const TOstrak&) = delete;
+  TOstrak& operator=(const TOstrak&) = delete;
+
+  // Objects alive in this module; drives DllCanUnloadNow.
+  static LONG LiveObjects();
+
+  // IUnknown, shared by every interface.
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
+  ULONG STDMETHODCALLTYPE AddRef() override;
+  ULONG STDMETHODCALLTYPE Release() override;
+
+  // IInitDone
+  HRESULT STDMETHODCALLTYPE Init(IDispatch* connection) override;
+  HRESULT STDMETHODCALLTYPE Done() override;
+  HRESULT STDMETHODCALLTYPE GetInfo(SAFEARRAY** info) override;
+
+  // IScriptAugment
+  HRESULT STDMETHODCALLTYPE RegisterExtensionAs(BSTR* extensionName) override;
+  HRESULT STDMETHODCALLTYPE GetNProps(LONG* count) override;
+  HRESULT STDMETHODCALLTYPE FindProp(BSTR name, LONG* number) override;
+  HRESULT STDMETHODCALLTYPE GetPropName(LONG number, LONG alias, BSTR* name) override;
+  HRESULT STDMETHODCALLTYPE GetPropVal(LONG number, VARIANT* value) override;
+  HRESULT STDMETHODCALLTYPE SetPropVal(LONG number, VARIANT* value) override;
+  HRESULT STDMETHODCALLTYPE IsPropReadable(LONG number, BOOL* readable) override;
+  HRESULT STDMETHODCALLTYPE IsPropWritable(LONG number, BOOL* writable) override;
+  HRESULT STDMETHODCALLTYPE GetNMethods(LONG* count) override;
+  HRESULT STDMETHODCALLTYPE FindMethod(BSTR name, LONG* number) override;
+  HRESULT STDMETHODCALLTYPE GetMethodName(LONG number, LONG alias, BSTR* name) override;
+  HRESULT STDMETHODCALLTYPE GetNParams(LONG number, LONG* count) override;
+  HRESULT STDMETHODCALLTYPE GetParamDefValue(LONG number, LONG param, VARIANT* value) override;
+  HRESULT STDMETHODCALLTYPE HasRetVal(LONG number, BOOL* hasValue) override;
+  HRESULT STDMETHODCALLTYPE CallAsProc(LONG number, SAFEARRAY** params) override;
+  HRESULT STDMETHODCALLTYPE CallAsFunc(LONG number, VARIANT* result, SAFEARRAY** params) override;
+
+#if KALAMOS_WINDOWS
+  // IPropertyPage: the About page (shell/win/AboutPage.cpp).
+  HRESULT STDMETHODCALLTYPE SetPageSite(IPropertyPageSite* site) override;
+  HRESULT STDMETHODCALLTYPE Activate(HWND parent, LPCRECT rect, BOOL modal) override;
+  HRESULT STDMETHODCALLTYPE Deactivate() override;
+  HRESULT STDMETHODCALLTYPE GetPageInfo(PROPPAGEINFO* info) override;
+  HRESULT STDMETHODCALLTYPE SetObjects(ULONG count, IUnknown** objects) override;
+  HRESULT STDMETHODCALLTYPE Show(UINT command) override;
+  HRESULT STDMETHODCALLTYPE Move(LPCRECT rect) override;
+  HRESULT STDMETHODCALLTYPE IsPageDirty() override;
+  HRESULT STDMETHODCALLTYPE Apply() override;
+  HRESULT STDMETHODCALLTYPE Help(LPCOLESTR helpDir) override;
+  HRESULT STDMETHODCALLTYPE TranslateAccelerator(MSG* message) override;
+#endif
+
+  // Writes a report to the host's error log, when one is held.
+  void ReportError(uint16_t code, unsigned messageId);
+
+  // Fields, in the order the component has always kept them.
+#if KALAMOS_WINDOWS
+  IPropertyPageSite* PageSite = nullptr;
+#else
+  IUnknown* PageSite = nullptr;
+#endif
+  LONG PageWidth = 0;
+  LONG PageHeight = 0;
+  HWND PageWindow = nullptr;
+  std::unique_ptr<TMetaStore> Store;
+  IErrorLog* ErrorLog = nullptr;
+  TEnumState EnumStates[EnumStateCount];
+
+private:
+  LONG RefCount = 0;
+};
