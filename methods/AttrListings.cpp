@@ -1,0 +1,89 @@
+// The six attribute listings: head and table attributes of a document, attributes of a
+// catalogue, dimensions and resources of a register, values of an enumeration.
+#include <charconv>
+
+#include "metadata/MetaStore.h"
+#include "metadata/getInfo.h"
+#include "methods/Calls.h"
+#include "resources/StringIds.h"
+#include "shell/Ostrak.h"
+
+namespace {
+
+struct TListing {
+  int Slot;
+  uint8_t Kind;
+  const char* SubSection;
+};
+
+// Methods 4..9 in order.
+constexpr TListing Listings[] = {
+    {1, 7, "Head Fields"}, {2, 7, "Table Fields"}, {3, 5, "Params"},
+    {4, 6, "Props"},       {5, 6, "Figures"},      {6, 9, "EnumVal"},
+};
+
+// A length or precision that is no decimal integer counts as 0.
+LONG DecimalOf(std::string_view text) {
+  LONG value = 0;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size()) return 0;
+  return value;
+}
+
+}  // namespace
+
+LONG TypeCodeOf(std::string_view typeField) {
+  if (typeField.empty()) return 0;
+  switch (typeField[0]) {
+    case 'N': return 1;
+    case 'S': return 2;
+    case 'D': return 3;
+    case 'E': return 10;
+    case 'B': return 11;
+    case 'O': return 12;
+    default: return 0;
+  }
+}
+
+TValueType ValueTypeOf(std::string_view nodeText) {
+  TValueType type;
+  type.Code = TypeCodeOf(QuotedField(nodeText, 4));
+  if (type.Code == 1 || type.Code == 2) type.Length = DecimalOf(QuotedField(nodeText, 5));
+  if (type.Code == 1) type.Precision = DecimalOf(QuotedField(nodeText, 6));
+  return type;
+}
+
+HRESULT AttrListing(TCall& call, LONG method) {
+  const TListing& listing = Listings[method - 4];
+  const TMetaStore& store = call.Store();
+
+  // Runs on every call, so that a wrong name never disturbs a listing in progress.
+  int32_t objectPosition = 0;
+  if (!store.FindChildByName(store.SectionIdOf(listing.Kind), call.ObjectName, objectPosition))
+    return call.Fail(MsgCodeError, IDS_BAD_NAME);
+
+  TEnumState& cursor = call.Self.EnumStates[listing.Slot];
+  if (cursor.Key != call.ObjectName) {
+    int32_t subPosition = 0;
+    if (store.FindChildByName(store.IdAt(objectPosition), listing.SubSection, subPosition)) {
+      RestartWalk(cursor, store, call.ObjectName, store.IdAt(subPosition));
+    } else {
+      RestartWalk(cursor, store, call.ObjectName, std::nullopt);
+    }
+  }
+  if (!HasNextChild(cursor, store)) {
+    cursor.Reset();
+    return S_OK;
+  }
+
+  std::string_view text = TakeNextChild(cursor, store);
+  call.PutText(2, QuotedField(text, 1));
+  call.PutText(4, QuotedField(text, 2));
+  TValueType type = ValueTypeOf(text);
+  call.PutLong(3, type.Code);
+  call.PutLong(5, type.Length);
+  call.PutLong(6, type.Precision);
+  call.PutText(7, store.ObjectNameById(QuotedField(text, 7)));
+  call.SetLong(1);
+  return S_OK;
+}

@@ -1,0 +1,167 @@
+// CallAsFunc: the checks every script function shares, the branch on the method number,
+// and Load, which builds the metadata store the others read.
+#include <new>
+#include <string>
+
+#include "methods/Calls.h"
+#include "methods/Methods.h"
+#include "platform/Text.h"
+#include "resources/StringIds.h"
+#include "shell/Ostrak.h"
+#include "shell/Tables.h"
+
+TCall::TCall(TOstrak& self, VARIANT* result, SAFEARRAY* params)
+    : Self(self), Result(result), Params(params) {
+  for (VARIANT& copy : Copies) VariantInit(&copy);
+  VariantInit(&ResultSink);
+  if (Result == nullptr) Result = &ResultSink;
+}
+
+TCall::~TCall() {
+  for (VARIANT& copy : Copies) VariantClear(&copy);
+  VariantClear(&ResultSink);
+}
+
+TMetaStore& TCall::Store() const { return *Self.Store; }
+
+void TCall::CopyParams() {
+  if (Params == nullptr) return;
+  // Anything but a one-dimensional array of VARIANT would be read as garbage variants.
+  VARTYPE type = VT_EMPTY;
+  if (SafeArrayGetDim(Params) != 1 || FAILED(SafeArrayGetVartype(Params, &type)) || type != VT_VARIANT) {
+    Params = nullptr;
+    return;
+  }
+  LONG upper = -1;
+  if (FAILED(SafeArrayGetUBound(Params, 1, &upper))) return;
+  if (upper >= ParamCopyCount) upper = ParamCopyCount - 1;
+  for (LONG i = 0; i <= upper; ++i) {
+    VariantClear(&Copies[i]);
+    SafeArrayGetElement(Params, &i, &Copies[i]);
+  }
+}
+
+void TCall::PresetResult() {
+  // The host's content is overwritten, not cleared: that is what the host expects of us.
+  Result->vt = VT_I4;
+  Result->lVal = 0;
+}
+
+void TCall::PutParam(int n, VARIANT& value) {
+  if (Params == nullptr) return;
+  LONG index = n - 1;
+  SafeArrayPutElement(Params, &index, &value);
+}
+
+void TCall::PutText(int n, std::string_view ansiText) {
+  VARIANT value;
+  VariantInit(&value);
+  value.vt = VT_BSTR;
+  value.bstrVal = AnsiToBstr(ansiText);
+  PutParam(n, value);
+  VariantClear(&value);
+}
+
+void TCall::PutLong(int n, LONG number) {
+  VARIANT value;
+  VariantInit(&value);
+  value.vt = VT_I4;
+  value.lVal = number;
+  PutParam(n, value);
+}
+
+void TCall::SetLong(LONG value) {
+  Result->vt = VT_I4;
+  Result->lVal = value;
+}
+
+void TCall::SetText(std::string_view ansiText) {
+  BSTR text = AnsiToBstr(ansiText);
+  VariantClear(Result);
+  Result->vt = VT_BSTR;
+  Result->bstrVal = text;
+}
+
+HRESULT TCall::Fail(uint16_t code, unsigned messageId) {
+  Self.ReportError(code, messageId);
+  return E_FAIL;
+}
+
+namespace {
+
+bool NamesObject(LONG method) { return (method >= 4 && method <= 16) || method == 18; }
+
+}  // namespace
+
+HRESULT CallFunction(TOstrak& self, LONG number, VARIANT* result, SAFEARRAY** params) {
+  if (!self.Store && number > 0) {
+    self.ReportError(MsgCodeError, IDS_NOT_LOADED);
+    return E_FAIL;
+  }
+  // A missing array, or a pointer to none, is an empty parameter list.
+  TCall call(self, result, params != nullptr ? *params : nullptr);
+  try {
+    call.CopyParams();
+    if (NamesObject(number)) {
+      VARIANT& first = call.Param(1);
+      if (first.vt != VT_BSTR) return call.Fail(MsgCodeError, IDS_BAD_PARAM_TYPE);
+      call.ObjectName = AnsiUpper(WideToAnsi(first.bstrVal));
+    }
+    call.PresetResult();
+    if (static_cast<ULONG>(number) > 18) return S_FALSE;
+
+    switch (number) {
+      case 0: return Load(call);
+      case 1:
+      case 2:
+      case 3: return AttrAccess(call, number);
+      case 4:
+      case 5:
+      case 6:
+      case 7:
+      case 8:
+      case 9: return AttrListing(call, number);
+      case 10: return EnumObjects(call);
+      case 11: return EnumOwnedRefs(call);
+      case 12: return SbKindType(call);
+      case 13: return SbKindKind(call);
+      case 14: return EnumValCount(call);
+      case 15: return ValueByNum(call);
+      case 16: return EnumValInternal(call);
+      case 17: return ResetEnum(call);
+      default: return RefInfo(call);
+    }
+  } catch (...) {
+    // Nothing may cross the COM boundary; only memory can run out here.
+    return E_OUTOFMEMORY;
+  }
+}
+
+HRESULT Load(TCall& call) {
+  TOstrak& self = call.Self;
+  if (self.Store) {
+    self.ReportError(MsgCodeInfo, IDS_LOAD_TWICE);
+    return S_OK;
+  }
+  VARIANT& directory = call.Param(1);
+  if (directory.vt != VT_BSTR) return call.Fail(MsgCodeError, IDS_BAD_PARAM_TYPE);
+
+  try {
+    std::string path = WideToAnsi(directory.bstrVal);
+    size_t begin = 0;
+    size_t end = path.size();
+    while (begin < end && static_cast<unsigned char>(path[begin]) <= 32) ++begin;
+    while (end > begin && static_cast<unsigned char>(path[end - 1]) <= 32) --end;
+    if (begin == end) return call.Fail(MsgCodeError, IDS_LOAD_FAILED);
+    path = path.substr(begin, end - begin);
+    if (path.back() != '\\') path += '\\';
+    path += "vellum.md";
+    self.Store = std::make_unique<TMetaStore>(path);
+  } catch (...) {
+    // TStoreError, bad_alloc or anything else: no half-built store survives.
+    self.Store.reset();
+    return call.Fail(MsgCodeError, IDS_LOAD_FAILED);
+  }
+  call.SetLong(1);
+  return S_OK;
+}
