@@ -45,7 +45,7 @@ std::string DateText(DATE date) {
   long long d = doy - (153 * mp + 2) / 5 + 1;
   long long m = mp < 10 ? mp + 3 : mp - 9;
   long long y = yoe + era * 400 + (m <= 2 ? 1 : 0);
-  char out[32];
+  char out[64];
   std::snprintf(out, sizeof out, "%04lld-%02lld-%02lld", y, m, d);
   return out;
 }

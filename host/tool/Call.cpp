@@ -1,0 +1,149 @@
+#include <array>
+#include <charconv>
+#include <climits>
+
+#include "host/tool/Commands.h"
+#include "platform/Text.h"
+
+namespace {
+// What each parameter of a function is, in the order of the component's method numbers:
+// its name for output, and whether the component writes it back.
+struct TParam {
+  const char* Name;
+  bool Out;
+};
+struct TSignature {
+  int Required;  // leading inputs without a default value
+  std::vector<TParam> Params;
+};
+
+const std::vector<TParam> AttributeItem = {{"object", false}, {"name", true},      {"type", true}, {"kind", true},
+                                           {"length", true},  {"precision", true}, {"ref", true}};
+
+const TSignature& SignatureOf(LONG method) {
+  static const std::array<TSignature, 19> table = {{
+      {0, {{"directory", false}}},
+      {2, {{"object", false}, {"attribute", false}}},
+      {3, {{"object", false}, {"attribute", false}, {"value", false}, {"date", false}}},
+      {2, {{"object", false}, {"attribute", false}, {"value", true}, {"date", false}}},
+      {1, AttributeItem},
+      {1, AttributeItem},
+      {1, AttributeItem},
+      {1, {{"register", false}, {"name", true}, {"type", true}}},
+      {1, {{"register", false}, {"name", true}, {"type", true}}},
+      {1, {{"enumeration", false}, {"name", true}}},
+      {1, {{"kind", false}, {"name", true}}},
+      {1, {{"owner", false}, {"name", true}}},
+      {1, {{"name", false}}},
+      {1, {{"name", false}}},
+      {1, {{"enumeration", false}}},
+      {2, {{"enumeration", false}, {"number", false}}},
+      {2, {{"enumeration", false}, {"value", false}}},
+      {1, {{"slot", false}}},
+      {2, {{"catalogue", false}, {"selector", false}}},
+  }};
+  return table.at(static_cast<size_t>(method));
+}
+
+bool IsListing(LONG method) { return method >= 4 && method <= 11; }
+
+// A whole number that fits in 32 bits; anything else travels as text.
+bool WholeNumber(const std::string& text, LONG& value) {
+  if (text.empty()) return false;
+  const char* first = text.data();
+  const char* last = first + text.size();
+  if (*first == '+') return false;
+  long long parsed = 0;
+  auto [end, error] = std::from_chars(first, last, parsed);
+  if (error != std::errc() || end != last || parsed < INT32_MIN || parsed > INT32_MAX) return false;
+  value = static_cast<LONG>(parsed);
+  return true;
+}
+
+std::string OutputsLine(const TSignature& signature, const TCallOutcome& outcome) {
+  std::string line;
+  for (size_t i = 0; i < signature.Params.size() && i < outcome.Params.size(); ++i) {
+    if (!signature.Params[i].Out) continue;
+    if (!line.empty()) line += ", ";
+    line += signature.Params[i].Name;
+    line += ": ";
+    line += outcome.Params[i].ToUtf8();
+  }
+  while (!line.empty() && line.back() == ' ') line.pop_back();
+  return line;
+}
+
+std::string NameValue(const std::string& name, const std::string& value) {
+  return value.empty() ? name + ":\n" : name + ": " + value + "\n";
+}
+}  // namespace
+
+int RunCall(const TSessionOptions& options, const TCallRequest& request) {
+  TSession session(options);
+  int status = ExitOk;
+  if (!StartAndLoad(session, request.Directory, status)) return status;
+
+  LONG method = session.FindMethodUtf8(request.Function);
+  if (method < 0) {
+    Err("ostrak: unknown function: " + request.Function + "\n");
+    return ExitUsage;
+  }
+  LONG count = session.ParamCount(method);
+  const TSignature& signature = SignatureOf(method);
+  std::string name = session.MethodName(method, 0);
+  if (method == 0) {
+    // The directory is Load's parameter, and Load has already run.
+    if (!request.Args.empty()) {
+      Err("ostrak: Load takes no arguments here: its directory is DIR\n");
+      return ExitUsage;
+    }
+    Out("result: 1\n");
+    return ExitOk;
+  }
+  if (request.Args.size() > static_cast<size_t>(count) || request.Args.size() < static_cast<size_t>(signature.Required)) {
+    std::string expected = std::to_string(signature.Required);
+    if (signature.Required != count) expected += " to " + std::to_string(count);
+    std::string names;
+    for (LONG i = 0; i < count; ++i) names += std::string(i ? ", " : "") + signature.Params[i].Name;
+    Err("ostrak: " + name + " takes " + expected + " argument" + (count == 1 ? "" : "s") + " (" + names + "), " +
+        std::to_string(request.Args.size()) + " given\n");
+    return ExitUsage;
+  }
+  for (int n : request.TextArgs) {
+    if (n < 1 || static_cast<size_t>(n) > request.Args.size()) {
+      Err("ostrak: --text " + std::to_string(n) + ": there is no argument " + std::to_string(n) + "\n");
+      return ExitUsage;
+    }
+  }
+
+  std::vector<TVariant> args;
+  for (size_t i = 0; i < request.Args.size(); ++i) {
+    bool forced = false;
+    for (int n : request.TextArgs) forced = forced || static_cast<size_t>(n) == i + 1;
+    LONG number = 0;
+    if (!forced && WholeNumber(request.Args[i], number))
+      args.push_back(TVariant::Int(number));
+    else
+      args.push_back(TVariant::Utf8(request.Args[i]));
+  }
+
+  TCallOutcome outcome;
+  if (!IsListing(method)) {
+    HRESULT hr = session.Call(method, args, outcome);
+    PrintReports(session);
+    if (FAILED(hr)) return ExitFailed;
+    Out(NameValue("result", outcome.Return.ToUtf8()));
+    for (size_t i = 0; i < signature.Params.size() && i < outcome.Params.size(); ++i)
+      if (signature.Params[i].Out) Out(NameValue(signature.Params[i].Name, outcome.Params[i].ToUtf8()));
+    return ExitOk;
+  }
+
+  // A listing hands out one item per call until it returns 0.
+  for (;;) {
+    HRESULT hr = session.Call(method, args, outcome);
+    PrintReports(session);
+    if (FAILED(hr)) return ExitFailed;
+    if (!outcome.Return.IsInt() || outcome.Return.AsInt() == 0) return ExitOk;
+    Out(OutputsLine(signature, outcome) + "\n");
+  }
+}

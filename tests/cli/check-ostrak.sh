@@ -1,0 +1,149 @@
+#!/usr/bin/env bash
+# Checks of the ostrak tool: pack, call and dump on containers built from text.
+# Usage: check-ostrak.sh SOURCE_DIR COMMAND... (COMMAND runs ostrak, e.g. a Wine wrapper and
+# ostrak.exe). Prints one line per failed check and a closing "N passed, N failed".
+set -u
+src=$1; shift
+ostrak=("$@")
+fixtures=$src/tests/cli/fixtures
+expected=$src/tests/cli/expected
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work" || exit 1
+
+passed=0; failed=0
+ok() { passed=$((passed + 1)); }
+bad() { failed=$((failed + 1)); echo "FAIL: $1"; [ -n "${2:-}" ] && printf '%s\n' "$2" | sed 's/^/    /'; }
+
+# run ARGS...: runs the tool, keeping standard output, standard error and the status.
+run() { "${ostrak[@]}" "$@" >out.txt 2>err.txt; rc=$?; }
+status() { [ "$rc" = "$1" ] && ok || bad "$2: exit status $rc, wanted $1" "$(cat err.txt)"; }
+stdout_is() { [ "$(cat out.txt)" = "$1" ] && ok || bad "$2: output differs" "$(diff <(printf '%s\n' "$1") out.txt)"; }
+stderr_has() { grep -qF -- "$1" err.txt && ok || bad "$2: no \"$1\" on standard error" "$(cat err.txt)"; }
+same_file() { cmp -s "$1" "$2" && ok || bad "$3: $1 and $2 differ" "$(diff "$1" "$2" | head -20)"; }
+
+# --- pack -----------------------------------------------------------------------------------
+run pack "$src/samples/demo/config.txt" demo
+status 0 "pack of the sample"
+head -c 8 demo/vellum.md | od -An -tx1 | tr -d ' \n' | grep -qx d0cf11e0a1b11ae1 && ok || bad "pack writes a compound file"
+
+run pack --oem "$src/samples/demo/config.txt" demo866
+status 0 "pack --oem"
+iconv -f UTF-8 -t CP1251 "$src/samples/demo/config.txt" > config1251.txt
+run pack --raw config1251.txt demoraw
+status 0 "pack --raw"
+
+run pack config1251.txt nope
+status 1 "pack of a file that is not UTF-8"
+stderr_has "is not UTF-8" "pack of a file that is not UTF-8"
+printf '{"EnumList",\n{"1","Погода","",\n{"EnumVal",\n{"2","Снег ☃",""}}}}\n' > snow.txt
+run pack snow.txt snow
+status 1 "pack of a character code page 1251 lacks"
+stderr_has "lacks" "pack of a character code page 1251 lacks"
+[ ! -e snow/vellum.md ] && ok || bad "a refused pack writes no container"
+run pack missing.txt nowhere
+status 1 "pack of a missing file"
+
+# --- call -----------------------------------------------------------------------------------
+run call demo EnumObjects ДОКУМЕНТ
+status 0 "EnumObjects"
+stdout_is $'name: Оплата\nname: ПриходнаяНакладная\nname: РасходнаяНакладная' "EnumObjects lists the last object first"
+run call demo перечислитьобъекты document
+stdout_is $'name: Оплата\nname: ПриходнаяНакладная\nname: РасходнаяНакладная' "Russian name in lower case, kind in English"
+
+run call demo EnumDocTable РасходнаяНакладная
+stdout_is 'name: СтавкаНДС, type: 10, kind: Ставка НДС, length: 0, precision: 0, ref: СтавкиНДС
+name: Сумма, type: 1, kind: Сумма, length: 15, precision: 2, ref:
+name: Цена, type: 1, kind: Цена, length: 15, precision: 2, ref:
+name: Количество, type: 1, kind: Количество, length: 12, precision: 3, ref:
+name: Товар, type: 11, kind: Товар, length: 0, precision: 0, ref: Номенклатура' "EnumDocTable items and outputs"
+run call demo ИзмеренияРегистра остаткитоваров
+stdout_is $'name: Товар, type: 11\nname: Склад, type: 11' "register dimensions give name and type only"
+run call demo EnumOwnedRefs Номенклатура
+stdout_is $'name: ШтрихКоды\nname: ЕдиницыИзмерения' "EnumOwnedRefs"
+run call demo EnumValues Приоритеты
+status 0 "an empty listing succeeds"
+stdout_is "" "an empty listing prints nothing"
+
+run call demo ValueByNum ВидыОплаты 1
+stdout_is "result: Бартер" "ValueByNum 1 is the value that stands last"
+run call demo ValueByNum ВидыОплаты -1
+status 0 "a negative number is an argument, not an option"
+stdout_is "result:" "ValueByNum out of range gives empty text"
+run call demo ValueByNum --text 2 ВидыОплаты 1
+status 1 "--text makes a number text"
+stderr_has "1006: Неверный тип параметра" "--text makes a number text"
+run call demo EnumValInternal ВидыОплаты наличные
+stdout_is 'result: {"E","0","0","400","0","0","       401   "}' "EnumValInternal"
+run call demo RefInfo Контрагенты 3
+stdout_is "result: 100" "RefInfo selector 3 is field 6"
+run call demo ПараметрыСправочника Контрагенты 1
+stdout_is "result: 8" "RefInfo by its Russian name"
+run call demo SbKindKind Контрагенты
+stdout_is "result: Справочник.Контрагенты" "SbKindKind"
+run call demo ТипВидаСубконто Сотрудники
+stdout_is "result: 0" "SbKindType of a string kind"
+run call demo EnumValCount СтавкиНДС
+stdout_is "result: 3" "EnumValCount"
+run call demo ResetEnum 3
+stdout_is "result: 0" "ResetEnum"
+run call demo Load
+stdout_is "result: 1" "call of Load itself"
+
+run call demo EnumRef НетТакого
+status 1 "an unknown catalogue fails"
+stderr_has "1006: Неверное имя реквизита" "an unknown catalogue is reported"
+run call demo SbKindType Склады Лишний
+status 2 "too many arguments"
+stderr_has "SbKindType takes 1 argument" "too many arguments"
+run call demo RefInfo Контрагенты
+status 2 "too few arguments"
+run call demo NoSuchFunction x
+status 2 "unknown function"
+stderr_has "unknown function: NoSuchFunction" "unknown function"
+run call demo ValueByNum --text 3 ВидыОплаты 1
+status 2 "--text past the arguments"
+
+run call nodir EnumObjects ENUM
+status 1 "missing directory"
+stderr_has "1006: Ошибка при инициализации компоненты" "missing directory is reported by the component"
+stderr_has "nodir: no such directory" "missing directory"
+mkdir -p plain && echo "not a container" > plain/vellum.md
+run call plain EnumObjects ENUM
+status 1 "a file that is no container"
+stderr_has "not a compound file" "a file that is no container"
+mkdir -p empty
+run call empty EnumObjects ENUM
+stderr_has "vellum.md: no such file" "a directory without vellum.md"
+
+# --- dump -----------------------------------------------------------------------------------
+run dump demo
+status 0 "dump of the sample"
+cp out.txt demo.json
+same_file demo.json "$expected/demo.json" "dump of the sample"
+run dump demo866
+same_file out.txt demo.json "dump of the OEM container equals the ANSI one"
+run dump demoraw
+same_file out.txt demo.json "dump of the raw-packed container equals the converted one"
+
+run pack "$fixtures/edge.txt" edge
+run dump edge
+status 0 "dump of the edge cases"
+same_file out.txt "$expected/edge.json" "dump of the edge cases"
+stderr_has "1006: Неверный тип параметра" "a failing RefInfo is reported while dumping"
+
+# --- options --------------------------------------------------------------------------------
+run --help
+status 0 "--help"
+for word in call dump pack --version; do grep -qF -- "$word" out.txt && ok || bad "--help mentions $word"; done
+run --version
+status 0 "--version"
+version=$(sed -n 's/^FILEVERSION *\([0-9]*\),\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1.\2.\3.\4/p' "$src/resources/kalamos.rc")
+stdout_is "kalamos $version" "--version is the component's file version"
+run
+status 2 "no command"
+run call demo
+status 2 "call without a function"
+
+echo "$passed passed, $failed failed"
+[ "$failed" = 0 ]
