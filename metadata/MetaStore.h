@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -39,6 +40,12 @@ TTextBuffer ReadConfigurationText(const std::string& FileName);
 // appended zero byte, the start offset, and the conversion from the OEM code page when the
 // text is in it. Throws TStoreError for an empty stream.
 TTextBuffer NormaliseStreamBytes(std::string bytes);
+
+// Reads a whole stream of size bytes through read (buffer, count, bytes read) and
+// normalises it. Throws TStoreError when the size is 4 GiB or more, when read fails or
+// delivers fewer bytes than asked for, and for an empty stream.
+using TStreamReader = std::function<HRESULT(void* buffer, uint32_t count, uint32_t& read)>;
+TTextBuffer ReadWholeStream(uint64_t size, const TStreamReader& read);
 
 // One index entry's record. Views point into the store's own text arena.
 struct TNodeData {

@@ -1,0 +1,73 @@
+// Reading the configuration text out of its compound file.
+#include <cstring>
+
+#include "metadata/MetaStore.h"
+#include "platform/Storage.h"
+#include "platform/Text.h"
+
+namespace {
+
+void Check(HRESULT hr, const char* what) {
+  if (FAILED(hr)) throw TStoreError(hr, what);
+}
+
+// OEM Cyrillic keeps most letters in 0x80-0xAF, code page 1251 keeps all of them in
+// 0xC0-0xFF; the text itself tells which one it is in.
+bool LooksLikeOem(const char* text) {
+  size_t low = 0, high = 0;
+  for (auto p = reinterpret_cast<const unsigned char*>(text); *p; ++p) {
+    if (*p >= 0xC0)
+      ++high;
+    else if (*p >= 0x80 && *p <= 0xAF)
+      ++low;
+  }
+  return low > high;
+}
+
+}  // namespace
+
+TTextBuffer NormaliseStreamBytes(std::string bytes) {
+  if (bytes.empty()) throw TStoreError(E_FAIL, "the metadata stream is empty");
+  // The zero byte ends the text for the conversion; the parser drops it.
+  if (bytes.back() != '\0') bytes.push_back('\0');
+  TTextBuffer buffer;
+  buffer.Position = bytes.size() > 3 && bytes[3] == '{' ? 6 : 9;
+  buffer.Bytes = std::move(bytes);
+  if (buffer.Position < buffer.Bytes.size()) {
+    char* text = buffer.Bytes.data() + buffer.Position;
+    if (LooksLikeOem(text)) OemToAnsiInPlace(text);
+  }
+  return buffer;
+}
+
+TTextBuffer ReadWholeStream(uint64_t size, const TStreamReader& read) {
+  if (size == 0) throw TStoreError(E_FAIL, "the metadata stream is empty");
+  // One read of at most 4 GiB - 1, and room for the closing zero byte.
+  if (size > 0xFFFFFFFFull || size >= std::string().max_size())
+    throw TStoreError(STG_E_INSUFFICIENTMEMORY, "the metadata stream is too large");
+  std::string bytes;
+  bytes.resize(static_cast<size_t>(size));
+  uint32_t got = 0;
+  HRESULT hr = read(bytes.data(), static_cast<uint32_t>(size), got);
+  Check(hr, "the metadata stream cannot be read");
+  // Never parse bytes that were not read.
+  if (got != size) throw TStoreError(STG_E_READFAULT, "the metadata stream ends early");
+  return NormaliseStreamBytes(std::move(bytes));
+}
+
+TTextBuffer ReadConfigurationText(const std::string& FileName) {
+  const WideString name = AnsiToWide(FileName);
+  // S_FALSE (not a compound file) goes on: the open below reports the real failure.
+  Check(IsStorageFile(name), "not a configuration file");
+  TStorage root, metadata;
+  TStream stream;
+  Check(OpenRootStorage(name, root), "the configuration file cannot be opened");
+  Check(OpenChildStorage(root, AnsiToWide("Metadata"), metadata), "no storage Metadata");
+  Check(OpenChildStream(metadata, AnsiToWide("Main MetaData Stream"), stream),
+        "no stream Main MetaData Stream");
+  uint64_t size = 0;
+  Check(StreamSize(stream, size), "the metadata stream size is unknown");
+  return ReadWholeStream(size, [&](void* buffer, uint32_t count, uint32_t& read) {
+    return StreamRead(stream, buffer, count, read);
+  });
+}

@@ -1,0 +1,127 @@
+// Questions the script functions ask of a finished store.
+#include "metadata/MetaStore.h"
+#include "metadata/MetaStoreImpl.h"
+#include "metadata/getInfo.h"
+#include "platform/Text.h"
+
+namespace {
+
+// Children under one parent up to this many are walked; above it, a name table pays off.
+constexpr int32_t WalkLimit = 8;
+
+template <class Entry>
+size_t LowerBound(const std::vector<Entry>& entries, std::string_view key) {
+  size_t low = 0, high = entries.size();
+  while (low < high) {
+    const size_t mid = low + (high - low) / 2;
+    if (KeyCompare(entries[mid].Key, key) < 0)
+      low = mid + 1;
+    else
+      high = mid;
+  }
+  return low;
+}
+
+}  // namespace
+
+bool TMetaStore::FindId(std::string_view id, int32_t& position) const {
+  const size_t at = LowerBound(Impl->Ids, id);
+  position = int32_t(at);
+  return at < Impl->Ids.size() && KeyCompare(Impl->Ids[at].Key, id) == 0;
+}
+
+std::string_view TMetaStore::IdAt(int32_t position) const {
+  if (position < 0 || position >= IdCount()) return {};
+  return Impl->Ids[size_t(position)].Key;
+}
+
+std::string_view TMetaStore::TextAt(int32_t position) const { return IdRecordAt(position).Text; }
+
+std::string_view TMetaStore::ChildIdAt(int32_t position) const {
+  if (position < 0 || position >= ParentCount()) return {};
+  return Impl->Parents[size_t(position)].Child;
+}
+
+std::string_view TMetaStore::SectionIdOf(uint8_t kind) const {
+  if (kind >= KindCount) return {};
+  return SectionIds[kind];
+}
+
+bool TMetaStore::FindChildren(std::string_view parentId, int32_t& first, int32_t& count) const {
+  const auto& parents = Impl->Parents;
+  const size_t at = LowerBound(parents, parentId);
+  if (at >= parents.size() || KeyCompare(parents[at].Key, parentId) != 0) {
+    first = -1;
+    count = 0;
+    return false;
+  }
+  // The run is widened by exact key only; the entry found counts even when it differs
+  // from parentId in letter case.
+  size_t begin = at, end = at + 1;
+  while (begin > 0 && parents[begin - 1].Key == parentId) --begin;
+  while (end < parents.size() && parents[end].Key == parentId) ++end;
+  first = int32_t(begin);
+  count = int32_t(end - begin);
+  return true;
+}
+
+bool TMetaStore::FindChildByName(std::string_view parentId, std::string_view name,
+                                 int32_t& position) const {
+  int32_t first = 0, count = 0;
+  if (!FindChildren(parentId, first, count)) return false;
+  const std::string wanted = AnsiUpper(name);
+  if (count <= WalkLimit) {
+    for (int32_t k = 0; k < count; ++k) {
+      if (FindId(ChildIdAt(first + k), position) && AnsiUpper(ChildName(TextAt(position))) == wanted)
+        return true;
+    }
+    return false;
+  }
+  // Same answers as the walk above: the first match in walk order, or where the walk ends.
+  const uint64_t key = uint64_t(uint32_t(first)) << 32 | uint32_t(count);
+  auto found = Impl->NameTables.find(key);
+  if (found == Impl->NameTables.end()) {
+    TNameTable table;
+    table.First.reserve(size_t(count));
+    int32_t at = position;
+    for (int32_t k = 0; k < count; ++k) {
+      if (!FindId(ChildIdAt(first + k), at)) continue;
+      std::string childName = AnsiUpper(ChildName(TextAt(at)));
+      table.Bytes += childName.capacity() + sizeof(std::string) + sizeof(int32_t) + 2 * sizeof(void*);
+      table.First.emplace(std::move(childName), at);
+    }
+    table.MissPosition = at;
+    found = Impl->NameTables.emplace(key, std::move(table)).first;
+  }
+  const auto hit = found->second.First.find(wanted);
+  if (hit == found->second.First.end()) {
+    position = found->second.MissPosition;
+    return false;
+  }
+  position = hit->second;
+  return true;
+}
+
+bool TMetaStore::FindAttribute(uint8_t kind, std::string_view objectName, std::string_view attrName,
+                               int32_t& position) const {
+  position = -1;
+  if (kind >= KindCount) return false;
+  int32_t object = -1;
+  if (!FindChildByName(SectionIdOf(kind), objectName, object)) return false;
+  for (const char* subName : SubSectionNames[kind]) {
+    if (!*subName) break;
+    int32_t sub = -1, attr = -1;
+    if (FindChildByName(IdAt(object), subName, sub) && FindChildByName(IdAt(sub), attrName, attr)) {
+      position = attr;
+      return true;
+    }
+  }
+  return false;
+}
+
+std::string_view TMetaStore::ObjectNameById(std::string_view id) const {
+  if (id == "0") return {};
+  int32_t position = 0;
+  if (!FindId(id, position)) return {};
+  return QuotedField(TextAt(position), 1);
+}

@@ -1,0 +1,197 @@
+// Random texts against a plain model of the store: recursive parse, sorted arrays kept by
+// one insertion at a time, lookups that walk.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <set>
+#include <random>
+
+#include "platform/Text.h"
+#include "tests/unit/store_util.h"
+
+namespace {
+
+struct TModel {
+  struct TEntry {
+    std::string Key, Link, Text;
+  };
+  int32_t LastAutoId = 32000;
+  std::array<std::string, KindCount> SectionIds;
+  std::vector<TEntry> Ids, Parents;
+  std::string Buffer;
+  size_t Position = 0;
+
+  static size_t LowerBound(const std::vector<TEntry>& index, const std::string& key) {
+    return size_t(std::lower_bound(index.begin(), index.end(), key,
+                                   [](const TEntry& e, const std::string& k) { return CompareKeys(e.Key, k) < 0; }) -
+                  index.begin());
+  }
+
+  std::string AddNode(const std::string& parent, std::string t) {
+    if (!t.empty() && t.back() == ',') t.pop_back();
+    std::string id, stored = t;
+    const size_t comma = t.find(',');
+    if (t.size() >= 2 && t[1] >= '0' && t[1] <= '9' && comma != std::string::npos) {
+      id = comma >= 2 ? t.substr(1, comma - 2) : "";
+      stored = t.substr(comma + 1);
+    } else {
+      id = std::to_string(++LastAutoId);
+      const std::string inner = t.size() >= 2 ? t.substr(1, t.size() - 2) : "";
+      for (int k = 0; parent == "32001" && k < KindCount; ++k) {
+        if (inner == SectionTags[k] || (k == 3 && inner == "DocNumDef")) {
+          SectionIds[k] = id.substr(0, 5);
+          break;
+        }
+      }
+    }
+    const size_t at = LowerBound(Ids, id);
+    if (at < Ids.size() && CompareKeys(Ids[at].Key, id) == 0)
+      Ids[at].Link = parent, Ids[at].Text = stored;
+    else
+      Ids.insert(Ids.begin() + at, {id, parent, stored});
+    Parents.insert(Parents.begin() + LowerBound(Parents, parent), {parent, id, ""});
+    return id;
+  }
+
+  void ParseList(const std::string& parent) {
+    std::string text, childParent;
+    while (Position < Buffer.size()) {
+      const unsigned char c = Buffer[Position++];
+      if (c == '{') {
+        if (childParent.empty()) childParent = AddNode(parent, text);
+        if (!childParent.empty()) {
+          ParseList(childParent);
+          text.clear();
+        }
+      } else if (c == '}') {
+        if (!text.empty()) AddNode(parent, text);
+        if (!parent.empty()) return;
+      } else if (c >= 0x20) {
+        text += char(c);
+      }
+    }
+  }
+
+  bool FindId(const std::string& id, int32_t& position) const {
+    position = int32_t(LowerBound(Ids, id));
+    return size_t(position) < Ids.size() && CompareKeys(Ids[position].Key, id) == 0;
+  }
+
+  bool FindChildByName(const std::string& parent, const std::string& name, int32_t& position) const {
+    const size_t at = LowerBound(Parents, parent);
+    if (at >= Parents.size() || CompareKeys(Parents[at].Key, parent) != 0) return false;
+    size_t first = at, end = at + 1;
+    while (first > 0 && Parents[first - 1].Key == parent) --first;
+    while (end < Parents.size() && Parents[end].Key == parent) ++end;
+    for (size_t k = first; k < end; ++k) {
+      if (!FindId(Parents[k].Link, position)) continue;
+      std::string text = Ids[position].Text;
+      if (text.empty() || text.back() != ',') text += ',';
+      const size_t comma = text.find(',');
+      const std::string childName = comma >= 2 ? text.substr(1, comma - 2) : "";
+      if (AnsiUpper(childName) == AnsiUpper(name)) return true;
+    }
+    return false;
+  }
+};
+
+class TTextMaker {
+public:
+  explicit TTextMaker(uint32_t seed) : Random(seed) {
+    for (const char* n : {"a", "A", "b", "Ёж", "ёж", "ЁЖ", "Документы", "x,y"}) Names.push_back(Utf8ToAnsi(n));
+  }
+
+  std::string Make() {
+    std::string text;
+    const int lists = Pick(6);
+    for (int i = 0; i < lists; ++i) {
+      if (i) text += Pick(4) ? ",\r\n" : "\"junk\"";
+      List(text, 0);
+    }
+    if (Pick(2)) text += "\r\n}";
+    if (Pick(4) == 0) text += Noise();
+    return text;
+  }
+
+  const std::vector<std::string>& NamePool() const { return Names; }
+
+private:
+  int Pick(int n) { return int(Random() % uint32_t(n)); }
+
+  std::string Id() {
+    static const char* const ids[] = {"1", "12", "1a", "1A", "120", "0", "00", "5", "32001", "32002"};
+    return ids[Pick(10)];
+  }
+
+  std::string Noise() {
+    static const char* const bits[] = {"{", "}", ",", "\"", "\"5,", "\t", "\"7\"", "\"", "q"};
+    std::string s;
+    for (int i = Pick(4); i > 0; --i) s += bits[Pick(9)];
+    return s;
+  }
+
+  void List(std::string& text, int depth) {
+    text += '{';
+    switch (Pick(6)) {
+      case 0: text += "\"" + Id() + "\",\"" + Names[Pick(int(Names.size()))] + "\""; break;
+      case 1: text += "\"" + std::string(Pick(3) ? SectionTags[Pick(KindCount)] : "DocNumDef") + "\""; break;
+      case 2: text += "\"" + Names[Pick(int(Names.size()))] + "\",\"s\""; break;
+      case 3: text += Noise(); break;
+      default: break;
+    }
+    // Sometimes many children, so that named lookups leave the plain walk.
+    const int children = depth >= 3 ? 0 : Pick(5) == 0 ? 10 + Pick(20) : Pick(4);
+    for (int i = 0; i < children; ++i) {
+      text += Pick(5) ? ",\r\n" : ",\"between\",";
+      List(text, depth + 1);
+    }
+    if (Pick(5) == 0) text += ",\"after\"";
+    if (Pick(12)) text += '}';
+  }
+
+  std::mt19937 Random;
+  std::vector<std::string> Names;
+};
+
+}  // namespace
+
+TEST(StoreModel, RandomTextsAgreeWithThePlainModel) {
+  for (uint32_t seed = 1; seed <= 300; ++seed) {
+    TTextMaker maker(seed);
+    const std::string text = maker.Make();
+    SCOPED_TRACE("seed " + std::to_string(seed) + ": " + text);
+    auto store = StoreOf(text);
+    TModel model;
+    model.Buffer = text;
+    model.ParseList("");
+
+    ASSERT_EQ(store->LastAutoId, model.LastAutoId);
+    ASSERT_EQ(store->SectionIds, model.SectionIds);
+    ASSERT_EQ(store->IdCount(), int32_t(model.Ids.size()));
+    for (int32_t i = 0; i < store->IdCount(); ++i) {
+      const TModel::TEntry& e = model.Ids[i];
+      ASSERT_EQ(store->IdAt(i), e.Key) << i;
+      ASSERT_EQ(store->IdRecordAt(i).Link, e.Link) << i;
+      ASSERT_EQ(store->TextAt(i), e.Text) << i;
+    }
+    ASSERT_EQ(store->ParentCount(), int32_t(model.Parents.size()));
+    for (int32_t i = 0; i < store->ParentCount(); ++i) {
+      ASSERT_EQ(store->ParentKeyAt(i), model.Parents[i].Key) << i;
+      ASSERT_EQ(store->ChildIdAt(i), model.Parents[i].Link) << i;
+    }
+
+    std::set<std::string> parents{"", "32001", "32002", "1A", "zz"};
+    for (const auto& e : model.Parents) parents.insert(e.Key);
+    std::vector<std::string> names = maker.NamePool();
+    names.insert(names.end(), {"", "DOCNUMDEF", "s", "\"junk"});
+    for (const std::string& parent : parents) {
+      for (const std::string& name : names) {
+        int32_t expected = -7, actual = -7;
+        const bool found = model.FindChildByName(parent, name, expected);
+        ASSERT_EQ(store->FindChildByName(parent, name, actual), found) << parent << "/" << name;
+        ASSERT_EQ(actual, expected) << parent << "/" << name;
+      }
+    }
+  }
+}
