@@ -40,6 +40,8 @@ int main(int argc, char** argv) {
                "dumps a configuration as JSON, and packs a configuration text into a container."};
   app.name("ostrak");
   app.require_subcommand(1);
+  // Paths begin with "/" on Linux and under Wine; they are never options.
+  app.allow_windows_style_options(false);
   TSessionOptions options;
 #if KALAMOS_WINDOWS
   app.add_option("--dll", options.DllPath,
