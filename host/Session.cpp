@@ -222,7 +222,9 @@ bool TSession::Load(std::string_view directory, HRESULT* result) {
 
 std::string ComponentFileVersion(const std::string& dllPath) {
 #if KALAMOS_WINDOWS
+  bool com = SUCCEEDED(CoInitialize(nullptr));
   std::wstring path = dllPath.empty() ? RegisteredServerPath() : Utf8ToWide(dllPath);
+  if (com) CoUninitialize();
   return path.empty() ? std::string() : VersionOfFile(path);
 #else
   (void)dllPath;
