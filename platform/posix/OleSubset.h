@@ -159,7 +159,10 @@ struct tagVARIANT {
   WORD wReserved3;
   union {
     LONG lVal;
+    ULONG ulVal;
     BYTE bVal;
+    char cVal;
+    USHORT uiVal;
     SHORT iVal;
     float fltVal;
     double dblVal;

@@ -47,9 +47,14 @@ public:
 
 const unsigned char kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
 
+void Quiet(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
+
 void EnsureGsf() {
   static const bool ready = [] {
     gsf_init();
+    // Damaged files make libgsf complain on stderr; we answer them with an HRESULT instead.
+    for (const char* domain : {"libgsf", "libgsf:msole"})
+      g_log_set_handler(domain, GLogLevelFlags(G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING), Quiet, nullptr);
     return true;
   }();
   (void)ready;

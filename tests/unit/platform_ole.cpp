@@ -1,0 +1,363 @@
+// BSTR, VARIANT and SAFEARRAY ownership and conversions. The same cases run against
+// oleaut32 under Wine.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/Ole.h"
+#include "platform/Text.h"
+
+namespace {
+
+// An IDispatch that only counts its references.
+class TCounted : public IDispatch {
+public:
+  ULONG Refs = 1;
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+    *object = nullptr;
+    if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IDispatch)) return E_NOINTERFACE;
+    *object = this;
+    AddRef();
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++Refs; }
+  ULONG STDMETHODCALLTYPE Release() override { return --Refs; }
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+    return E_NOTIMPL;
+  }
+};
+
+VARIANT Text(const char* utf8) {
+  VARIANT v;
+  VariantInit(&v);
+  v.vt = VT_BSTR;
+  WideString wide = Utf8ToWide(utf8);
+  v.bstrVal = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+  return v;
+}
+
+VARIANT Object(IDispatch* object) {
+  VARIANT v;
+  VariantInit(&v);
+  v.vt = VT_DISPATCH;
+  v.pdispVal = object;
+  object->AddRef();
+  return v;
+}
+
+VARIANT Long(LONG value) {
+  VARIANT v;
+  VariantInit(&v);
+  v.vt = VT_I4;
+  v.lVal = value;
+  return v;
+}
+
+std::string Utf8Of(BSTR text) { return WideToUtf8(text, SysStringLen(text)); }
+
+TEST(PlatformOle, BstrKeepsItsLengthAndEmbeddedZeros) {
+  const OLECHAR chars[] = {'a', 0, 'b', 'c'};
+  BSTR text = SysAllocStringLen(chars, 3);
+  ASSERT_NE(nullptr, text);
+  EXPECT_EQ(3u, SysStringLen(text));
+  EXPECT_EQ(6u, SysStringByteLen(text));
+  EXPECT_EQ(0, text[1]);
+  EXPECT_EQ(0, text[3]); // terminated after the length, not at the embedded zero
+  SysFreeString(text);
+
+  BSTR word = SysAllocString(OLESTR("word"));
+  EXPECT_EQ(4u, SysStringLen(word));
+  SysFreeString(word);
+  EXPECT_EQ(nullptr, SysAllocString(nullptr));
+  EXPECT_EQ(0u, SysStringLen(nullptr));
+  SysFreeString(nullptr);
+}
+
+TEST(PlatformOle, VariantsOwnWhatTheyHold) {
+  TCounted object;
+  VARIANT a = Object(&object);
+  EXPECT_EQ(2u, object.Refs);
+
+  VARIANT b;
+  VariantInit(&b);
+  ASSERT_EQ(S_OK, VariantCopy(&b, &a));
+  EXPECT_EQ(3u, object.Refs);
+  EXPECT_EQ(S_OK, VariantCopy(&b, &b)); // a copy onto itself changes nothing
+  EXPECT_EQ(3u, object.Refs);
+
+  // Copying over a variant releases what it held before.
+  VARIANT text = Text("строка");
+  ASSERT_EQ(S_OK, VariantCopy(&b, &text));
+  EXPECT_EQ(2u, object.Refs);
+  EXPECT_NE(text.bstrVal, b.bstrVal);
+  EXPECT_EQ("строка", Utf8Of(b.bstrVal));
+  EXPECT_EQ(S_OK, VariantClear(&b));
+  EXPECT_EQ(VT_EMPTY, b.vt);
+  EXPECT_EQ("строка", Utf8Of(text.bstrVal)); // the original is untouched
+  VariantClear(&text);
+
+  // A reference is borrowed: copies and clears leave the object alone.
+  IDispatch* pointer = &object;
+  VARIANT byRef;
+  VariantInit(&byRef);
+  byRef.vt = VT_BYREF | VT_DISPATCH;
+  byRef.ppdispVal = &pointer;
+  VARIANT refCopy;
+  VariantInit(&refCopy);
+  ASSERT_EQ(S_OK, VariantCopy(&refCopy, &byRef));
+  EXPECT_EQ(&pointer, refCopy.ppdispVal);
+  EXPECT_EQ(S_OK, VariantClear(&refCopy));
+  EXPECT_EQ(S_OK, VariantClear(&byRef));
+  EXPECT_EQ(2u, object.Refs);
+
+  EXPECT_EQ(S_OK, VariantClear(&a));
+  EXPECT_EQ(1u, object.Refs);
+
+  VARIANT bad;
+  VariantInit(&bad);
+  bad.vt = 15; // no such type
+  EXPECT_EQ(DISP_E_BADVARTYPE, VariantClear(&bad));
+  EXPECT_EQ(15, bad.vt);
+}
+
+TEST(PlatformOle, ArrayBoundsAndIndexes) {
+  SAFEARRAY* array = SafeArrayCreateVector(VT_VARIANT, 1, 3);
+  ASSERT_NE(nullptr, array);
+  LONG lower = 0, upper = 0;
+  EXPECT_EQ(1u, SafeArrayGetDim(array));
+  EXPECT_EQ(S_OK, SafeArrayGetLBound(array, 1, &lower));
+  EXPECT_EQ(S_OK, SafeArrayGetUBound(array, 1, &upper));
+  EXPECT_EQ(1, lower);
+  EXPECT_EQ(3, upper);
+  EXPECT_EQ(DISP_E_BADINDEX, SafeArrayGetUBound(array, 2, &upper));
+  EXPECT_EQ(DISP_E_BADINDEX, SafeArrayGetUBound(array, 0, &upper));
+  EXPECT_EQ(E_INVALIDARG, SafeArrayGetUBound(nullptr, 1, &upper));
+  VARTYPE type = VT_EMPTY;
+  EXPECT_EQ(S_OK, SafeArrayGetVartype(array, &type));
+  EXPECT_EQ(VT_VARIANT, type);
+
+  VARIANT value = Long(7);
+  VARIANT out;
+  VariantInit(&out);
+  for (LONG index : {0L, 4L, -1L}) {
+    SCOPED_TRACE(index);
+    EXPECT_EQ(DISP_E_BADINDEX, SafeArrayPutElement(array, &index, &value));
+    EXPECT_EQ(DISP_E_BADINDEX, SafeArrayGetElement(array, &index, &out));
+  }
+  LONG last = 3;
+  EXPECT_EQ(S_OK, SafeArrayPutElement(array, &last, &value));
+  EXPECT_EQ(S_OK, SafeArrayGetElement(array, &last, &out));
+  EXPECT_EQ(VT_I4, out.vt);
+  EXPECT_EQ(7, out.lVal);
+  LONG first = 1;
+  EXPECT_EQ(S_OK, SafeArrayGetElement(array, &first, &out));
+  EXPECT_EQ(VT_EMPTY, out.vt); // new elements are empty
+  EXPECT_EQ(S_OK, SafeArrayDestroy(array));
+
+  SAFEARRAY* empty = SafeArrayCreateVector(VT_VARIANT, 0, 0);
+  ASSERT_NE(nullptr, empty);
+  EXPECT_EQ(S_OK, SafeArrayGetUBound(empty, 1, &upper));
+  EXPECT_EQ(-1, upper);
+  SafeArrayDestroy(empty);
+
+  SAFEARRAYBOUND bound = {2, 5};
+  SAFEARRAY* created = SafeArrayCreate(VT_VARIANT, 1, &bound);
+  ASSERT_NE(nullptr, created);
+  EXPECT_EQ(S_OK, SafeArrayGetUBound(created, 1, &upper));
+  EXPECT_EQ(6, upper);
+  SafeArrayDestroy(created);
+}
+
+TEST(PlatformOle, ArrayElementsAreCopiedInAndOut) {
+  TCounted held, replaced, stale;
+  SAFEARRAY* array = SafeArrayCreateVector(VT_VARIANT, 0, 2);
+  ASSERT_NE(nullptr, array);
+  LONG zero = 0, one = 1;
+
+  VARIANT first = Object(&replaced);
+  ASSERT_EQ(S_OK, SafeArrayPutElement(array, &zero, &first));
+  EXPECT_EQ(3u, replaced.Refs); // ours, first's, the array's
+  VariantClear(&first);
+
+  // Putting over an element releases its old content.
+  VARIANT second = Object(&held);
+  ASSERT_EQ(S_OK, SafeArrayPutElement(array, &zero, &second));
+  EXPECT_EQ(1u, replaced.Refs);
+  VariantClear(&second);
+  EXPECT_EQ(2u, held.Refs);
+
+  // Getting ignores whatever the destination held: it is not released.
+  VARIANT out = Object(&stale);
+  ASSERT_EQ(S_OK, SafeArrayGetElement(array, &zero, &out));
+  EXPECT_EQ(2u, stale.Refs);
+  EXPECT_EQ(static_cast<IDispatch*>(&held), out.pdispVal);
+  EXPECT_EQ(3u, held.Refs);
+  VariantClear(&out);
+  stale.Release();
+
+  VARIANT text = Text("Цена");
+  ASSERT_EQ(S_OK, SafeArrayPutElement(array, &one, &text));
+  VariantClear(&text);
+
+  SAFEARRAY* copy = nullptr;
+  ASSERT_EQ(S_OK, SafeArrayCopy(array, &copy));
+  ASSERT_NE(nullptr, copy);
+  EXPECT_EQ(3u, held.Refs);
+  VARIANT copied;
+  VariantInit(&copied);
+  ASSERT_EQ(S_OK, SafeArrayGetElement(copy, &one, &copied));
+  EXPECT_EQ("Цена", Utf8Of(copied.bstrVal));
+  VariantClear(&copied);
+
+  // Destroying an array clears every element.
+  EXPECT_EQ(S_OK, SafeArrayDestroy(array));
+  EXPECT_EQ(2u, held.Refs);
+  EXPECT_EQ(S_OK, SafeArrayDestroy(copy));
+  EXPECT_EQ(1u, held.Refs);
+
+  // So does clearing a variant that holds one.
+  SAFEARRAY* owned = SafeArrayCreateVector(VT_VARIANT, 0, 1);
+  VARIANT element = Object(&held);
+  SafeArrayPutElement(owned, &zero, &element);
+  VariantClear(&element);
+  VARIANT holder;
+  VariantInit(&holder);
+  holder.vt = VT_ARRAY | VT_VARIANT;
+  holder.parray = owned;
+  EXPECT_EQ(2u, held.Refs);
+  EXPECT_EQ(S_OK, VariantClear(&holder));
+  EXPECT_EQ(1u, held.Refs);
+}
+
+TEST(PlatformOle, TextToLongFollowsTheRussianNumberRules) {
+  struct Case {
+    const char* text;
+    HRESULT hr;
+    LONG value;
+  } cases[] = {
+      {"42", S_OK, 42},
+      {"  -17 ", S_OK, -17},
+      {"+5", S_OK, 5},
+      {"007", S_OK, 7},
+      {"2,5", S_OK, 2},
+      {"3,5", S_OK, 4},
+      {"-2,5", S_OK, -2},
+      {"-3,5", S_OK, -4},
+      {"2,51", S_OK, 3},
+      {"2,49", S_OK, 2},
+      {"0,5", S_OK, 0},
+      {"1,", S_OK, 1},
+      {"2147483647", S_OK, 2147483647},
+      {"-2147483648", S_OK, -2147483647 - 1},
+      {"-2147483648,5", S_OK, -2147483647 - 1},
+      {"2147483648", DISP_E_OVERFLOW, 0},
+      {"2147483647,5", DISP_E_OVERFLOW, 0},
+      {"-2147483649", DISP_E_OVERFLOW, 0},
+      {"99999999999999999999", DISP_E_OVERFLOW, 0},
+      {"", DISP_E_TYPEMISMATCH, 0},
+      {"   ", DISP_E_TYPEMISMATCH, 0},
+      {"abc", DISP_E_TYPEMISMATCH, 0},
+      {"12abc", DISP_E_TYPEMISMATCH, 0},
+      {"-", DISP_E_TYPEMISMATCH, 0},
+      {"один", DISP_E_TYPEMISMATCH, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    VARIANT source = Text(c.text);
+    VARIANT result;
+    VariantInit(&result);
+    EXPECT_EQ(c.hr, VariantChangeTypeEx(&result, &source, 0x0419, 0, VT_I4));
+    if (c.hr == S_OK) {
+      EXPECT_EQ(VT_I4, result.vt);
+      EXPECT_EQ(c.value, result.lVal);
+    } else {
+      EXPECT_EQ(VT_EMPTY, result.vt); // a failed conversion leaves the destination alone
+    }
+    VariantClear(&source);
+    VariantClear(&result);
+  }
+
+  VARIANT nothing;
+  VariantInit(&nothing);
+  nothing.vt = VT_BSTR;
+  nothing.bstrVal = nullptr; // the empty text
+  VARIANT result;
+  VariantInit(&result);
+  EXPECT_EQ(DISP_E_TYPEMISMATCH, VariantChangeTypeEx(&result, &nothing, 0x0419, 0, VT_I4));
+}
+
+TEST(PlatformOle, OtherConversions) {
+  VARIANT v;
+  VariantInit(&v);
+  VARIANT r;
+  VariantInit(&r);
+  auto toLong = [&](HRESULT hr, LONG value) {
+    EXPECT_EQ(hr, VariantChangeTypeEx(&r, &v, 0x0419, 0, VT_I4));
+    if (hr == S_OK) {
+      EXPECT_EQ(value, r.lVal);
+    }
+  };
+  v.vt = VT_EMPTY;
+  toLong(S_OK, 0);
+  v.vt = VT_R8;
+  v.dblVal = 2.5;
+  toLong(S_OK, 2);
+  v.dblVal = -3.5;
+  toLong(S_OK, -4);
+  v.dblVal = 2147483647.5;
+  toLong(DISP_E_OVERFLOW, 0);
+  v.dblVal = 1e12;
+  toLong(DISP_E_OVERFLOW, 0);
+  v.vt = VT_BOOL;
+  v.boolVal = -1;
+  toLong(S_OK, -1);
+  v.vt = VT_I2;
+  v.iVal = -300;
+  toLong(S_OK, -300);
+  v.vt = VT_UI4;
+  v.ulVal = 0x7FFFFFFFu;
+  toLong(S_OK, 0x7FFFFFFF);
+  v.vt = VT_NULL;
+  toLong(DISP_E_TYPEMISMATCH, 0);
+
+  v.vt = VT_I4;
+  v.lVal = -123;
+  ASSERT_EQ(S_OK, VariantChangeTypeEx(&r, &v, 0x0419, 0, VT_BSTR));
+  ASSERT_EQ(VT_BSTR, r.vt);
+  EXPECT_EQ("-123", Utf8Of(r.bstrVal));
+  VariantClear(&r);
+
+  // Converting in place replaces the text by the number.
+  VARIANT same = Text(" 12 ");
+  ASSERT_EQ(S_OK, VariantChangeTypeEx(&same, &same, 0x0419, 0, VT_I4));
+  EXPECT_EQ(VT_I4, same.vt);
+  EXPECT_EQ(12, same.lVal);
+
+  // A failed conversion keeps what the destination held.
+  TCounted object;
+  VARIANT kept = Object(&object);
+  VARIANT word = Text("нет");
+  EXPECT_EQ(DISP_E_TYPEMISMATCH, VariantChangeTypeEx(&kept, &word, 0x0419, 0, VT_I4));
+  EXPECT_EQ(VT_DISPATCH, kept.vt);
+  EXPECT_EQ(2u, object.Refs);
+  VariantClear(&kept);
+  VariantClear(&word);
+  EXPECT_EQ(1u, object.Refs);
+}
+
+TEST(PlatformOle, InterfaceIdentifiers) {
+  const IID dispatch = {0x00020400, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+  const IID errorLog = {0x3127CA40, 0x446E, 0x11CE, {0x81, 0x35, 0x00, 0xAA, 0x00, 0x4B, 0xB8, 0x51}};
+  const IID classFactory = {0x00000001, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+  EXPECT_TRUE(IsEqualIID(dispatch, IID_IDispatch));
+  EXPECT_TRUE(IsEqualIID(errorLog, IID_IErrorLog));
+  EXPECT_TRUE(IsEqualIID(classFactory, IID_IClassFactory));
+  EXPECT_FALSE(IsEqualIID(IID_IUnknown, IID_IDispatch));
+  const IID zero = {};
+  EXPECT_TRUE(IsEqualIID(zero, IID_NULL));
+}
+
+} // namespace
