@@ -3,7 +3,9 @@
 #include <cstring>
 #include <functional>
 
+#include "platform/Storage.h"
 #include "platform/Text.h"
+#include "tests/support/ContainerBuilder.h"
 #include "tests/unit/store_util.h"
 
 namespace {
@@ -88,4 +90,67 @@ TEST(StoreText, StreamReadIsChecked) {
   for (uint64_t size : {uint64_t(0), uint64_t(1) << 32, (uint64_t(1) << 32) + content.size()})
     EXPECT_NE(ErrorOf([&] { ReadWholeStream(size, reader(S_OK, 0)); }), S_OK) << size;
   EXPECT_FALSE(called);
+}
+
+TEST(StoreContainer, ReadsTheStreamOfTheCompoundFile) {
+  for (int start : {6, 9}) {
+    TTempDir dir;
+    TContainerOptions options;
+    options.Start = start;
+    ASSERT_EQ(WriteContainer(dir, ExampleText, options), S_OK);
+    TMetaStore store(dir.AnsiFile("vellum.md"));
+    EXPECT_EQ(IdRows(store), IdRows(*StoreOf(ExampleText))) << start;
+    EXPECT_EQ(store.SectionIdOf(7), "32002");
+  }
+}
+
+TEST(StoreContainer, FailuresCarryTheCodeOfTheCallThatFailed) {
+  TTempDir dir;
+  const std::string file = dir.AnsiFile("vellum.md");
+  const WideString wide = AnsiToWide(file);
+  auto loadError = [&] { return ErrorOf([&] { TMetaStore store(file); }); };
+
+  EXPECT_TRUE(FAILED(loadError())) << "missing file";
+
+  // A plain file passes the compound-file test and fails at the open.
+  TContainerOptions plain;
+  plain.PlainFile = true;
+  ASSERT_EQ(WriteContainerBytes(dir, MakeStreamBytes(ExampleText), plain), S_OK);
+  EXPECT_EQ(IsStorageFile(wide), S_FALSE);
+  TStorage root, metadata;
+  const HRESULT openRoot = OpenRootStorage(wide, root);
+  EXPECT_TRUE(FAILED(openRoot));
+  EXPECT_EQ(loadError(), openRoot);
+
+  TContainerOptions noMetadata;
+  noMetadata.WithMetadata = false;
+  ASSERT_EQ(WriteContainer(dir, ExampleText, noMetadata), S_OK);
+  HRESULT expected = S_OK;
+  {
+    TStorage r, m;
+    ASSERT_EQ(OpenRootStorage(wide, r), S_OK);
+    expected = OpenChildStorage(r, AnsiToWide("Metadata"), m);
+  }
+  EXPECT_TRUE(FAILED(expected));
+  EXPECT_EQ(loadError(), expected);
+
+  TContainerOptions noStream;
+  noStream.WithStream = false;
+  ASSERT_EQ(WriteContainer(dir, ExampleText, noStream), S_OK);
+  {
+    TStorage r, m;
+    TStream s;
+    ASSERT_EQ(OpenRootStorage(wide, r), S_OK);
+    ASSERT_EQ(OpenChildStorage(r, AnsiToWide("Metadata"), m), S_OK);
+    expected = OpenChildStream(m, AnsiToWide("Main MetaData Stream"), s);
+  }
+  EXPECT_TRUE(FAILED(expected));
+  EXPECT_EQ(loadError(), expected);
+
+  ASSERT_EQ(WriteContainerBytes(dir, ""), S_OK);
+  EXPECT_TRUE(FAILED(loadError())) << "empty stream";
+
+  // A stream that ends before the text starts gives an empty store, not a failure.
+  ASSERT_EQ(WriteContainerBytes(dir, "abc{"), S_OK);
+  EXPECT_EQ(TMetaStore(file).IdCount(), 0);
 }
