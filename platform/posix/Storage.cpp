@@ -53,7 +53,8 @@ void EnsureGsf() {
   static const bool ready = [] {
     gsf_init();
     // Damaged files make libgsf complain on stderr; we answer them with an HRESULT instead.
-    for (const char* domain : {"libgsf", "libgsf:msole"})
+    // (some of its messages carry no domain at all; GLib serves nobody else here)
+    for (const char* domain : {static_cast<const char*>(nullptr), "libgsf", "libgsf:msole"})
       g_log_set_handler(domain, GLogLevelFlags(G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING), Quiet, nullptr);
     return true;
   }();

@@ -147,6 +147,30 @@ TEST(PlatformStorage, DamagedContainersFailWithoutHarm) {
   EXPECT_TRUE(FAILED(hr) || bytes.size() < file.size()) << std::hex << hr;
 }
 
+TEST(PlatformStorage, MangledContainersNeverReadPastTheFile) {
+  TTempDir dir;
+  ASSERT_EQ(S_OK, WriteConfigurationContainer(dir.WideFile("good.md"), PackStreamBytes(Binary(6000))));
+  const std::string good = ReadPlainFile(dir, "good.md");
+  uint32_t state = 12345;
+  auto next = [&] { return state = state * 1103515245u + 12345u; };
+  for (int round = 0; round < 150; ++round) {
+    std::string file = good;
+    // Rewrite a few 32-bit words of the header and the directory, where sizes and chains live.
+    for (int k = 0; k < 4; ++k) {
+      size_t at = (next() >> 8) % (file.size() - 4);
+      if (k % 2 == 0) at = (next() >> 8) % 512;
+      uint32_t value = next();
+      for (int b = 0; b < 4; ++b) file[at + b] = static_cast<char>(value >> (8 * b));
+    }
+    WritePlainFile(dir, "bad.md", file);
+    std::string bytes;
+    HRESULT hr = ReadConfigurationStream(dir.WideFile("bad.md"), bytes);
+    if (SUCCEEDED(hr)) {
+      EXPECT_LE(bytes.size(), file.size()) << "round " << round;
+    }
+  }
+}
+
 TEST(PlatformStorage, AnOpenContainerRefusesWriters) {
   TTempDir dir;
   const WideString file = dir.WideFile("vellum.md");
