@@ -94,6 +94,7 @@ int main(int argc, char** argv) {
     return code == 0 ? ExitOk : ExitUsage;
   }
 
+  if (!options.DllPath.empty()) options.Source = TComponentSource::Library;
   if (*callCmd) return RunCall(options, call);
   if (*dumpCmd) return RunDump(options, dumpDir);
   return RunPack(packText, packDir, oem, raw);
