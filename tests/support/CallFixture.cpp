@@ -175,7 +175,7 @@ std::string SampleConfig() {
   text += "{\"201\",\"Red\",\"\"},\r\n{\"202\",\"Green\",\"\"},\r\n{\"203\",\"Blue\",\"\"}}},\r\n";
   text += "{\"204\",\"Bare\",\"\",\r\n{\"EnumVal\"}},\r\n";
   text += "{\"205\",\"NoValues\",\"\"},\r\n";
-  text += "{\"300\",\"Sizes\",\"\",\r\n{\"EnumVal\",\r\n{\"12345678901\",\"Small\",\"\"}}}},\r\n";
+  text += "{\"300\",\"Sizes\",\"\",\r\n{\"EnumVal\",\r\n{\"123456789\",\"Medium\",\"\"},\r\n{\"12345678901\",\"Small\",\"\"}}}},\r\n";
 
   text += "{\"Buh\",\r\n";
   text += "{\"410\",\"Other\",\"\",\r\n{\"SbKind\",\r\n" + AttrList("411", "Hidden", "B") + "}},\r\n";

@@ -95,6 +95,6 @@ private:
 // Phone S 20, Mark with field 7 "0"), Contracts (owned by Clients), Goods, Contacts (owned by
 // Clients), Товары (Params: Цена). Register Stock (Props Warehouse B, Item S 10; Figures Qty
 // N 12.3). Enumerations: Colors 200 (Red 201, Green 202, Blue 203), Bare (an empty EnumVal),
-// NoValues (no EnumVal), Sizes 300 (Small 12345678901). Accounting: Other (kind Hidden), then
+// NoValues (no EnumVal), Sizes 300 (Medium 123456789, Small 12345678901). Accounting: Other (kind Hidden), then
 // Main with SbKind: Clients B->130, Colors E->200, Docs O, Qty N, Odd A, Plain E with "0".
 std::string SampleConfig();

@@ -63,7 +63,7 @@ TEST_F(KindsAndValues, ValueCountAndValuesByNumber) {
   struct {
     const char* Enum;
     LONG Count;
-  } counts[] = {{"Colors", 3}, {"COLORS", 3}, {"Bare", 0}, {"NoValues", 0}, {"Sizes", 1}};
+  } counts[] = {{"Colors", 3}, {"COLORS", 3}, {"Bare", 0}, {"NoValues", 0}, {"Sizes", 2}};
   for (const auto& c : counts) {
     EXPECT_EQ(Call(14, {TVariant::Utf8(c.Enum)}), S_OK);
     EXPECT_TRUE(IsLong(Result, c.Count)) << c.Enum;
@@ -92,6 +92,8 @@ TEST_F(KindsAndValues, InternalFormPadsTheValueIdentifier) {
   // Ten characters or more: no padding, still three blanks after it.
   EXPECT_EQ(Call(16, {TVariant::Utf8("Sizes"), TVariant::Utf8("Small")}), S_OK);
   EXPECT_TRUE(IsText(Result, "{\"E\",\"0\",\"0\",\"300\",\"0\",\"0\",\"12345678901   \"}"));
+  EXPECT_EQ(Call(16, {TVariant::Utf8("Sizes"), TVariant::Utf8("medium")}), S_OK);
+  EXPECT_TRUE(IsText(Result, "{\"E\",\"0\",\"0\",\"300\",\"0\",\"0\",\" 123456789   \"}"));
   EXPECT_TRUE(Quiet());
 
   ExpectRefused(16, {TVariant::Utf8("Colors"), TVariant::Utf8("Purple")}, IDS_BAD_NAME);
