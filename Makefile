@@ -43,3 +43,15 @@ demo: native
 
 clean:
 	rm -rf build
+
+# libFuzzer targets: a bounded run for the test suite, a longer one by hand.
+.PHONY: test-fuzz
+fuzz: deps-native
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz
+	scripts/fuzz --seconds $${FUZZ_SECONDS:-600}
+
+test-fuzz: deps-native
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz
+	scripts/fuzz --seconds 30

@@ -1,0 +1,51 @@
+// The container reader: the input is written out as a whole file and read the way Load
+// reads it. Anything but a store or a TStoreError (or a crash, a hang, a leak) is a fault.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <unistd.h>
+
+#include "metadata/MetaStore.h"
+#include "tests/fuzz/FuzzCheck.h"
+
+namespace {
+
+// One file per process, rewritten for every input.
+const std::string& ScratchFile() {
+  static const std::string path = [] {
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base && *base ? base : "/tmp") + "/kalamos-fuzz-XXXXXX";
+    int fd = ::mkstemp(pattern.data());
+    FUZZ_CHECK(fd >= 0);
+    ::close(fd);
+    return pattern;
+  }();
+  return path;
+}
+
+struct TRemoveAtExit {
+  ~TRemoveAtExit() { std::remove(ScratchFile().c_str()); }
+} RemoveAtExit;
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string& path = ScratchFile();
+  FILE* out = std::fopen(path.c_str(), "wb");
+  FUZZ_CHECK(out != nullptr);
+  FUZZ_CHECK(std::fwrite(data, 1, size, out) == size);
+  FUZZ_CHECK(std::fclose(out) == 0);
+  try {
+    TTextBuffer buffer = ReadConfigurationText(path);
+    // A stream never holds more than the file, plus the closing zero byte.
+    FUZZ_CHECK(buffer.Bytes.size() <= size + 1);
+    FUZZ_CHECK(!buffer.Bytes.empty() && buffer.Bytes.back() == '\0');
+    TMetaStore store(buffer);
+    FUZZ_CHECK(store.IdCount() <= store.ParentCount());
+  } catch (const TStoreError& error) {
+    FUZZ_CHECK(FAILED(error.Result));
+  }
+  return 0;
+}
