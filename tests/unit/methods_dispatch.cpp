@@ -139,20 +139,6 @@ TEST_F(Loading, EmptyMissingOrWrongParameterLeavesComponentUnloaded) {
   ExpectLoaded();
 }
 
-TEST_F(Loading, NotAContainerFailsAsAWhole) {
-  {
-    TScratchDir plain;
-    std::string path = plain.Path() + "/vellum.md";
-    FILE* file = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(file, nullptr);
-    std::fputs("{\"Documents\"}", file);
-    std::fclose(file);
-    EXPECT_EQ(LoadDir(plain.Path()), E_FAIL);
-    EXPECT_TRUE(Reported(MsgCodeError, IDS_LOAD_FAILED));
-    EXPECT_FALSE(Object->Store);
-  }
-}
-
 TEST_F(Loading, SecondLoadIsRefusedAndKeepsTheFirstStore) {
   Dir.WriteContainer(SampleConfig());
   ASSERT_EQ(LoadDir(Directory()), S_OK);
