@@ -64,6 +64,9 @@ void TCallFixture::LoadText(std::string_view utf8Config) {
 }
 
 HRESULT TCallFixture::Call(LONG method, TParamArray& params) {
+  // The component overwrites the return value without clearing it, as the host expects; a
+  // text left from the last call is ours to free. Numbers stay, as sentinels.
+  if (Result.Type() != VT_I4) Result = TVariant();
   return Object->CallAsFunc(method, Result.Get(), params.Ptr());
 }
 

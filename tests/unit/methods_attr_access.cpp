@@ -213,6 +213,8 @@ TEST_F(AttrAccess, UnknownAttributeTouchesNothing) {
     EXPECT_TRUE(Quiet());
   }
   EXPECT_EQ(item.Probes, (Strings{"Level", "Kind", "Level", "Kind"})) << "the attribute is never asked for";
+  Last.reset();
+  ExpectReleased(item, 1);
 }
 
 TEST_F(AttrAccess, SetAttrPutsTheValueAsANamedPropertyPut) {
@@ -229,6 +231,8 @@ TEST_F(AttrAccess, SetAttrPutsTheValueAsANamedPropertyPut) {
   EXPECT_TRUE(IsText(put.Args[0], "555"));
   EXPECT_EQ(put.Named, (std::vector<DISPID>{DISPID_PROPERTYPUT}));
   EXPECT_TRUE(IsText(Out(3), "555")) << "SetAttr writes nothing back";
+  Last.reset();
+  ExpectReleased(item, 1);
 }
 
 TEST_F(AttrAccess, PeriodicAttributeGoesThroughItsValueObject) {
