@@ -13,13 +13,31 @@ void Check(HRESULT hr, const char* what) {
 
 // OEM Cyrillic keeps most letters in 0x80-0xAF, code page 1251 keeps all of them in
 // 0xC0-0xFF; the text itself tells which one it is in.
-bool LooksLikeOem(const char* text) {
-  size_t low = 0, high = 0;
-  for (auto p = reinterpret_cast<const unsigned char*>(text); *p; ++p) {
-    if (*p >= 0xC0)
-      ++high;
-    else if (*p >= 0x80 && *p <= 0xAF)
-      ++low;
+bool LooksLikeOem(const char* text, size_t length) {
+  const void* zero = std::memchr(text, 0, length);
+  const size_t end = zero ? size_t(static_cast<const char*>(zero) - text) : length;
+  // Eight bytes at a time, each byte's verdict in the low bit of its own lane; a lane
+  // holds at most 255 before the lanes are summed.
+  constexpr uint64_t Ones = 0x0101010101010101ull;
+  size_t low = 0, high = 0, i = 0;
+  while (i + 8 <= end) {
+    uint64_t lowLanes = 0, highLanes = 0;
+    for (int k = 0; k < 255 && i + 8 <= end; ++k, i += 8) {
+      uint64_t x;
+      std::memcpy(&x, text + i, 8);
+      const uint64_t b7 = x >> 7, b6 = x >> 6, b5 = x >> 5, b4 = x >> 4;
+      highLanes += b7 & b6 & Ones;                  // 0xC0-0xFF
+      lowLanes += b7 & ~b6 & ~(b5 & b4) & Ones;     // 0x80-0xAF
+    }
+    for (int k = 0; k < 8; ++k) {
+      low += (lowLanes >> (8 * k)) & 0xFF;
+      high += (highLanes >> (8 * k)) & 0xFF;
+    }
+  }
+  for (; i < end; ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    low += unsigned(c - 0x80) < 0x30;
+    high += c >= 0xC0;
   }
   return low > high;
 }
@@ -35,7 +53,7 @@ TTextBuffer NormaliseStreamBytes(std::string bytes) {
   buffer.Bytes = std::move(bytes);
   if (buffer.Position < buffer.Bytes.size()) {
     char* text = buffer.Bytes.data() + buffer.Position;
-    if (LooksLikeOem(text)) OemToAnsiInPlace(text);
+    if (LooksLikeOem(text, buffer.Bytes.size() - buffer.Position)) OemToAnsiInPlace(text);
   }
   return buffer;
 }
@@ -46,6 +64,7 @@ TTextBuffer ReadWholeStream(uint64_t size, const TStreamReader& read) {
   if (size > 0xFFFFFFFFull || size >= std::string().max_size())
     throw TStoreError(STG_E_INSUFFICIENTMEMORY, "the metadata stream is too large");
   std::string bytes;
+  bytes.reserve(static_cast<size_t>(size) + 1);  // the closing zero must not move the text
   bytes.resize(static_cast<size_t>(size));
   uint32_t got = 0;
   HRESULT hr = read(bytes.data(), static_cast<uint32_t>(size), got);

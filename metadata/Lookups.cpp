@@ -1,4 +1,6 @@
 // Questions the script functions ask of a finished store.
+#include <algorithm>
+
 #include "metadata/MetaStore.h"
 #include "metadata/MetaStoreImpl.h"
 #include "metadata/getInfo.h"
@@ -18,6 +20,19 @@ size_t LowerBound(const std::vector<Entry>& entries, std::string_view key) {
       low = mid + 1;
     else
       high = mid;
+  }
+  return low;
+}
+
+template <class Entry>
+size_t UpperBound(const std::vector<Entry>& entries, std::string_view key) {
+  size_t low = 0, high = entries.size();
+  while (low < high) {
+    const size_t mid = low + (high - low) / 2;
+    if (KeyCompare(key, entries[mid].Key) < 0)
+      high = mid;
+    else
+      low = mid + 1;
   }
   return low;
 }
@@ -59,7 +74,13 @@ bool TMetaStore::FindChildren(std::string_view parentId, int32_t& first, int32_t
   // from parentId in letter case.
   size_t begin = at, end = at + 1;
   while (begin > 0 && parents[begin - 1].Key == parentId) --begin;
-  while (end < parents.size() && parents[end].Key == parentId) ++end;
+  const auto& mixed = Impl->MixedRuns;
+  if (!std::binary_search(mixed.begin(), mixed.end(), uint32_t(at))) {
+    // All keys of the run are spelt alike: its end is found by search, not by walking.
+    if (parents[at].Key == parentId) end = UpperBound(parents, parentId);
+  } else {
+    while (end < parents.size() && parents[end].Key == parentId) ++end;
+  }
   first = int32_t(begin);
   count = int32_t(end - begin);
   return true;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "metadata/MetaStoreImpl.h"
 #include "platform/Text.h"
@@ -39,15 +40,22 @@ bool AllDigits(std::string_view s) {
 
 // Short digit strings packed so that integer order is their byte order (a prefix first).
 bool PackDigits(std::string_view s, uint64_t& packed) {
-  if (s.size() > 8 || !AllDigits(s)) return false;
-  packed = 0;
-  for (size_t i = 0; i < 8; ++i) packed = packed << 8 | (i < s.size() ? uint8_t(s[i]) : 0);
+  if (s.size() > 8) return false;
+  uint64_t value = 0;
+  for (char c : s) {
+    if (!IsDigit(c)) return false;
+    value = value << 8 | uint8_t(c);
+  }
+  packed = s.empty() ? 0 : value << (8 * (8 - s.size()));
   return true;
 }
 
 }  // namespace
 
 int KeyCompare(std::string_view a, std::string_view b) {
+  // The empty key sorts first; an empty view may carry no pointer at all, which the
+  // system comparison refuses.
+  if (a.empty() || b.empty()) return a.empty() ? (b.empty() ? 0 : -1) : 1;
   if (AllDigits(a) && AllDigits(b)) return a.compare(b);
   return CompareKeys(a, b);
 }
@@ -93,9 +101,9 @@ struct TFrame {
 
 class TParser {
 public:
-  TParser(char* arena, TIdArena& autoIds, std::vector<TIdEntry>& nodes,
+  TParser(char* arena, TIdArena& autoIds, std::vector<std::string_view>& texts,
           std::vector<TParentEntry>& parents, TMetaStore& store)
-      : Arena(arena), AutoIds(autoIds), Nodes(nodes), Parents(parents), Store(store) {}
+      : Arena(arena), AutoIds(autoIds), Texts(texts), Parents(parents), Store(store) {}
 
   void Run(const char* p, const char* end);
 
@@ -104,7 +112,7 @@ private:
 
   char* Arena;
   TIdArena& AutoIds;
-  std::vector<TIdEntry>& Nodes;
+  std::vector<std::string_view>& Texts;  // per node, in step with Parents
   std::vector<TParentEntry>& Parents;
   TMetaStore& Store;
   size_t Length = 0;
@@ -126,15 +134,17 @@ void TParser::Run(const char* p, const char* end) {
   // exhaust the machine stack.
   std::vector<TFrame> stack(1);
   const uint8_t* classes = ByteClasses.Class;
-  char* out = Arena;
+  char* const out = Arena;
+  size_t length = 0;  // a local, so that the byte stores cannot be taken to change it
   while (p < end) {
     const uint8_t c = uint8_t(*p++);
     const uint8_t cls = classes[c];
     if (cls == 0) {
-      out[Length++] = char(c);
+      out[length++] = char(c);
       continue;
     }
     if (cls == 1) continue;
+    Length = length;
     TFrame& frame = stack.back();
     if (cls == 2) {
       if (frame.ChildParent.empty()) frame.ChildParent = AddNode(frame);
@@ -142,15 +152,15 @@ void TParser::Run(const char* p, const char* end) {
       if (!frame.ChildParent.empty()) {
         TFrame child;
         child.Parent = frame.ChildParent;
-        child.Restart(Length);
+        child.Restart(length);
         stack.push_back(child);
       }
     } else {
-      if (Length > frame.TextStart) AddNode(frame);
+      if (length > frame.TextStart) AddNode(frame);
       // A surplus "}" at the top level keeps the pending text.
       if (!frame.Parent.empty()) {
         stack.pop_back();
-        stack.back().Restart(Length);
+        stack.back().Restart(length);
       }
     }
   }
@@ -173,7 +183,7 @@ std::string_view TParser::AddNode(TFrame& frame) {
     if (comma < t.size()) {
       // A comma right at the start leaves the identifier empty.
       id = t.substr(1, comma >= 2 ? comma - 2 : 0);
-      Nodes.push_back({id, {parent, t.substr(comma + 1)}});
+      Texts.push_back(t.substr(comma + 1));
       Parents.push_back({parent, id});
       return id;
     }
@@ -181,7 +191,7 @@ std::string_view TParser::AddNode(TFrame& frame) {
   char digits[16];
   const int n = std::snprintf(digits, sizeof digits, "%d", ++Store.LastAutoId);
   id = AutoIds.Add(std::string_view(digits, size_t(n)));
-  Nodes.push_back({id, {parent, t}});
+  Texts.push_back(t);
   if (parent == "32001") {
     const std::string_view inner = t.size() >= 2 ? t.substr(1, t.size() - 2) : std::string_view();
     for (int k = 0; k < KindCount; ++k) {
@@ -203,78 +213,132 @@ struct TSortItem {
   bool Simple;
 };
 
-template <class Entry>
-void SortByKey(std::vector<TSortItem>& items, const std::vector<Entry>& entries, bool newerFirst) {
-  std::sort(items.begin(), items.end(), [&](const TSortItem& a, const TSortItem& b) {
+// Stable LSD radix sort of digit keys by their packed bytes; byte positions where every key
+// agrees are skipped, which leaves about one pass per digit.
+void RadixSort(std::vector<TSortItem>& items) {
+  std::vector<TSortItem> scratch(items.size());
+  for (int shift = 0; shift < 64; shift += 8) {
+    size_t counts[256] = {};
+    for (const TSortItem& item : items) ++counts[(item.Packed >> shift) & 0xFF];
+    if (items.empty() || counts[(items[0].Packed >> shift) & 0xFF] == items.size()) continue;
+    size_t at = 0;
+    for (size_t& c : counts) at += std::exchange(c, at);
+    for (const TSortItem& item : items) scratch[counts[(item.Packed >> shift) & 0xFF]++] = item;
+    items.swap(scratch);
+  }
+}
+
+// Items in key order; equal keys by index, ascending or (newerFirst) descending. The items
+// come in index order.
+template <class KeyOf>
+void SortByKey(std::vector<TSortItem>& items, const KeyOf& keyOf, bool newerFirst) {
+  auto less = [&](const TSortItem& a, const TSortItem& b) {
     int c;
     if (a.Simple && b.Simple)
       c = a.Packed < b.Packed ? -1 : a.Packed > b.Packed ? 1 : 0;
     else
-      c = KeyCompare(entries[a.Index].Key, entries[b.Index].Key);
+      c = KeyCompare(keyOf(a.Index), keyOf(b.Index));
     if (c != 0) return c < 0;
     return newerFirst ? a.Index > b.Index : a.Index < b.Index;
-  });
+  };
+  if (newerFirst) std::reverse(items.begin(), items.end());
+  // Digit keys by radix (stable, so the order of equal keys is kept), the rest by
+  // comparison, then one merge.
+  const auto split = std::stable_partition(items.begin(), items.end(), [](const TSortItem& i) { return i.Simple; });
+  if (split == items.end()) {
+    RadixSort(items);
+    return;
+  }
+  std::vector<TSortItem> simple(items.begin(), split), other(split, items.end());
+  RadixSort(simple);
+  std::sort(other.begin(), other.end(), less);
+  std::merge(simple.begin(), simple.end(), other.begin(), other.end(), items.begin(), less);
 }
 
-template <class Entry>
-std::vector<TSortItem> SortItems(const std::vector<Entry>& entries) {
-  std::vector<TSortItem> items(entries.size());
-  for (size_t i = 0; i < entries.size(); ++i) {
+template <class KeyOf>
+std::vector<TSortItem> SortItems(size_t count, const KeyOf& keyOf) {
+  std::vector<TSortItem> items(count);
+  for (size_t i = 0; i < count; ++i) {
     items[i].Index = uint32_t(i);
-    items[i].Simple = PackDigits(entries[i].Key, items[i].Packed);
+    items[i].Simple = PackDigits(keyOf(uint32_t(i)), items[i].Packed);
   }
   return items;
 }
 
 }  // namespace
 
-void TMetaStore::TImpl::Parse(const char* begin, const char* end, TMetaStore& store) {
-  // Every text byte lands in the arena at most once, so its size is known up front.
-  TextSize = size_t(end - begin);
-  Text = std::make_unique<char[]>(TextSize ? TextSize : 1);
-  std::vector<TIdEntry> nodes;
+void TMetaStore::TImpl::Parse(size_t start, TMetaStore& store) {
+  // Writing never overtakes reading: every byte read yields at most one byte of node text.
+  char* const arena = Text.data();
+  const char* begin = arena + std::min(start, Text.size());
+  const char* end = arena + Text.size();
+  std::vector<std::string_view> texts;
   const size_t lists = size_t(std::count(begin, end, '}')) + 1;
-  nodes.reserve(lists);
+  texts.reserve(lists);
   Parents.reserve(lists);
-  TParser(Text.get(), AutoIds, nodes, Parents, store).Run(begin, end);
-  BuildIndexes(nodes);
+  TParser(arena, AutoIds, texts, Parents, store).Run(begin, end);
+  BuildIndexes(texts);
 }
 
-void TMetaStore::TImpl::BuildIndexes(std::vector<TIdEntry>& nodes) {
+void TMetaStore::TImpl::BuildIndexes(std::vector<std::string_view>& texts) {
   // Same result as inserting one by one into sorted arrays: a repeated identifier keeps
   // its first key text and takes the last record; a parent's children come newest first.
   {
-    std::vector<TSortItem> items = SortItems(nodes);
-    SortByKey(items, nodes, false);
+    // Node i is Parents[i] before that index is sorted: its parent, its identifier.
+    auto idOf = [&](uint32_t i) { return Parents[i].Child; };
+    std::vector<TSortItem> items = SortItems(Parents.size(), idOf);
+    SortByKey(items, idOf, false);
+    auto same = [&](const TSortItem& a, const TSortItem& b) {
+      if (a.Simple && b.Simple) return a.Packed == b.Packed;
+      return KeyCompare(idOf(a.Index), idOf(b.Index)) == 0;
+    };
     size_t runs = 0;
     for (size_t i = 0; i < items.size(); ++i)
-      if (i == 0 || KeyCompare(nodes[items[i - 1].Index].Key, nodes[items[i].Index].Key) != 0) ++runs;
+      if (i == 0 || !same(items[i - 1], items[i])) ++runs;
     Ids.reserve(runs);
     for (size_t i = 0; i < items.size();) {
       size_t j = i + 1;
-      while (j < items.size() && KeyCompare(nodes[items[i].Index].Key, nodes[items[j].Index].Key) == 0) ++j;
-      Ids.push_back({nodes[items[i].Index].Key, nodes[items[j - 1].Index].Record});
+      while (j < items.size() && same(items[i], items[j])) ++j;
+      const uint32_t last = items[j - 1].Index;
+      Ids.push_back({idOf(items[i].Index), {Parents[last].Key, texts[last]}});
       i = j;
     }
-    std::vector<TIdEntry>().swap(nodes);
+    std::vector<std::string_view>().swap(texts);
   }
   {
-    std::vector<TSortItem> items = SortItems(Parents);
-    SortByKey(items, Parents, true);
+    auto parentOf = [&](uint32_t i) { return Parents[i].Key; };
+    std::vector<TSortItem> items = SortItems(Parents.size(), parentOf);
+    SortByKey(items, parentOf, true);
     std::vector<TParentEntry> sorted;
     sorted.reserve(items.size());
-    for (const TSortItem& item : items) sorted.push_back(Parents[item.Index]);
+    size_t start = 0;
+    for (size_t i = 0; i < items.size(); ++i) {
+      sorted.push_back(Parents[items[i].Index]);
+      // Digit keys are equal only when spelt alike; other runs are checked for spellings.
+      if (i == 0 || (items[i - 1].Simple && items[i].Simple)) {
+        if (i == 0 || items[i - 1].Packed != items[i].Packed) start = i;
+      } else if (KeyCompare(sorted[i - 1].Key, sorted[i].Key) != 0) {
+        start = i;
+      } else if (sorted[i - 1].Key != sorted[i].Key && (MixedRuns.empty() || MixedRuns.back() != start)) {
+        MixedRuns.push_back(uint32_t(start));
+      }
+    }
     Parents.swap(sorted);
   }
+  MixedRuns.shrink_to_fit();
 }
 
 TMetaStore::TMetaStore(const std::string& FileName) : TMetaStore(ReadConfigurationText(FileName)) {}
 
 TMetaStore::TMetaStore(const TTextBuffer& buffer) : Impl(std::make_unique<TImpl>()) {
-  const char* data = buffer.Bytes.data();
-  const size_t size = buffer.Bytes.size();
-  const size_t start = std::min(buffer.Position, size);
-  Impl->Parse(data + start, data + size, *this);
+  const size_t start = std::min(buffer.Position, buffer.Bytes.size());
+  Impl->Text.assign(buffer.Bytes, start);
+  Impl->Parse(0, *this);
+}
+
+TMetaStore::TMetaStore(TTextBuffer&& buffer) : Impl(std::make_unique<TImpl>()) {
+  Impl->Text = std::move(buffer.Bytes);
+  Impl->Parse(buffer.Position, *this);
 }
 
 TMetaStore::~TMetaStore() = default;
@@ -294,9 +358,10 @@ std::string_view TMetaStore::ParentKeyAt(int32_t position) const {
 }
 
 size_t TMetaStore::MemoryUsed() const {
-  size_t bytes = sizeof(*this) + sizeof(TImpl) + Impl->TextSize + Impl->AutoIds.Bytes() +
+  size_t bytes = sizeof(*this) + sizeof(TImpl) + Impl->Text.capacity() + Impl->AutoIds.Bytes() +
                  Impl->Ids.capacity() * sizeof(TIdEntry) +
-                 Impl->Parents.capacity() * sizeof(TParentEntry);
+                 Impl->Parents.capacity() * sizeof(TParentEntry) +
+                 Impl->MixedRuns.capacity() * sizeof(uint32_t);
   for (const std::string& id : SectionIds) bytes += id.capacity() > 15 ? id.capacity() : 0;
   for (const auto& table : Impl->NameTables) bytes += table.second.Bytes;
   return bytes;

@@ -60,6 +60,8 @@ public:
   explicit TMetaStore(const std::string& FileName);
   // Parses and indexes an already normalised buffer, from its read position.
   explicit TMetaStore(const TTextBuffer& buffer);
+  // The same, keeping the node texts in the buffer's own memory instead of a copy.
+  explicit TMetaStore(TTextBuffer&& buffer);
   virtual ~TMetaStore();
   TMetaStore(const TMetaStore&) = delete;
   TMetaStore& operator=(const TMetaStore&) = delete;

@@ -40,16 +40,21 @@ private:
 };
 
 struct TMetaStore::TImpl {
-  // Node texts and explicit identifiers; never reallocated, so views stay valid.
-  std::unique_ptr<char[]> Text;
-  size_t TextSize = 0;
+  // Node texts and explicit identifiers, compacted in place over the text they were read
+  // from (a node text is never longer than what was read for it); never reallocated, so
+  // views stay valid.
+  std::string Text;
   TIdArena AutoIds;
   std::vector<TIdEntry> Ids;
   std::vector<TParentEntry> Parents;
+  // Starts of parent-index runs whose keys are equal but spelt differently (letter case);
+  // only there must a run be walked entry by entry.
+  std::vector<uint32_t> MixedRuns;
   mutable std::unordered_map<uint64_t, TNameTable> NameTables;
 
-  void Parse(const char* begin, const char* end, TMetaStore& store);
-  void BuildIndexes(std::vector<TIdEntry>& nodes);
+  // Parses Text from start to its end.
+  void Parse(size_t start, TMetaStore& store);
+  void BuildIndexes(std::vector<std::string_view>& texts);
 };
 
 // Index key order: CompareKeys, with a short cut for digit strings, which it orders byte by
