@@ -216,14 +216,20 @@ struct TSortItem {
 // Stable LSD radix sort of digit keys by their packed bytes; byte positions where every key
 // agrees are skipped, which leaves about one pass per digit.
 void RadixSort(std::vector<TSortItem>& items) {
-  std::vector<TSortItem> scratch(items.size());
-  for (int shift = 0; shift < 64; shift += 8) {
-    size_t counts[256] = {};
-    for (const TSortItem& item : items) ++counts[(item.Packed >> shift) & 0xFF];
-    if (items.empty() || counts[(items[0].Packed >> shift) & 0xFF] == items.size()) continue;
+  if (items.empty()) return;
+  // All eight histograms in one pass over the items.
+  std::vector<size_t> counts(8 * 256);
+  for (const TSortItem& item : items)
+    for (int b = 0; b < 8; ++b) ++counts[b * 256 + ((item.Packed >> (8 * b)) & 0xFF)];
+  std::vector<TSortItem> scratch;
+  for (int b = 0; b < 8; ++b) {
+    size_t* count = &counts[b * 256];
+    const int shift = 8 * b;
+    if (count[(items[0].Packed >> shift) & 0xFF] == items.size()) continue;
+    if (scratch.empty()) scratch.resize(items.size());
     size_t at = 0;
-    for (size_t& c : counts) at += std::exchange(c, at);
-    for (const TSortItem& item : items) scratch[counts[(item.Packed >> shift) & 0xFF]++] = item;
+    for (int c = 0; c < 256; ++c) at += std::exchange(count[c], at);
+    for (const TSortItem& item : items) scratch[count[(item.Packed >> shift) & 0xFF]++] = item;
     items.swap(scratch);
   }
 }
