@@ -30,10 +30,11 @@ test-asan: asan
 test-windows: windows
 	ctest --preset windows; rc=$$?; scripts/wine-stop; exit $$rc
 
+# Every part runs even when an earlier one fails, so one run shows everything.
 test: deps
-	$(MAKE) test-native
-	$(MAKE) test-asan
-	$(MAKE) test-windows
+	@status=0; for t in test-native test-asan test-windows test-fuzz; do \
+	  echo "=== $$t"; $(MAKE) --no-print-directory $$t || { status=1; echo "=== $$t FAILED"; }; \
+	done; exit $$status
 
 bench: native
 	@for b in build/native/bench/*; do echo "== $$b"; $$b; done
