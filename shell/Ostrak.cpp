@@ -64,6 +64,8 @@ HRESULT STDMETHODCALLTYPE TOstrak::QueryInterface(REFIID riid, void** object) {
     *object = static_cast<IInitDone*>(this);
   else if (IsEqualIID(riid, IID_IScriptAugment))
     *object = static_cast<IScriptAugment*>(this);
+  else if (IsEqualIID(riid, IID_IDispatch))
+    *object = static_cast<IDispatch*>(this);
 #if KALAMOS_WINDOWS
   else if (IsEqualIID(riid, IID_IPropertyPage))
     *object = static_cast<IPropertyPage*>(this);
@@ -115,14 +117,20 @@ HRESULT STDMETHODCALLTYPE TOstrak::GetInfo(SAFEARRAY** info) {
 
 // --- Error channel ---
 
+void TOstrak::FillReport(EXCEPINFO& info, uint16_t code, unsigned messageId) {
+  info.wCode = code;
+  info.bstrSource = SysAllocString(AnsiToWide(ComponentTitle).c_str());
+  const WideString text = AnsiToWide(LoadResourceString(messageId));
+  info.bstrDescription = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+  if (!info.bstrSource || (!text.empty() && !info.bstrDescription)) throw std::bad_alloc();
+}
+
 void TOstrak::ReportError(uint16_t code, unsigned messageId) {
+  if (Capture) *Capture = {true, code, messageId};
   EXCEPINFO info;
   std::memset(&info, 0, sizeof info);
-  info.wCode = code;
   try {
-    info.bstrSource = SysAllocString(AnsiToWide(ComponentTitle).c_str());
-    const WideString text = AnsiToWide(LoadResourceString(messageId));
-    info.bstrDescription = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+    FillReport(info, code, messageId);
     if (ErrorLog) ErrorLog->AddError(nullptr, &info);
   } catch (...) {
     // Out of memory while reporting: the report is lost, the caller goes on.

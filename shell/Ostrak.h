@@ -36,7 +36,8 @@ struct TEnumState {
 constexpr int EnumStateCount = 8;
 
 class TOstrak : public IInitDone,
-                public IScriptAugment
+                public IScriptAugment,
+                public IDispatch
 #if KALAMOS_WINDOWS
     ,
                 public IPropertyPage
@@ -79,6 +80,15 @@ public:
   HRESULT STDMETHODCALLTYPE CallAsProc(LONG number, SAFEARRAY** params) override;
   HRESULT STDMETHODCALLTYPE CallAsFunc(LONG number, VARIANT* result, SAFEARRAY** params) override;
 
+  // IDispatch, for automation clients other than the host (shell/Automation.cpp): the
+  // nineteen functions by either name, dispatch identifier = method number, no type library.
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override;
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID lcid,
+                                          DISPID* ids) override;
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params,
+                                   VARIANT* result, EXCEPINFO* excep, UINT* argErr) override;
+
 #if KALAMOS_WINDOWS
   // IPropertyPage: the About page (shell/win/AboutPage.cpp).
   HRESULT STDMETHODCALLTYPE SetPageSite(IPropertyPageSite* site) override;
@@ -94,8 +104,12 @@ public:
   HRESULT STDMETHODCALLTYPE TranslateAccelerator(MSG* message) override;
 #endif
 
-  // Writes a report to the host's error log, when one is held.
+  // Writes a report to the host's error log, when one is held; while Invoke runs, also
+  // keeps it for the caller's exception.
   void ReportError(uint16_t code, unsigned messageId);
+  // Fills a zeroed EXCEPINFO as a report: code, source "Scholion", the message text.
+  // Throws std::bad_alloc; the strings are the caller's to free.
+  static void FillReport(EXCEPINFO& info, uint16_t code, unsigned messageId);
 
   // Fields, in the order the component has always kept them.
 #if KALAMOS_WINDOWS
@@ -111,5 +125,13 @@ public:
   TEnumState EnumStates[EnumStateCount];
 
 private:
+  // The last report of the running Invoke.
+  struct TCapturedReport {
+    bool Held = false;
+    uint16_t Code = 0;
+    unsigned MessageId = 0;
+  };
+
   LONG RefCount = 0;
+  TCapturedReport* Capture = nullptr;
 };

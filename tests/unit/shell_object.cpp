@@ -110,7 +110,7 @@ TEST(ShellObject, OneIdentityAndOneCountAcrossInterfaces) {
 
 TEST(ShellObject, RefusedInterfaceNullsTheOutPointer) {
   TObject object;
-  for (const IID* iid : {&IID_IDispatch, &IID_IErrorLog, &IID_IClassFactory, &IID_NULL}) {
+  for (const IID* iid : {&IID_IErrorLog, &IID_IClassFactory, &IID_NULL}) {
     void* out = &object;
     EXPECT_EQ(E_NOINTERFACE, object->QueryInterface(*iid, &out));
     EXPECT_EQ(nullptr, out);

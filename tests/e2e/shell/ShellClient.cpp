@@ -341,8 +341,18 @@ void CheckObject(IInitDone* initDone, TCanUnload canUnload) {
   CHECK(one != nullptr && one == two);
   if (one) one->Release();
   if (two) two->Release();
+  // Automation clients get the same object; a stranger interface is refused.
+  IDispatch* dispatch = nullptr;
+  CHECK_HR(S_OK, augment->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch)));
+  IUnknown* three = nullptr;
+  if (dispatch) {
+    CHECK_HR(S_OK, dispatch->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&three)));
+    CHECK(three != nullptr && three == one);
+    if (three) three->Release();
+    dispatch->Release();
+  }
   void* refused = &one;
-  CHECK_HR(E_NOINTERFACE, augment->QueryInterface(IID_IDispatch, &refused));
+  CHECK_HR(E_NOINTERFACE, augment->QueryInterface(IID_IErrorLog, &refused));
   CHECK(refused == nullptr);
   IPropertyPage* page = nullptr;
   CHECK_HR(S_OK, initDone->QueryInterface(IID_IPropertyPage, reinterpret_cast<void**>(&page)));
@@ -416,7 +426,7 @@ void CheckFactory(TGetClassObject getClassObject, TCanUnload canUnload) {
   CHECK_HR(S_FALSE, canUnload());
 
   out = &factory;
-  CHECK_HR(E_NOINTERFACE, factory->CreateInstance(nullptr, IID_IDispatch, &out));
+  CHECK_HR(E_NOINTERFACE, factory->CreateInstance(nullptr, IID_IErrorLog, &out));
   CHECK(out == nullptr);
   IUnknown* outer = factory;
   out = &factory;
