@@ -106,9 +106,11 @@ bool SameValue(const VARIANT& a, const VARIANT& b) {
     return length == SysStringLen(b.bstrVal) &&
            (length == 0 || std::memcmp(a.bstrVal, b.bstrVal, length * sizeof(OLECHAR)) == 0);
   }
+  if (a.vt == VT_EMPTY || a.vt == VT_NULL) return true;
   if (a.vt & VT_ARRAY) return a.parray == b.parray;
+  // A type we cannot compare counts as changed: writing back an equal value is harmless.
   const size_t size = ValueSize(a.vt);
-  return size == 0 || std::memcmp(&a.lVal, &b.lVal, size) == 0;
+  return size != 0 && std::memcmp(&a.lVal, &b.lVal, size) == 0;
 }
 
 // Writes an output value into the caller's by-reference argument: a variant slot takes the
@@ -116,7 +118,7 @@ bool SameValue(const VARIANT& a, const VARIANT& b) {
 HRESULT WriteBack(VARIANT& arg, const VARIANT& value) {
   const VARTYPE base = static_cast<VARTYPE>(arg.vt & ~VT_BYREF);
   if (base == VT_VARIANT) return VariantCopy(arg.pvarVal, const_cast<VARIANT*>(&value));
-  if (value.vt != base) return DISP_E_TYPEMISMATCH;
+  if (value.vt != base || ValueSize(base) == 0) return DISP_E_TYPEMISMATCH;
   VARIANT copy;
   VariantInit(&copy);
   HRESULT hr = VariantCopy(&copy, const_cast<VARIANT*>(&value));

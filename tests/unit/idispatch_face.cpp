@@ -218,14 +218,6 @@ TEST_F(IDispatchFace, ArgumentsArriveInScriptOrderWithTheFunctionsAnswer) {
   EXPECT_EQ(DISP_E_EXCEPTION, real.Hr);
   EXPECT_TRUE(Reported(MsgCodeError, IDS_BAD_PARAM_TYPE));
 
-  TInvokeOutcome internal;
-  Run(internal, "ЗначениеПеречисленияВнутр", {Text("colors"), Text("green")});
-  EXPECT_EQ(S_OK, internal.Hr);
-  EXPECT_TRUE(IsText(internal.Result, "{\"E\",\"0\",\"0\",\"200\",\"0\",\"0\",\"       202   \"}"));
-
-  TInvokeOutcome count;
-  Run(count, "EnumValCount", {Text("Colors")});
-  EXPECT_TRUE(IsLong(count.Result, 3));
   EXPECT_TRUE(Quiet());
 }
 
