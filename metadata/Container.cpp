@@ -11,8 +11,7 @@ void Check(HRESULT hr, const char* what) {
   if (FAILED(hr)) throw TStoreError(hr, what);
 }
 
-// OEM Cyrillic keeps most letters in 0x80-0xAF, code page 1251 keeps all of them in
-// 0xC0-0xFF; the text itself tells which one it is in.
+// OEM Cyrillic keeps most letters in 0x80-0xAF, code page 1251 all but Ё in 0xC0-0xFF; the text itself tells which one it is in.
 bool LooksLikeOem(const char* text, size_t length) {
   const void* zero = std::memchr(text, 0, length);
   const size_t end = zero ? size_t(static_cast<const char*>(zero) - text) : length;

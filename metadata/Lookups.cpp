@@ -70,10 +70,10 @@ bool TMetaStore::FindChildren(std::string_view parentId, int32_t& first, int32_t
     count = 0;
     return false;
   }
-  // The run is widened by exact key only; the entry found counts even when it differs
-  // from parentId in letter case.
+  // The search found the first entry of the case-insensitive run, so nothing lies before
+  // it; the run is widened forward by exact key only, and the entry found counts even when
+  // it differs from parentId in letter case.
   size_t begin = at, end = at + 1;
-  while (begin > 0 && parents[begin - 1].Key == parentId) --begin;
   const auto& mixed = Impl->MixedRuns;
   if (!std::binary_search(mixed.begin(), mixed.end(), uint32_t(at))) {
     // All keys of the run are spelt alike: its end is found by search, not by walking.

@@ -336,11 +336,7 @@ void TMetaStore::TImpl::BuildIndexes(std::vector<std::string_view>& texts) {
 
 TMetaStore::TMetaStore(const std::string& FileName) : TMetaStore(ReadConfigurationText(FileName)) {}
 
-TMetaStore::TMetaStore(const TTextBuffer& buffer) : Impl(std::make_unique<TImpl>()) {
-  const size_t start = std::min(buffer.Position, buffer.Bytes.size());
-  Impl->Text.assign(buffer.Bytes, start);
-  Impl->Parse(0, *this);
-}
+TMetaStore::TMetaStore(const TTextBuffer& buffer) : TMetaStore(TTextBuffer(buffer)) {}
 
 TMetaStore::TMetaStore(TTextBuffer&& buffer) : Impl(std::make_unique<TImpl>()) {
   Impl->Text = std::move(buffer.Bytes);

@@ -89,7 +89,7 @@ public:
   int32_t ParentCount() const;
   const TNodeData& IdRecordAt(int32_t position) const;
   std::string_view ParentKeyAt(int32_t position) const;
-  // Bytes held by the store after construction.
+  // Bytes the store holds now, the name tables that lookups built so far included.
   size_t MemoryUsed() const;
 
 private:

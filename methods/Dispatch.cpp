@@ -131,9 +131,11 @@ HRESULT CallFunction(TOstrak& self, LONG number, VARIANT* result, SAFEARRAY** pa
       case 17: return ResetEnum(call);
       default: return RefInfo(call);
     }
-  } catch (...) {
-    // Nothing may cross the COM boundary; only memory can run out here.
+  } catch (const std::bad_alloc&) {
+    // Nothing may cross the COM boundary.
     return E_OUTOFMEMORY;
+  } catch (...) {
+    return E_FAIL;
   }
 }
 

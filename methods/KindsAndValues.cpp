@@ -91,7 +91,7 @@ HRESULT SbKindKind(TCall& call) {
   if (reference != "0") {
     // An identifier missing from the index (a damaged text) leaves the name empty.
     answer += '.';
-    answer += QuotedField(NodeTextById(store, reference), 1);
+    answer += store.ObjectNameById(reference);
   }
   call.SetText(answer);
   return S_OK;

@@ -12,8 +12,6 @@ namespace {
 constexpr int ObjectsSlot = 0;
 constexpr int OwnedRefsSlot = 7;
 
-void EndWalk(TEnumState& cursor) { cursor.Reset(); }
-
 }  // namespace
 
 HRESULT EnumObjects(TCall& call) {
@@ -29,7 +27,7 @@ HRESULT EnumObjects(TCall& call) {
                 section.empty() ? std::nullopt : std::optional<std::string_view>(section));
   }
   if (!HasNextChild(cursor, store)) {
-    EndWalk(cursor);
+    cursor.Reset();
     return S_OK;
   }
   call.PutText(2, QuotedField(TakeNextChild(cursor, store), 1));
@@ -55,7 +53,7 @@ HRESULT EnumOwnedRefs(TCall& call) {
       return S_OK;
     }
   }
-  EndWalk(cursor);
+  cursor.Reset();
   return S_OK;
 }
 

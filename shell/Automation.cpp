@@ -1,7 +1,6 @@
 // TOstrak's IDispatch: the nineteen functions for any automation client (VBScript, JScript,
 // Office macros). Calls go through the same dispatcher as the host's CallAsFunc; the host's
 // error report becomes the caller's exception.
-#include <array>
 #include <cstring>
 #include <new>
 #include <string>
@@ -14,25 +13,6 @@
 
 namespace {
 
-// Both names of every method, upper-cased once.
-struct TNames {
-  std::string English;
-  std::string Russian;
-};
-
-const std::array<TNames, MethodCount>& UpperNames() {
-  static const std::array<TNames, MethodCount> names = [] {
-    std::array<TNames, MethodCount> out;
-    for (int i = 0; i < MethodCount; ++i) {
-      const std::string entry = AnsiUpper(MethodEntry(i));
-      const size_t semicolon = entry.find(';');
-      out[i] = {entry.substr(0, semicolon), entry.substr(semicolon + 1)};
-    }
-    return out;
-  }();
-  return names;
-}
-
 // A whole name, either language, any letter case; -1 when none.
 DISPID MethodOfName(const OLECHAR* name) {
   if (!name) return DISPID_UNKNOWN;
@@ -44,7 +24,7 @@ DISPID MethodOfName(const OLECHAR* name) {
   if (ansi.empty() || AnsiToWide(ansi) != WideString(name, length)) return DISPID_UNKNOWN;
   const std::string wanted = AnsiUpper(ansi);
   for (int i = 0; i < MethodCount; ++i) {
-    if (UpperNames()[i].English == wanted || UpperNames()[i].Russian == wanted) return i;
+    if (MethodName(i, false, true) == wanted || MethodName(i, true, true) == wanted) return i;
   }
   return DISPID_UNKNOWN;
 }

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "metadata/MetaStore.h"
 #include "platform/Text.h"
 #include "shell/Tables.h"
 
@@ -16,7 +17,7 @@ constexpr size_t ProbeCapacity = 255;
 }  // namespace
 
 bool KindIndexOf(const std::string& name, uint8_t& kind) {
-  for (int i = 0; i < 17; ++i) {
+  for (int i = 0; i < KindCount; ++i) {
     const std::string& entry = KindEntry(i);
     size_t colon = entry.find(':');
     if (colon == std::string::npos) continue;

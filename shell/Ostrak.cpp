@@ -2,7 +2,6 @@
 // channel to the host, and the constant part of IScriptAugment.
 #include "shell/Ostrak.h"
 
-#include <array>
 #include <cstring>
 #include <new>
 
@@ -31,16 +30,6 @@ void ReleaseErrorLog(IErrorLog*& log) {
     log = nullptr;
     held->Release();
   }
-}
-
-// Method names upper-cased once: FindMethod runs for every script call.
-const std::string& UpperEntry(int number) {
-  static const std::array<std::string, MethodCount> entries = [] {
-    std::array<std::string, MethodCount> out;
-    for (int i = 0; i < MethodCount; ++i) out[i] = AnsiUpper(MethodEntry(i));
-    return out;
-  }();
-  return entries[number];
 }
 
 }  // namespace
@@ -196,7 +185,7 @@ HRESULT STDMETHODCALLTYPE TOstrak::FindMethod(BSTR name, LONG* number) {
     const std::string wanted = AnsiUpper(WideToAnsi(name));
     if (wanted.empty()) return S_OK;
     for (int i = 0; i < MethodCount; ++i) {
-      if (UpperEntry(i).find(wanted) != std::string::npos) {
+      if (UpperMethodEntry(i).find(wanted) != std::string::npos) {
         *number = i;
         break;
       }
@@ -211,11 +200,8 @@ HRESULT STDMETHODCALLTYPE TOstrak::GetMethodName(LONG number, LONG alias, BSTR* 
   if (!MethodInRange(number)) return S_FALSE;
   if (!name) return E_POINTER;
   try {
-    const std::string& entry = MethodEntry(number);
-    const size_t semicolon = entry.find(';');
-    const std::string_view whole(entry);
     // An out parameter: what the caller passed in is not ours to free.
-    *name = AnsiToBstr(alias == 0 ? whole.substr(0, semicolon) : whole.substr(semicolon + 1));
+    *name = AnsiToBstr(MethodName(number, alias != 0));
   } catch (const std::bad_alloc&) {
     *name = nullptr;
     return E_OUTOFMEMORY;
@@ -256,13 +242,7 @@ HRESULT STDMETHODCALLTYPE TOstrak::CallAsProc(LONG number, SAFEARRAY** params) {
   return MethodInRange(number) ? E_FAIL : S_FALSE;
 }
 
+// CallFunction keeps every C++ exception on its side of the host.
 HRESULT STDMETHODCALLTYPE TOstrak::CallAsFunc(LONG number, VARIANT* result, SAFEARRAY** params) {
-  // C++ exceptions must not reach the host.
-  try {
-    return CallFunction(*this, number, result, params);
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  } catch (...) {
-    return E_FAIL;
-  }
+  return CallFunction(*this, number, result, params);
 }

@@ -67,6 +67,15 @@ const std::array<std::string, MethodCount>& MethodEntries() {
   return entries;
 }
 
+const std::array<std::string, MethodCount>& UpperMethodEntries() {
+  static const std::array<std::string, MethodCount> entries = [] {
+    std::array<std::string, MethodCount> out;
+    for (int i = 0; i < MethodCount; ++i) out[i] = AnsiUpper(MethodEntries()[i]);
+    return out;
+  }();
+  return entries;
+}
+
 const std::array<std::string, KindCount>& KindEntries() {
   static const std::array<std::string, KindCount> entries = [] {
     std::array<std::string, KindCount> out;
@@ -79,6 +88,16 @@ const std::array<std::string, KindCount>& KindEntries() {
 }  // namespace
 
 const std::string& MethodEntry(int number) { return MethodEntries().at(static_cast<size_t>(number)); }
+
+const std::string& UpperMethodEntry(int number) {
+  return UpperMethodEntries().at(static_cast<size_t>(number));
+}
+
+std::string_view MethodName(int number, bool russian, bool upper) {
+  const std::string_view entry = upper ? UpperMethodEntry(number) : MethodEntry(number);
+  const size_t semicolon = entry.find(';');
+  return russian ? entry.substr(semicolon + 1) : entry.substr(0, semicolon);
+}
 
 uint8_t ParamCount(int number) {
   return number >= 0 && number < MethodCount ? MethodRows[number].Params : 0;

@@ -1,6 +1,7 @@
 #include <nlohmann/json.hpp>
 
 #include "host/tool/Commands.h"
+#include "metadata/MetaStore.h"
 #include "platform/Text.h"
 #include "shell/Tables.h"
 
@@ -80,7 +81,7 @@ int RunDump(const TSessionOptions& options, const std::string& directory) {
   // The English half of each kind table entry, in kind-index order.
   TJson objects = TJson::object();
   std::vector<std::vector<WideString>> byKind;
-  for (int kind = 0; kind < 17; ++kind) {
+  for (int kind = 0; kind < KindCount; ++kind) {
     std::string entry = KindEntry(kind);
     std::string english = entry.substr(0, entry.find(':'));
     std::vector<WideString> names = dumper.Names(MEnumObjects, AnsiToWide(english));

@@ -82,9 +82,6 @@ int main(int argc, char** argv) {
   auto* oemFlag = packCmd->add_flag("--oem", oem, "Write the text in code page 866 instead");
   packCmd->add_flag("--raw", raw, "Take the file's bytes as they are, unconverted")->excludes(oemFlag);
 
-  // Tell numbers from options: "-1" after the function name is an argument.
-  callCmd->positionals_at_end(false);
-
   std::vector<const char*> argvUtf8;
   for (auto& a : args) argvUtf8.push_back(a.c_str());
   try {

@@ -263,7 +263,7 @@ void VariantInit(VARIANTARG* v);
 HRESULT VariantClear(VARIANTARG* v);
 HRESULT VariantCopy(VARIANTARG* dest, const VARIANTARG* source);
 // Conversions the component needs: to VT_I4 from numbers, booleans and text (the
-// Russian rules: decimal comma, rounding half to even), and to VT_BSTR from numbers.
+// Russian rules: decimal comma, rounding half to even), and to VT_BSTR from integers.
 HRESULT VariantChangeTypeEx(VARIANTARG* dest, const VARIANTARG* source, LCID lcid, USHORT flags, VARTYPE type);
 
 // One-dimensional arrays of VARIANT are the only kind the component meets.

@@ -287,7 +287,7 @@ bool WriteAll(int fd, const guint8* data, size_t size) {
   return true;
 }
 
-// Builds the whole compound file in memory; nothing on disk changes if this fails.
+// Builds the whole compound file in memory, so that the file is written in one go.
 HRESULT BuildCompoundFile(const std::vector<TStorageEntry>& entries, GsfOutput* sink) {
   TGPtr<GsfOutfile> root(gsf_outfile_msole_new(sink));
   if (!root) return STG_E_CANTSAVE;

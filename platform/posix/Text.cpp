@@ -143,19 +143,11 @@ std::string WideToAnsi(const OLECHAR* text, size_t length) {
   return out;
 }
 
-std::string WideToAnsi(BSTR text) { return WideToAnsi(text, SysStringLen(text)); }
-
 WideString AnsiToWide(std::string_view text) {
   WideString out;
   out.reserve(text.size());
   for (char c : text) out.push_back(static_cast<OLECHAR>(FromCodePage(static_cast<unsigned char>(c), 1251)));
   return out;
-}
-
-BSTR AnsiToBstr(std::string_view text) {
-  if (text.empty()) return nullptr;
-  WideString wide = AnsiToWide(text);
-  return SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
 }
 
 void OemToAnsiInPlace(char* text) {
@@ -166,12 +158,6 @@ void OemToAnsiInPlace(char* text) {
 void AnsiUpperInPlace(char* text, size_t length) {
   auto* p = reinterpret_cast<unsigned char*>(text);
   for (size_t i = 0; i < length; ++i) p[i] = kUpper.bytes[p[i]];
-}
-
-std::string AnsiUpper(std::string_view text) {
-  std::string out(text);
-  AnsiUpperInPlace(out.data(), out.size());
-  return out;
 }
 
 int CompareKeys(std::string_view a, std::string_view b) {

@@ -27,26 +27,12 @@ std::string FromWide(const OLECHAR* text, size_t length, UINT codePage, DWORD fl
 
 std::string WideToAnsi(const OLECHAR* text, size_t length) { return FromWide(text, length, CP_ACP, 0); }
 
-std::string WideToAnsi(BSTR text) { return WideToAnsi(text, SysStringLen(text)); }
-
 WideString AnsiToWide(std::string_view text) { return ToWide(text, CP_ACP); }
-
-BSTR AnsiToBstr(std::string_view text) {
-  if (text.empty()) return nullptr;
-  WideString wide = AnsiToWide(text);
-  return SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
-}
 
 void OemToAnsiInPlace(char* text) { OemToCharA(text, text); }
 
 void AnsiUpperInPlace(char* text, size_t length) {
   if (length) CharUpperBuffA(text, static_cast<DWORD>(length));
-}
-
-std::string AnsiUpper(std::string_view text) {
-  std::string out(text);
-  AnsiUpperInPlace(out.data(), out.size());
-  return out;
 }
 
 int CompareKeys(std::string_view a, std::string_view b) {

@@ -7,6 +7,7 @@
 #include "platform/System.h"
 #include "resources/StringIds.h"
 #include "shell/Ostrak.h"
+#include "shell/win/ModulePath.h"
 
 namespace {
 
@@ -21,19 +22,6 @@ HINSTANCE OwnModule() {
                          GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                      reinterpret_cast<LPCWSTR>(&OwnModule), &module);
   return module;
-}
-
-// The file path of a module in full; empty when it cannot be had whole. A cut path could
-// name some other file, so a truncated answer counts as none.
-std::wstring ModulePath(HMODULE module) {
-  std::vector<wchar_t> path(MAX_PATH);
-  for (;;) {
-    DWORD length = GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
-    if (length == 0) return {};
-    if (length < path.size()) return std::wstring(path.data(), length);
-    if (path.size() >= 32768) return {};
-    path.resize(path.size() * 2);
-  }
 }
 
 // "FileVersion" of the first translation of a file's version block; empty on any failure.
@@ -68,15 +56,19 @@ std::wstring FileVersionOf(const std::wstring& path) {
 
 INT_PTR CALLBACK AboutDialogProc(HWND window, UINT message, WPARAM, LPARAM) {
   if (message != WM_INITDIALOG) return FALSE;
+  // No C++ exception may unwind through the dialog manager.
+  try {
+    // The version belongs to the module by our name only: a renamed copy shows none.
+    HMODULE module = GetModuleHandleA(LoadResourceString(IDS_MODULE_NAME).c_str());
+    if (module == nullptr) return FALSE;
 
-  // The version belongs to the module by our name only: a renamed copy shows none.
-  HMODULE module = GetModuleHandleA(LoadResourceString(IDS_MODULE_NAME).c_str());
-  if (module == nullptr) return FALSE;
-
-  std::wstring version;
-  std::wstring path = ModulePath(module);
-  if (!path.empty()) version = FileVersionOf(path);
-  SetDlgItemTextW(window, VersionControlId, version.c_str());
+    std::wstring version;
+    std::wstring path = ModulePath(module);
+    if (!path.empty()) version = FileVersionOf(path);
+    SetDlgItemTextW(window, VersionControlId, version.c_str());
+  } catch (...) {
+    SetDlgItemTextW(window, VersionControlId, L"");
+  }
   return TRUE;
 }
 

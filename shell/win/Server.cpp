@@ -6,6 +6,7 @@
 
 #include "platform/Ole.h"
 #include "shell/Ostrak.h"
+#include "shell/win/ModulePath.h"
 
 namespace {
 
@@ -69,19 +70,8 @@ std::wstring GuidText(const GUID& guid) {
 std::wstring Widen(const char* ascii) { return std::wstring(ascii, ascii + std::char_traits<char>::length(ascii)); }
 
 // Full path of this DLL, quoted when it holds a blank; empty when it cannot be had whole.
-std::wstring ModulePath() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = GetModuleFileNameW(ModuleInstance, path.data(), static_cast<DWORD>(path.size()));
-    if (length == 0) return {};
-    if (length < path.size()) {
-      path.resize(length);
-      break;
-    }
-    // Cut short: a truncated path in the registry would point at nothing.
-    if (path.size() >= 32768) return {};
-    path.resize(path.size() * 2);
-  }
+std::wstring QuotedModulePath() {
+  std::wstring path = ModulePath(ModuleInstance);
   if (path.find(L' ') != std::wstring::npos) path = L"\"" + path + L"\"";
   return path;
 }
@@ -144,7 +134,7 @@ STDAPI DllCanUnloadNow() { return TOstrak::LiveObjects() == 0 && ServerLocks == 
 STDAPI DllRegisterServer() {
   try {
     // The first entry that cannot be written stops us; those before it stay.
-    for (const TRegistryEntry& entry : RegistryEntries(ModulePath()))
+    for (const TRegistryEntry& entry : RegistryEntries(QuotedModulePath()))
       if (!WriteEntry(entry)) return E_FAIL;
   } catch (const std::bad_alloc&) {
     return E_FAIL;

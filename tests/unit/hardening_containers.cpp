@@ -219,7 +219,9 @@ TEST_F(HardenedLoad, DamagedCompoundFiles) {
       TCompoundImage broken = good;
       damage.Apply(broken);
       const TOutcome outcome = LoadBytes(broken.Bytes);
-      if (damage.MustFail) EXPECT_EQ(outcome, TOutcome::Failure);
+      if (damage.MustFail) {
+        EXPECT_EQ(outcome, TOutcome::Failure);
+      }
       failures += outcome == TOutcome::Failure;
     }
     // Most damage is noticed; a reader that shrugs everything off is no reader.
@@ -340,7 +342,9 @@ TEST_F(HardenedLoad, ContainerHeldByAWriter) {
     std::ofstream writer(File(), std::ios::binary | std::ios::app);
     ASSERT_TRUE(writer.good());
     const TOutcome outcome = LoadFrom(Dir.Path());
-    if (KALAMOS_WINDOWS) EXPECT_EQ(outcome, TOutcome::Failure);
+    if (KALAMOS_WINDOWS) {
+      EXPECT_EQ(outcome, TOutcome::Failure);
+    }
   }
   // Once the writer is gone the same directory loads.
   EXPECT_EQ(LoadFrom(Dir.Path()), TOutcome::Store);

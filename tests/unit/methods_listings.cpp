@@ -185,7 +185,9 @@ TEST_F(Listings, ResetEnumRestartsOneSlotOnly) {
     EXPECT_TRUE(IsLong(Result, 0));
     EXPECT_TRUE(Object->EnumStates[s.Slot].IsIdle());
     for (const auto& other : slots) {
-      if (other.Slot > s.Slot) EXPECT_FALSE(Object->EnumStates[other.Slot].IsIdle()) << other.Slot;
+      if (other.Slot > s.Slot) {
+        EXPECT_FALSE(Object->EnumStates[other.Slot].IsIdle()) << other.Slot;
+      }
     }
     EXPECT_EQ(Next(s.Method, s.Object), s.First);
     EXPECT_EQ(Call(17, {TVariant::Int(s.Slot)}), S_OK) << "resetting an idle cursor";
