@@ -14,6 +14,7 @@
 
 #include <gsf/gsf-infile-msole.h>
 #include <gsf/gsf-infile.h>
+#include <gsf/gsf-input-memory.h>
 #include <gsf/gsf-input-stdio.h>
 #include <gsf/gsf-input.h>
 #include <gsf/gsf-outfile-msole.h>
@@ -115,6 +116,63 @@ int HasSignature(int fd) {
   return got == sizeof head && std::memcmp(head, kSignature, sizeof head) == 0 ? 1 : 0;
 }
 
+bool ReadExactly(int fd, void* buffer, size_t size, off_t at) {
+  size_t got = 0;
+  while (got < size) {
+    ssize_t n = ::pread(fd, static_cast<char*>(buffer) + got, size - got, at + static_cast<off_t>(got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    got += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// Where the root directory entry's sibling links lie, when they name any entry; -1 otherwise.
+// Windows starts from the root's child and never looks at them; libgsf follows them with no
+// parent, loses those entries for the real tree and leaks them.
+off_t RootSiblingLinks(int fd, uint64_t fileSize) {
+  unsigned char header[0x34];
+  if (!ReadExactly(fd, header, sizeof header, 0)) return -1;
+  const unsigned shift = header[0x1E] | header[0x1F] << 8;
+  const uint32_t firstSector = header[0x30] | header[0x31] << 8 | header[0x32] << 16 | uint32_t(header[0x33]) << 24;
+  if (shift > 31) return -1; // no such file opens at all
+  const uint64_t links = (uint64_t(firstSector) + 1) << shift | 68;
+  unsigned char both[8];
+  if (links + sizeof both > fileSize || !ReadExactly(fd, both, sizeof both, static_cast<off_t>(links))) return -1;
+  for (unsigned char byte : both)
+    if (byte != 0xFF) return static_cast<off_t>(links);
+  return -1;
+}
+
+// The whole file in memory with the root's sibling links cleared: only damaged files come here.
+GsfInput* PatchedCopy(int fd, uint64_t size, off_t links) {
+  guint8* bytes = size ? static_cast<guint8*>(g_try_malloc(size)) : nullptr;
+  if (!bytes || !ReadExactly(fd, bytes, size, 0)) {
+    g_free(bytes);
+    return nullptr;
+  }
+  std::memset(bytes + links, 0xFF, 8);
+  return gsf_input_memory_new(bytes, static_cast<gsf_off_t>(size), TRUE);
+}
+
+// libgsf reads through its own descriptor of the same open file, so it sees the locked file
+// even if the name is replaced meanwhile.
+HRESULT OpenFileInput(const std::string& path, int lockedFd, TGPtr<GsfInput>& input) {
+  int readFd = ::fcntl(lockedFd, F_DUPFD_CLOEXEC, 0);
+  if (readFd < 0) return STG_E_INSUFFICIENTMEMORY;
+  FILE* stream = ::fdopen(readFd, "rb");
+  if (!stream) {
+    ::close(readFd);
+    return STG_E_INSUFFICIENTMEMORY;
+  }
+  input.reset(gsf_input_stdio_new_FILE(path.c_str(), stream, FALSE));
+  if (!input) {
+    std::fclose(stream);
+    return STG_E_READFAULT;
+  }
+  return S_OK;
+}
+
 HRESULT HresultFromGError(GError* error, HRESULT otherwise) {
   HRESULT hr = otherwise;
   if (error && error->domain == G_FILE_ERROR) {
@@ -179,19 +237,14 @@ HRESULT OpenRootStorage(const WideString& fileName, TStorage& root) {
   if (signature < 0) return STG_E_READFAULT;
   if (signature == 0) return STG_E_FILEALREADYEXISTS; // what Windows says of a file that is no docfile
 
-  // libgsf reads through its own descriptor of the same open file, so it sees the locked
-  // file even if the name is replaced meanwhile.
-  int readFd = ::fcntl(lock->Fd, F_DUPFD_CLOEXEC, 0);
-  if (readFd < 0) return STG_E_INSUFFICIENTMEMORY;
-  FILE* stream = ::fdopen(readFd, "rb");
-  if (!stream) {
-    ::close(readFd);
-    return STG_E_INSUFFICIENTMEMORY;
-  }
-  TGPtr<GsfInput> input(gsf_input_stdio_new_FILE(path.c_str(), stream, FALSE));
-  if (!input) {
-    std::fclose(stream);
-    return STG_E_READFAULT;
+  TGPtr<GsfInput> input;
+  const off_t links = RootSiblingLinks(lock->Fd, size);
+  if (links >= 0) {
+    input.reset(PatchedCopy(lock->Fd, size, links));
+    if (!input) return STG_E_INSUFFICIENTMEMORY;
+  } else {
+    HRESULT opened = OpenFileInput(path, lock->Fd, input);
+    if (FAILED(opened)) return opened;
   }
   GError* error = nullptr;
   TGPtr<GsfInfile> infile(gsf_infile_msole_new(input.get(), &error));

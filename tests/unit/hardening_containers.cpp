@@ -229,6 +229,33 @@ TEST_F(HardenedLoad, DamagedCompoundFiles) {
   }
 }
 
+// A root entry that names siblings: readers start from the root's child and never look at
+// them, so the file loads as if they were not there (and nothing is left behind natively).
+TEST_F(HardenedLoad, RootEntrySiblingsAreIgnored) {
+  Dir.WriteContainer(LongConfig());
+  const TCompoundImage good(ReadFile(File()));
+  ASSERT_EQ(LoadBytes(good.Bytes), TOutcome::Store);
+  const int32_t nodes = Object->Store->IdCount();
+  const size_t root = good.Entries().at(0);
+  const uint32_t metadata = uint32_t(good.Find(u"Metadata"));
+  const uint32_t stream = uint32_t(good.Find(u"Main MetaData Stream"));
+  const struct {
+    const char* What;
+    uint32_t Left, Right;
+  } cases[] = {
+      {"left", metadata, FreeSector}, {"right", FreeSector, stream}, {"both", stream, metadata},
+      {"both, one past the directory", metadata, 100000},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    TCompoundImage broken = good;
+    broken.Put32(root + 68, c.Left);
+    broken.Put32(root + 72, c.Right);
+    ASSERT_EQ(LoadBytes(broken.Bytes), TOutcome::Store);
+    EXPECT_EQ(Object->Store->IdCount(), nodes);
+  }
+}
+
 // Texts no configuration has, through a real container and Load.
 TEST_F(HardenedLoad, HostileTexts) {
   std::string everyByte = "{\"1\",\"";
