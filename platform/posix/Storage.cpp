@@ -100,22 +100,6 @@ HRESULT OpenForReading(const std::string& path, TFileHandle& file, uint64_t& siz
   return S_OK;
 }
 
-// 1 when the file starts with the compound-file signature, 0 when not, -1 on a read error.
-int HasSignature(int fd) {
-  unsigned char head[sizeof kSignature];
-  size_t got = 0;
-  while (got < sizeof head) {
-    ssize_t n = ::pread(fd, head + got, sizeof head - got, static_cast<off_t>(got));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return -1;
-    }
-    if (n == 0) break;
-    got += static_cast<size_t>(n);
-  }
-  return got == sizeof head && std::memcmp(head, kSignature, sizeof head) == 0 ? 1 : 0;
-}
-
 bool ReadExactly(int fd, void* buffer, size_t size, off_t at) {
   size_t got = 0;
   while (got < size) {
@@ -127,6 +111,14 @@ bool ReadExactly(int fd, void* buffer, size_t size, off_t at) {
   return true;
 }
 
+// 1 when the file starts with the compound-file signature, 0 when not, -1 on a read error.
+int HasSignature(int fd, uint64_t size) {
+  if (size < sizeof kSignature) return 0;
+  unsigned char head[sizeof kSignature];
+  if (!ReadExactly(fd, head, sizeof head, 0)) return -1;
+  return std::memcmp(head, kSignature, sizeof head) == 0 ? 1 : 0;
+}
+
 // Where the root directory entry's sibling links lie, when they name any entry; -1 otherwise.
 // Windows starts from the root's child and never looks at them; libgsf follows them with no
 // parent, loses those entries for the real tree and leaks them.
@@ -136,7 +128,7 @@ off_t RootSiblingLinks(int fd, uint64_t fileSize) {
   const unsigned shift = header[0x1E] | header[0x1F] << 8;
   const uint32_t firstSector = header[0x30] | header[0x31] << 8 | header[0x32] << 16 | uint32_t(header[0x33]) << 24;
   if (shift > 31) return -1; // no such file opens at all
-  const uint64_t links = (uint64_t(firstSector) + 1) << shift | 68;
+  const uint64_t links = ((uint64_t(firstSector) + 1) << shift) + 68;
   unsigned char both[8];
   if (links + sizeof both > fileSize || !ReadExactly(fd, both, sizeof both, static_cast<off_t>(links))) return -1;
   for (unsigned char byte : both)
@@ -218,7 +210,7 @@ HRESULT IsStorageFile(const WideString& fileName) {
   uint64_t size;
   HRESULT hr = OpenForReading(path, file, size);
   if (FAILED(hr)) return hr;
-  int signature = HasSignature(file.Fd);
+  int signature = HasSignature(file.Fd, size);
   if (signature < 0) return STG_E_READFAULT;
   return signature ? S_OK : S_FALSE;
 }
@@ -233,7 +225,7 @@ HRESULT OpenRootStorage(const WideString& fileName, TStorage& root) {
   if (FAILED(hr)) return hr;
   if (::flock(lock->Fd, LOCK_SH | LOCK_NB) != 0)
     return errno == EWOULDBLOCK ? STG_E_SHAREVIOLATION : STG_E_LOCKVIOLATION;
-  int signature = HasSignature(lock->Fd);
+  int signature = HasSignature(lock->Fd, size);
   if (signature < 0) return STG_E_READFAULT;
   if (signature == 0) return STG_E_FILEALREADYEXISTS; // what Windows says of a file that is no docfile
 
