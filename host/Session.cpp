@@ -6,6 +6,7 @@
 #include "platform/Text.h"
 
 #include "shell/Ostrak.h"
+#include "Version.h"
 
 namespace {
 std::string HexResult(HRESULT hr) {
@@ -228,7 +229,7 @@ std::string ComponentFileVersion(const std::string& dllPath) {
   return path.empty() ? std::string() : VersionOfFile(path);
 #else
   (void)dllPath;
-  // The native build has no version resource; the number is the one kalamos.rc carries.
-  return "1.0.0.30";
+  // The native build has no version resource; kalamos.rc takes the same number.
+  return KALAMOS_VERSION_TEXT;
 #endif
 }

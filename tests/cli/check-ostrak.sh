@@ -138,7 +138,7 @@ status 0 "--help"
 for word in call dump pack --version; do grep -qF -- "$word" out.txt && ok || bad "--help mentions $word"; done
 run --version
 status 0 "--version"
-version=$(sed -n 's/^FILEVERSION *\([0-9]*\),\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1.\2.\3.\4/p' "$src/resources/kalamos.rc")
+version=$(sed -n 's/^project(kalamos VERSION \([0-9.]*\).*/\1/p' "$src/CMakeLists.txt")
 stdout_is "kalamos $version" "--version is the component's file version"
 run
 status 2 "no command"
