@@ -112,11 +112,23 @@ bool WriteEntry(const TRegistryEntry& entry) {
 
 }  // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+#if defined(__GLIBCXX__)
+// The static C++ runtime's emergency exception pool (about 19 KB) is freed only here; a
+// host that loads and frees the DLL again and again would lose it at every unload.
+namespace __gnu_cxx {
+void __freeres() noexcept;
+}
+#endif
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
   if (reason == DLL_PROCESS_ATTACH) {
     ModuleInstance = instance;
     DisableThreadLibraryCalls(instance);
   }
+#if defined(__GLIBCXX__)
+  // Null reserved: FreeLibrary, the process lives on. At process exit nothing needs freeing.
+  if (reason == DLL_PROCESS_DETACH && reserved == nullptr) __gnu_cxx::__freeres();
+#endif
   return TRUE;
 }
 
