@@ -1,13 +1,60 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <random>
 
 #include "host/tool/Commands.h"
 
+namespace fs = std::filesystem;
+
 namespace {
-std::filesystem::path PathOf(const std::string& utf8) {
-  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+fs::path PathOf(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
+
+std::string Utf8Of(const fs::path& path) {
+  std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
 }
+
+// A temporary directory in which a container file of any name is "vellum.md", since Load
+// takes a directory: a link natively, a hard link or else a copy on Windows. Removed with
+// everything in it when the object goes.
+class TContainerDir {
+public:
+  ~TContainerDir() {
+    std::error_code ignored;
+    if (!Dir.empty()) fs::remove_all(Dir, ignored);
+  }
+  // False, with a message, when the directory or the link cannot be made.
+  bool Make(const fs::path& file, std::string& error) {
+    std::error_code code;
+    fs::path base = fs::temp_directory_path(code);
+    if (code) return Fail("no temporary folder: " + code.message(), error);
+    std::random_device random;
+    for (int attempt = 0; attempt < 100 && Dir.empty(); ++attempt) {
+      fs::path candidate = base / ("ostrak-" + std::to_string(random()));
+      if (fs::create_directory(candidate, code)) Dir = candidate;
+    }
+    if (Dir.empty()) return Fail("cannot make a temporary folder in " + Utf8Of(base), error);
+    fs::path target = fs::absolute(file, code);
+    fs::path link = Dir / "vellum.md";
+#if KALAMOS_WINDOWS
+    fs::create_hard_link(target, link, code);
+    if (code) fs::copy_file(target, link, code);
+#else
+    fs::create_symlink(target, link, code);
+#endif
+    if (code) return Fail("cannot give " + Utf8Of(file) + " the name vellum.md: " + code.message(), error);
+    return true;
+  }
+  std::string Directory() const { return Utf8Of(Dir); }
+
+private:
+  fs::path Dir;
+  static bool Fail(const std::string& message, std::string& error) {
+    error = message;
+    return false;
+  }
+};
 }  // namespace
 
 void Out(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
@@ -22,15 +69,15 @@ void PrintReports(TSession& session) {
     Err(std::to_string(report.Code) + ": " + report.Description + "\n");
 }
 
-std::string DiagnoseDirectory(const std::string& directory) {
+std::string DiagnoseDirectory(const std::string& directory, const std::string& shownFile) {
   std::error_code error;
-  std::filesystem::path dir = PathOf(directory);
+  fs::path dir = PathOf(directory);
   if (directory.find_first_not_of(" \t\r\n") == std::string::npos) return "no directory given";
-  if (!std::filesystem::exists(dir, error)) return directory + ": no such directory";
-  if (!std::filesystem::is_directory(dir, error)) return directory + ": not a directory";
-  std::filesystem::path file = dir / "vellum.md";
-  std::string shown = directory + "/vellum.md";
-  if (!std::filesystem::exists(file, error)) return shown + ": no such file";
+  if (!fs::exists(dir, error)) return directory + ": no such directory or file";
+  if (!fs::is_directory(dir, error)) return directory + ": not a directory";
+  fs::path file = dir / "vellum.md";
+  std::string shown = shownFile.empty() ? directory + "/vellum.md" : shownFile;
+  if (!fs::exists(file, error)) return shown + ": no such file";
   std::ifstream in(file, std::ios::binary);
   char head[8] = {};
   if (!in.read(head, sizeof head)) return shown + ": not a compound file";
@@ -40,19 +87,32 @@ std::string DiagnoseDirectory(const std::string& directory) {
   return shown + ": no readable configuration in the container (storage \"Metadata\", stream \"Main MetaData Stream\")";
 }
 
-bool StartAndLoad(TSession& session, const std::string& directory, int& status) {
+bool StartAndLoad(TSession& session, const std::string& path, int& status) {
   HRESULT hr = session.Start();
   if (FAILED(hr)) {
     Err("ostrak: " + session.StartError() + "\n");
     status = ExitFailed;
     return false;
   }
+  std::string directory = path, shownFile;
+  TContainerDir container;
+  std::error_code code;
+  if (fs::is_regular_file(PathOf(path), code)) {
+    std::string error;
+    if (!container.Make(PathOf(path), error)) {
+      Err("ostrak: " + error + "\n");
+      status = ExitFailed;
+      return false;
+    }
+    directory = container.Directory();
+    shownFile = path;
+  }
   if (session.Load(directory, &hr)) {
     PrintReports(session);
     return true;
   }
   PrintReports(session);
-  Err("ostrak: " + DiagnoseDirectory(directory) + "\n");
+  Err("ostrak: " + DiagnoseDirectory(directory, shownFile) + "\n");
   status = ExitFailed;
   return false;
 }

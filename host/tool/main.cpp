@@ -37,7 +37,9 @@ int main(int argc, char** argv) {
   std::vector<std::string> args = Utf8Arguments(argc, argv);
 
   CLI::App app{"ostrak: runs the kalamos component's script functions against an information base, "
-               "dumps a configuration as JSON, and packs a configuration text into a container."};
+               "dumps a configuration as JSON or as lines of text, compares two configurations, and packs "
+               "a configuration text into a container. Wherever DIR stands, a container file of any name "
+               "may stand instead (it is loaded as DIR/vellum.md would be)."};
   app.name("ostrak");
   app.require_subcommand(1);
   // Paths begin with "/" on Linux and under Wine; they are never options.
@@ -61,7 +63,8 @@ int main(int argc, char** argv) {
       "\"name: value\"; a listing function is called until it returns 0, one line per item. "
       "Reports go to standard error as \"code: text\". Exit status 0 on success, 1 when the "
       "component fails, 2 on a usage error.");
-  callCmd->add_option("DIR", call.Directory, "Information-base directory holding vellum.md")->required();
+  const std::string baseHelp = "Information-base directory holding vellum.md, or a container file";
+  callCmd->add_option("DIR", call.Directory, baseHelp)->required();
   callCmd->add_option("FUNCTION", call.Function, "Script function name")->required();
   callCmd->add_option("ARG", call.Args, "Arguments of the function, from parameter 1 on");
   callCmd->add_option("--text", call.TextArgs, "Pass argument N (1-based) as text even when it is a number")
@@ -71,7 +74,29 @@ int main(int argc, char** argv) {
   std::string dumpDir;
   CLI::App* dumpCmd = app.add_subcommand(
       "dump", "Load DIR and print its configuration as JSON, read only through the script functions");
-  dumpCmd->add_option("DIR", dumpDir, "Information-base directory holding vellum.md")->required();
+  dumpCmd->add_option("DIR", dumpDir, baseHelp)->required();
+
+  std::string textDir;
+  CLI::App* textCmd = app.add_subcommand(
+      "text",
+      "Load DIR and print its configuration as UTF-8 text, one fact a line, each line naming its "
+      "object (\"Документ Оплата: шапка: Сумма: тип 1, синоним \"Сумма\", длина 15, точность 2\"); the "
+      "content and order of dump. Made for diffs: git config diff.kalamos.textconv \"ostrak text\"");
+  textCmd->add_option("DIR", textDir, baseHelp)->required();
+
+  std::string diffLeft, diffRight;
+  bool diffJson = false;
+  CLI::App* diffCmd = app.add_subcommand(
+      "diff",
+      "Compare two configurations: objects added and removed, and within objects on both sides "
+      "the attributes, table parts, dimensions, resources, enumeration values, subordinate "
+      "catalogues and settings added, removed or changed (items matched by name, a repeated name "
+      "numbered NAME#2, NAME#3; order is no change). Exit status 0 when equal, 1 when different, "
+      "2 on trouble.");
+  diffCmd->add_option("A", diffLeft, baseHelp + ", the old side")->required();
+  diffCmd->add_option("B", diffRight, baseHelp + ", the new side")->required();
+  diffCmd->add_flag("--json", diffJson,
+                    "Print one JSON array of {\"op\", \"path\", \"old\", \"new\"}, sorted by path");
 
   std::string packText, packDir;
   bool oem = false, raw = false;
@@ -94,5 +119,7 @@ int main(int argc, char** argv) {
   if (!options.DllPath.empty()) options.Source = TComponentSource::Library;
   if (*callCmd) return RunCall(options, call);
   if (*dumpCmd) return RunDump(options, dumpDir);
+  if (*textCmd) return RunText(options, textDir);
+  if (*diffCmd) return RunDiff(options, diffLeft, diffRight, diffJson);
   return RunPack(packText, packDir, oem, raw);
 }

@@ -132,10 +132,62 @@ status 0 "dump of the edge cases"
 same_file out.txt "$expected/edge.json" "dump of the edge cases"
 stderr_has "1006: Неверный тип параметра" "a failing RefInfo is reported while dumping"
 
+# --- container files of any name -----------------------------------------------------------
+cp demo/vellum.md "Версия 5.MD"
+run dump "Версия 5.MD"
+status 0 "dump of a container file"
+same_file out.txt demo.json "dump of a container file equals the directory's"
+run call "Версия 5.MD" ValueByNum ВидыОплаты 2
+stdout_is "result: Безналичные" "call on a container file"
+run dump plain/vellum.md
+status 1 "a file that is no container"
+stderr_has "plain/vellum.md: not a compound file" "a file that is no container is named as given"
+run dump nofile.md
+status 1 "a missing file"
+stderr_has "nofile.md: no such directory or file" "a missing file"
+
+# --- text -----------------------------------------------------------------------------------
+run text demo
+status 0 "text of the sample"
+cp out.txt demo.txt
+same_file demo.txt "$expected/demo.txt" "text of the sample"
+run text "Версия 5.MD"
+same_file out.txt demo.txt "text of a container file equals the directory's"
+run text demo866
+same_file out.txt demo.txt "text of the OEM container"
+run text edge
+status 0 "text of the edge cases"
+grep -qxF 'Справочник Items: параметры: нет, нет, нет, 12, 7, -4, 1' out.txt && ok || bad "settings that fail show as нет" "$(grep Items out.txt)"
+run text nodir
+status 1 "text of a missing directory"
+
+# --- diff -----------------------------------------------------------------------------------
+run pack "$fixtures/diff-b.txt" changed
+run diff demo "Версия 5.MD"
+status 0 "diff of equal configurations"
+stdout_is "" "diff of equal configurations prints nothing"
+run diff --json demo demo866
+status 0 "diff --json of equal configurations"
+stdout_is "[]" "diff --json of equal configurations"
+run diff demo changed
+status 1 "diff of different configurations"
+same_file out.txt "$expected/diff.txt" "diff for people"
+run diff --json demo changed/vellum.md
+status 1 "diff --json of different configurations"
+same_file out.txt "$expected/diff.json" "diff --json"
+run diff changed demo
+status 1 "diff the other way round"
+[ "$(grep -c '^+ ' out.txt)" = "$(grep -c '^- ' "$expected/diff.txt")" ] && ok || bad "what was removed one way is added the other"
+run diff demo nodir
+status 2 "diff with a side that does not load"
+stderr_has "nodir: no such directory or file" "diff names the side that does not load"
+run diff demo
+status 2 "diff with one side"
+
 # --- options --------------------------------------------------------------------------------
 run --help
 status 0 "--help"
-for word in call dump pack --version; do grep -qF -- "$word" out.txt && ok || bad "--help mentions $word"; done
+for word in call dump text diff pack --version; do grep -qF -- "$word" out.txt && ok || bad "--help mentions $word"; done
 run --version
 status 0 "--version"
 version=$(sed -n 's/^project(kalamos VERSION \([0-9.]*\).*/\1/p' "$src/CMakeLists.txt")
