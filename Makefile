@@ -1,5 +1,5 @@
 # The commands people type. `make demo` and `make test` install what is missing first.
-.PHONY: all deps deps-native native asan windows dist fuzz test test-native test-asan test-windows demo clean bench
+.PHONY: all deps deps-native native asan windows dist install fuzz test test-native test-asan test-windows demo clean bench
 
 all: native
 
@@ -20,6 +20,11 @@ asan: deps-native
 windows: deps
 	cmake --preset windows >/dev/null
 	cmake --build --preset windows
+
+# ostrak into PREFIX/bin (default /usr/local).
+PREFIX ?= /usr/local
+install: native
+	cmake --install build/native --prefix "$(PREFIX)"
 
 # The package users download: build/dist/kalamos-<version>.zip.
 dist: windows
