@@ -175,6 +175,19 @@ same_file out.txt "$expected/diff.txt" "diff for people"
 run diff --json demo changed/vellum.md
 status 1 "diff --json of different configurations"
 same_file out.txt "$expected/diff.json" "diff --json"
+# Independently of the expected file: sorted by path, by code point, and old/new as the op says.
+python3 - out.txt <<'PY' && ok || bad "diff --json order and null rules"
+import json, sys
+changes = json.load(open(sys.argv[1], encoding="utf-8"))
+paths = [c["path"] for c in changes]
+assert paths == sorted(paths), "not sorted by path"
+for c in changes:
+    assert c["op"] != "added" or c["old"] is None, c
+    assert c["op"] != "removed" or c["new"] is None, c
+    assert c["op"] != "changed" or c["old"] != c["new"], c
+    if c["path"][0] == "objects":
+        assert len(c["path"]) == 3 and c["old"] is None and c["new"] is None, c
+PY
 run diff changed demo
 status 1 "diff the other way round"
 [ "$(grep -c '^+ ' out.txt)" = "$(grep -c '^- ' "$expected/diff.txt")" ] && ok || bad "what was removed one way is added the other"
