@@ -10,7 +10,7 @@
 #include "platform/Text.h"
 #include "resources/StringIds.h"
 #include "shell/HostObject.h"
-#include "shell/Ostrak.h"
+#include "methods/Methods.h"
 
 namespace {
 

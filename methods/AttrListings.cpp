@@ -6,7 +6,7 @@
 #include "metadata/getInfo.h"
 #include "methods/Calls.h"
 #include "resources/StringIds.h"
-#include "shell/Ostrak.h"
+#include "methods/Methods.h"
 
 namespace {
 
@@ -62,7 +62,7 @@ HRESULT AttrListing(TCall& call, LONG method) {
   if (!store.FindChildByName(store.SectionIdOf(listing.Kind), call.ObjectName, objectPosition))
     return call.Fail(MsgCodeError, IDS_BAD_NAME);
 
-  TEnumState& cursor = call.Self.EnumStates[listing.Slot];
+  TEnumState& cursor = call.State.EnumStates[listing.Slot];
   if (cursor.Key != call.ObjectName) {
     int32_t subPosition = 0;
     if (store.FindChildByName(store.IdAt(objectPosition), listing.SubSection, subPosition)) {

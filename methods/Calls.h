@@ -9,7 +9,7 @@
 
 #include "platform/Ole.h"
 
-class TOstrak;
+struct TMethodState;
 class TMetaStore;
 struct TEnumState;
 
@@ -19,12 +19,12 @@ constexpr int ParamCopyCount = 7;
 // One CallAsFunc in progress. The copies are cleared whatever path the call takes.
 class TCall {
 public:
-  TCall(TOstrak& self, VARIANT* result, SAFEARRAY* params);
+  TCall(const TMethodState& state, VARIANT* result, SAFEARRAY* params);
   ~TCall();
   TCall(const TCall&) = delete;
   TCall& operator=(const TCall&) = delete;
 
-  TOstrak& Self;
+  const TMethodState& State;
   TMetaStore& Store() const;
   // Parameter n (1-based), as copied when the call began.
   VARIANT& Param(int n) { return Copies[n - 1]; }

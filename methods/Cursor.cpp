@@ -1,7 +1,7 @@
 // The listing cursor protocol over TEnumState: a walk over the children of one parent node.
 #include "methods/Calls.h"
 #include "metadata/MetaStore.h"
-#include "shell/Ostrak.h"
+#include "methods/Methods.h"
 
 void RestartWalk(TEnumState& cursor, const TMetaStore& store, const std::string& key,
                  std::optional<std::string_view> parentId) {

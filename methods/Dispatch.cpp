@@ -7,11 +7,10 @@
 #include "methods/Methods.h"
 #include "platform/Text.h"
 #include "resources/StringIds.h"
-#include "shell/Ostrak.h"
 #include "shell/Tables.h"
 
-TCall::TCall(TOstrak& self, VARIANT* result, SAFEARRAY* params)
-    : Self(self), Result(result), Params(params) {
+TCall::TCall(const TMethodState& state, VARIANT* result, SAFEARRAY* params)
+    : State(state), Result(result), Params(params) {
   for (VARIANT& copy : Copies) VariantInit(&copy);
   VariantInit(&ResultSink);
   if (Result == nullptr) Result = &ResultSink;
@@ -22,7 +21,7 @@ TCall::~TCall() {
   VariantClear(&ResultSink);
 }
 
-TMetaStore& TCall::Store() const { return *Self.Store; }
+TMetaStore& TCall::Store() const { return *State.Store; }
 
 void TCall::CopyParams() {
   if (Params == nullptr) return;
@@ -83,7 +82,7 @@ void TCall::SetText(std::string_view ansiText) {
 }
 
 HRESULT TCall::Fail(uint16_t code, unsigned messageId) {
-  Self.ReportError(code, messageId);
+  State.Reporter.ReportError(code, messageId);
   return E_FAIL;
 }
 
@@ -93,13 +92,13 @@ bool NamesObject(LONG method) { return (method >= 4 && method <= 16) || method =
 
 }  // namespace
 
-HRESULT CallFunction(TOstrak& self, LONG number, VARIANT* result, SAFEARRAY** params) {
-  if (!self.Store && number > 0) {
-    self.ReportError(MsgCodeError, IDS_NOT_LOADED);
+HRESULT CallFunction(const TMethodState& state, LONG number, VARIANT* result, SAFEARRAY** params) {
+  if (!state.Store && number > 0) {
+    state.Reporter.ReportError(MsgCodeError, IDS_NOT_LOADED);
     return E_FAIL;
   }
   // A missing array, or a pointer to none, is an empty parameter list.
-  TCall call(self, result, params != nullptr ? *params : nullptr);
+  TCall call(state, result, params != nullptr ? *params : nullptr);
   try {
     call.CopyParams();
     if (NamesObject(number)) {
@@ -140,9 +139,9 @@ HRESULT CallFunction(TOstrak& self, LONG number, VARIANT* result, SAFEARRAY** pa
 }
 
 HRESULT Load(TCall& call) {
-  TOstrak& self = call.Self;
-  if (self.Store) {
-    self.ReportError(MsgCodeInfo, IDS_LOAD_TWICE);
+  const TMethodState& state = call.State;
+  if (state.Store) {
+    state.Reporter.ReportError(MsgCodeInfo, IDS_LOAD_TWICE);
     return S_OK;
   }
   VARIANT& directory = call.Param(1);
@@ -158,10 +157,10 @@ HRESULT Load(TCall& call) {
     path = path.substr(begin, end - begin);
     if (path.back() != '\\') path += '\\';
     path += "vellum.md";
-    self.Store = std::make_unique<TMetaStore>(path);
+    state.Store = std::make_unique<TMetaStore>(path);
   } catch (...) {
     // TStoreError, bad_alloc or anything else: no half-built store survives.
-    self.Store.reset();
+    state.Store.reset();
     return call.Fail(MsgCodeError, IDS_LOAD_FAILED);
   }
   call.SetLong(1);

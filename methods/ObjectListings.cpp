@@ -5,7 +5,7 @@
 #include "methods/Calls.h"
 #include "resources/StringIds.h"
 #include "shell/HostObject.h"
-#include "shell/Ostrak.h"
+#include "methods/Methods.h"
 
 namespace {
 
@@ -19,7 +19,7 @@ HRESULT EnumObjects(TCall& call) {
   uint8_t kind = 0;
   if (!KindIndexOf(call.ObjectName, kind)) return call.Fail(MsgCodeError, IDS_BAD_NAME);
 
-  TEnumState& cursor = call.Self.EnumStates[ObjectsSlot];
+  TEnumState& cursor = call.State.EnumStates[ObjectsSlot];
   if (cursor.Key != call.ObjectName) {
     // A kind whose section never occurred has no objects.
     std::string_view section = store.SectionIdOf(kind);
@@ -43,7 +43,7 @@ HRESULT EnumOwnedRefs(TCall& call) {
     return call.Fail(MsgCodeError, IDS_BAD_NAME);
   std::string_view ownerId = store.IdAt(ownerPosition);
 
-  TEnumState& cursor = call.Self.EnumStates[OwnedRefsSlot];
+  TEnumState& cursor = call.State.EnumStates[OwnedRefsSlot];
   if (cursor.Key != call.ObjectName) RestartWalk(cursor, store, call.ObjectName, section);
   while (HasNextChild(cursor, store)) {
     std::string_view text = TakeNextChild(cursor, store);
@@ -61,6 +61,6 @@ HRESULT ResetEnum(TCall& call) {
   VARIANT& slot = call.Param(1);
   if (slot.vt != VT_I4 || slot.lVal < 0 || slot.lVal >= EnumStateCount)
     return call.Fail(MsgCodeError, IDS_BAD_PARAM_TYPE);
-  call.Self.EnumStates[slot.lVal].Reset();
+  call.State.EnumStates[slot.lVal].Reset();
   return S_OK;
 }

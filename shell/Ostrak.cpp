@@ -244,5 +244,5 @@ HRESULT STDMETHODCALLTYPE TOstrak::CallAsProc(LONG number, SAFEARRAY** params) {
 
 // CallFunction keeps every C++ exception on its side of the host.
 HRESULT STDMETHODCALLTYPE TOstrak::CallAsFunc(LONG number, VARIANT* result, SAFEARRAY** params) {
-  return CallFunction(*this, number, result, params);
+  return CallFunction(TMethodState{Store, EnumStates, *this}, number, result, params);
 }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "metadata/MetaStore.h"
+#include "methods/Methods.h"
 #include "platform/Ole.h"
 #include "shell/AddInLib.h"
 
@@ -19,29 +20,13 @@ constexpr const char* ClassName = "kalamos";
 constexpr const char* ClassDescription = "Q9Scholion";
 constexpr const char* ProgId = "AddIn.kalamos";
 
-// Host message codes of reports.
-constexpr uint16_t MsgCodeInfo = 1002;
-constexpr uint16_t MsgCodeError = 1006;
-
-// One listing cursor; idle when Key is empty and the numbers are 0.
-struct TEnumState {
-  std::string Key;
-  int32_t First = 0;
-  int32_t Count = 0;
-  int32_t Position = 0;
-  void Reset() { Key.clear(); First = Count = Position = 0; }
-  bool IsIdle() const { return Key.empty() && First == 0 && Count == 0 && Position == 0; }
-};
-
-constexpr int EnumStateCount = 8;
-
 class TOstrak : public IInitDone,
                 public IScriptAugment,
-                public IDispatch
+                public IDispatch,
 #if KALAMOS_WINDOWS
-    ,
-                public IPropertyPage
+                public IPropertyPage,
 #endif
+                public TReporter
 {
 public:
   TOstrak();
@@ -106,7 +91,7 @@ public:
 
   // Writes a report to the host's error log, when one is held; while Invoke runs, also
   // keeps it for the caller's exception.
-  void ReportError(uint16_t code, unsigned messageId);
+  void ReportError(uint16_t code, unsigned messageId) override;
   // Fills a zeroed EXCEPINFO as a report: code, source "Scholion", the message text.
   // Throws std::bad_alloc; the strings are the caller's to free.
   static void FillReport(EXCEPINFO& info, uint16_t code, unsigned messageId);
