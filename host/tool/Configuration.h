@@ -23,6 +23,7 @@ std::string JsonText(const TJson& value, int indent = -1);
 std::vector<std::string> TextLines(const TJson& configuration);
 // Pieces of those lines, shared with the difference view.
 std::string KindLabel(const std::string& kind);            // "DOCUMENT" -> "Документ"
+std::string PartLabel(const std::string& part);            // "head" -> "шапка", as the dump names lists
 std::string AttributeText(const TJson& item);              // "тип 11, синоним \"...\", ссылка X"
 std::string TypeText(const TJson& type);                   // "тип 11"
 std::string SettingsText(const TJson& settings);           // "8, 100, 3, 1, 2, 0, 0"

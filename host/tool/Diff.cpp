@@ -106,15 +106,11 @@ std::vector<TChange> Compare(const TJson& a, const TJson& b) {
 std::string Human(const TChange& c) {
   static const std::map<std::string, std::string> sections = {
       {"documents", "DOCUMENT"}, {"catalogues", "REFERENCE"}, {"registers", "REGISTER"}, {"enumerations", "ENUM"}};
-  static const std::map<std::string, std::string> parts = {
-      {"head", "шапка"},          {"table", "табличная часть"}, {"attributes", "реквизит"},
-      {"owned", "подчиненный справочник"}, {"settings", "параметры"}, {"dimensions", "измерение"},
-      {"resources", "ресурс"},    {"values", "значение"}};
   const char* mark = c.Op == "added" ? "+ " : c.Op == "removed" ? "- " : "~ ";
   if (c.Path[0] == "objects") return mark + KindLabel(c.Path[1]) + " " + c.Path[2] + "\n";
 
   const std::string& part = c.Path[2];
-  std::string line = mark + KindLabel(sections.at(c.Path[0])) + " " + c.Path[1] + ": " + parts.at(part);
+  std::string line = mark + KindLabel(sections.at(c.Path[0])) + " " + c.Path[1] + ": " + PartLabel(part);
   if (c.Path.size() > 3) line += ": " + c.Path[3];
   auto describe = [&](const TJson& value) -> std::string {
     if (part == "settings") return SettingsText(value);

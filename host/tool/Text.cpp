@@ -18,23 +18,34 @@ const std::map<std::string, std::string>& KindLabels() {
   return labels;
 }
 
-std::string Number(const TJson& value) { return value.is_null() ? "нет" : JsonText(value); }
-std::string Quoted(const TJson& value) { return value.is_null() ? "нет" : JsonText(value); }
+const std::map<std::string, std::string>& PartLabels() {
+  static const std::map<std::string, std::string> labels = {
+      {"head", "шапка"},          {"table", "табличная часть"},        {"attributes", "реквизит"},
+      {"owned", "подчиненный справочник"}, {"settings", "параметры"}, {"dimensions", "измерение"},
+      {"resources", "ресурс"},    {"values", "значение"},              {"count", "число значений"},
+  };
+  return labels;
+}
+
+// A number as it is, a text as a JSON string; what could not be read as "нет".
+std::string Shown(const TJson& value) { return value.is_null() ? "нет" : JsonText(value); }
 }  // namespace
+
+std::string PartLabel(const std::string& part) { return PartLabels().at(part); }
 
 std::string KindLabel(const std::string& kind) {
   auto found = KindLabels().find(kind);
   return found == KindLabels().end() ? kind : found->second;
 }
 
-std::string TypeText(const TJson& type) { return "тип " + Number(type); }
+std::string TypeText(const TJson& type) { return "тип " + Shown(type); }
 
 std::string AttributeText(const TJson& item) {
   std::string text = TypeText(item.value("type", TJson()));
   const std::string kind = item.value("kind", std::string());
-  if (!kind.empty()) text += ", синоним " + Quoted(kind);
-  if (item.value("length", 0) != 0) text += ", длина " + Number(item["length"]);
-  if (item.value("precision", 0) != 0) text += ", точность " + Number(item["precision"]);
+  if (!kind.empty()) text += ", синоним " + Shown(kind);
+  if (item.value("length", 0) != 0) text += ", длина " + Shown(item["length"]);
+  if (item.value("precision", 0) != 0) text += ", точность " + Shown(item["precision"]);
   const std::string ref = item.value("ref", std::string());
   if (!ref.empty()) text += ", ссылка " + ref;
   return text;
@@ -42,7 +53,7 @@ std::string AttributeText(const TJson& item) {
 
 std::string SettingsText(const TJson& settings) {
   std::string text;
-  for (const TJson& value : settings) text += (text.empty() ? "" : ", ") + Number(value);
+  for (const TJson& value : settings) text += (text.empty() ? "" : ", ") + Shown(value);
   return text;
 }
 
@@ -52,7 +63,7 @@ std::string InternalText(const TJson& internal) {
   std::string text = internal.is_string() ? internal.get<std::string>() : std::string();
   bool plain = internal.is_string() &&
                std::none_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; });
-  return "внутреннее представление " + (plain ? text : Quoted(internal));
+  return "внутреннее представление " + (plain ? text : Shown(internal));
 }
 
 std::vector<std::string> TextLines(const TJson& c) {
@@ -62,29 +73,29 @@ std::vector<std::string> TextLines(const TJson& c) {
   for (const TJson& doc : c["documents"]) {
     const std::string object = KindLabel("DOCUMENT") + " " + doc["name"].get<std::string>() + ": ";
     for (const TJson& item : doc["head"])
-      lines.push_back(object + "шапка: " + item["name"].get<std::string>() + ": " + AttributeText(item));
+      lines.push_back(object + PartLabel("head") + ": " + item["name"].get<std::string>() + ": " + AttributeText(item));
     for (const TJson& item : doc["table"])
-      lines.push_back(object + "табличная часть: " + item["name"].get<std::string>() + ": " + AttributeText(item));
+      lines.push_back(object + PartLabel("table") + ": " + item["name"].get<std::string>() + ": " + AttributeText(item));
   }
   for (const TJson& ref : c["catalogues"]) {
     const std::string object = KindLabel("REFERENCE") + " " + ref["name"].get<std::string>() + ": ";
     for (const TJson& item : ref["attributes"])
-      lines.push_back(object + "реквизит: " + item["name"].get<std::string>() + ": " + AttributeText(item));
-    for (const TJson& owned : ref["owned"]) lines.push_back(object + "подчиненный справочник: " + owned.get<std::string>());
-    lines.push_back(object + "параметры: " + SettingsText(ref["settings"]));
+      lines.push_back(object + PartLabel("attributes") + ": " + item["name"].get<std::string>() + ": " + AttributeText(item));
+    for (const TJson& owned : ref["owned"]) lines.push_back(object + PartLabel("owned") + ": " + owned.get<std::string>());
+    lines.push_back(object + PartLabel("settings") + ": " + SettingsText(ref["settings"]));
   }
   for (const TJson& reg : c["registers"]) {
     const std::string object = KindLabel("REGISTER") + " " + reg["name"].get<std::string>() + ": ";
     for (const TJson& pair : reg["dimensions"])
-      lines.push_back(object + "измерение: " + pair[0].get<std::string>() + ": " + TypeText(pair[1]));
+      lines.push_back(object + PartLabel("dimensions") + ": " + pair[0].get<std::string>() + ": " + TypeText(pair[1]));
     for (const TJson& pair : reg["resources"])
-      lines.push_back(object + "ресурс: " + pair[0].get<std::string>() + ": " + TypeText(pair[1]));
+      lines.push_back(object + PartLabel("resources") + ": " + pair[0].get<std::string>() + ": " + TypeText(pair[1]));
   }
   for (const TJson& en : c["enumerations"]) {
     const std::string object = KindLabel("ENUM") + " " + en["name"].get<std::string>() + ": ";
-    lines.push_back(object + "число значений: " + Number(en["count"]));
+    lines.push_back(object + PartLabel("count") + ": " + Shown(en["count"]));
     for (const TJson& value : en["values"])
-      lines.push_back(object + "значение: " + value["name"].get<std::string>() + ": " + InternalText(value["internal"]));
+      lines.push_back(object + PartLabel("values") + ": " + value["name"].get<std::string>() + ": " + InternalText(value["internal"]));
   }
   return lines;
 }
