@@ -12,11 +12,11 @@ namespace {
 constexpr int32_t WalkLimit = 8;
 
 template <class Entry>
-size_t LowerBound(const std::vector<Entry>& entries, std::string_view key) {
+size_t LowerBound(const TMetaStore::TImpl& impl, const std::vector<Entry>& entries, std::string_view key) {
   size_t low = 0, high = entries.size();
   while (low < high) {
     const size_t mid = low + (high - low) / 2;
-    if (KeyCompare(entries[mid].Key, key) < 0)
+    if (KeyCompare(impl.View(entries[mid].Key), key) < 0)
       low = mid + 1;
     else
       high = mid;
@@ -25,11 +25,11 @@ size_t LowerBound(const std::vector<Entry>& entries, std::string_view key) {
 }
 
 template <class Entry>
-size_t UpperBound(const std::vector<Entry>& entries, std::string_view key) {
+size_t UpperBound(const TMetaStore::TImpl& impl, const std::vector<Entry>& entries, std::string_view key) {
   size_t low = 0, high = entries.size();
   while (low < high) {
     const size_t mid = low + (high - low) / 2;
-    if (KeyCompare(key, entries[mid].Key) < 0)
+    if (KeyCompare(key, impl.View(entries[mid].Key)) < 0)
       high = mid;
     else
       low = mid + 1;
@@ -40,21 +40,29 @@ size_t UpperBound(const std::vector<Entry>& entries, std::string_view key) {
 }  // namespace
 
 bool TMetaStore::FindId(std::string_view id, int32_t& position) const {
-  const size_t at = LowerBound(Impl->Ids, id);
+  const size_t at = LowerBound(*Impl, Impl->Ids, id);
   position = int32_t(at);
-  return at < Impl->Ids.size() && KeyCompare(Impl->Ids[at].Key, id) == 0;
+  return at < Impl->Ids.size() && KeyCompare(Impl->View(Impl->Ids[at].Key), id) == 0;
 }
 
 std::string_view TMetaStore::IdAt(int32_t position) const {
   if (position < 0 || position >= IdCount()) return {};
-  return Impl->Ids[size_t(position)].Key;
+  return Impl->View(Impl->Ids[size_t(position)].Key);
 }
 
-std::string_view TMetaStore::TextAt(int32_t position) const { return IdRecordAt(position).Text; }
+std::string_view TMetaStore::TextAt(int32_t position) const {
+  if (position < 0 || position >= IdCount()) return {};
+  return Impl->View(Impl->Ids[size_t(position)].Text);
+}
 
 std::string_view TMetaStore::ChildIdAt(int32_t position) const {
   if (position < 0 || position >= ParentCount()) return {};
-  return Impl->Parents[size_t(position)].Child;
+  return Impl->View(Impl->Parents[size_t(position)].Child);
+}
+
+int32_t TMetaStore::ChildPositionAt(int32_t position) const {
+  if (position < 0 || position >= ParentCount()) return -1;
+  return int32_t(Impl->Parents[size_t(position)].ChildPosition);
 }
 
 std::string_view TMetaStore::SectionIdOf(uint8_t kind) const {
@@ -64,8 +72,9 @@ std::string_view TMetaStore::SectionIdOf(uint8_t kind) const {
 
 bool TMetaStore::FindChildren(std::string_view parentId, int32_t& first, int32_t& count) const {
   const auto& parents = Impl->Parents;
-  const size_t at = LowerBound(parents, parentId);
-  if (at >= parents.size() || KeyCompare(parents[at].Key, parentId) != 0) {
+  const TImpl& impl = *Impl;
+  const size_t at = LowerBound(impl, parents, parentId);
+  if (at >= parents.size() || KeyCompare(impl.View(parents[at].Key), parentId) != 0) {
     first = -1;
     count = 0;
     return false;
@@ -77,9 +86,9 @@ bool TMetaStore::FindChildren(std::string_view parentId, int32_t& first, int32_t
   const auto& mixed = Impl->MixedRuns;
   if (!std::binary_search(mixed.begin(), mixed.end(), uint32_t(at))) {
     // All keys of the run are spelt alike: its end is found by search, not by walking.
-    if (parents[at].Key == parentId) end = UpperBound(parents, parentId);
+    if (impl.View(parents[at].Key) == parentId) end = UpperBound(impl, parents, parentId);
   } else {
-    while (end < parents.size() && parents[end].Key == parentId) ++end;
+    while (end < parents.size() && impl.View(parents[end].Key) == parentId) ++end;
   }
   first = int32_t(begin);
   count = int32_t(end - begin);
@@ -93,8 +102,8 @@ bool TMetaStore::FindChildByName(std::string_view parentId, std::string_view nam
   const std::string wanted = AnsiUpper(name);
   if (count <= WalkLimit) {
     for (int32_t k = 0; k < count; ++k) {
-      if (FindId(ChildIdAt(first + k), position) && AnsiUpper(ChildName(TextAt(position))) == wanted)
-        return true;
+      position = ChildPositionAt(first + k);
+      if (AnsiUpper(ChildName(TextAt(position))) == wanted) return true;
     }
     return false;
   }
@@ -106,7 +115,7 @@ bool TMetaStore::FindChildByName(std::string_view parentId, std::string_view nam
     table.First.reserve(size_t(count));
     int32_t at = position;
     for (int32_t k = 0; k < count; ++k) {
-      if (!FindId(ChildIdAt(first + k), at)) continue;
+      at = ChildPositionAt(first + k);
       std::string childName = AnsiUpper(ChildName(TextAt(at)));
       table.Bytes += childName.capacity() + sizeof(std::string) + sizeof(int32_t) + 2 * sizeof(void*);
       table.First.emplace(std::move(childName), at);

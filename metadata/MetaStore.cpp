@@ -68,27 +68,18 @@ std::string_view ChildName(std::string_view text) {
   return text.substr(1, comma - 2);
 }
 
-std::string_view TIdArena::Add(std::string_view text) {
-  if (Size - Used < text.size()) {
-    Size = std::max<size_t>(text.size(), Blocks.empty() ? 256 : std::min<size_t>(Size * 2, 65536));
-    Blocks.push_back(std::make_unique<char[]>(Size));
-    Total += Size;
-    Used = 0;
-  }
-  char* at = Blocks.back().get() + Used;
-  std::memcpy(at, text.data(), text.size());
-  Used += text.size();
-  return {at, text.size()};
-}
-
 namespace {
 
 // One open list: where its pending text starts in the arena and which node its nested
 // lists hang under. The first comma of the pending text is remembered, so that text that
 // keeps growing after being recorded (top level) is not scanned again.
+constexpr uint32_t NoNode = UINT32_MAX;
+
 struct TFrame {
-  std::string_view Parent;
-  std::string_view ChildParent;
+  TRef Parent;
+  TRef ChildParent;
+  uint32_t ParentNode = NoNode;       // node indexes of the two
+  uint32_t ChildParentNode = NoNode;
   size_t TextStart = 0;
   size_t CommaScanFrom = 0;
   size_t FirstComma = SIZE_MAX;
@@ -99,20 +90,24 @@ struct TFrame {
   }
 };
 
+// An identifier reference of no length: a node without an identifier.
+bool IsNone(TRef ref) { return (ref.Length & ~AutoBit) == 0; }
+
 class TParser {
 public:
-  TParser(char* arena, TIdArena& autoIds, std::vector<std::string_view>& texts,
+  TParser(char* arena, std::string& autoIds, std::vector<TRef>& texts, std::vector<uint32_t>& parentNodes,
           std::vector<TParentEntry>& parents, TMetaStore& store)
-      : Arena(arena), AutoIds(autoIds), Texts(texts), Parents(parents), Store(store) {}
+      : Arena(arena), AutoIds(autoIds), Texts(texts), ParentNodes(parentNodes), Parents(parents), Store(store) {}
 
   void Run(const char* p, const char* end);
 
 private:
-  std::string_view AddNode(TFrame& frame);
+  TRef AddNode(TFrame& frame);
 
   char* Arena;
-  TIdArena& AutoIds;
-  std::vector<std::string_view>& Texts;  // per node, in step with Parents
+  std::string& AutoIds;
+  std::vector<TRef>& Texts;  // per node, in step with Parents
+  std::vector<uint32_t>& ParentNodes;  // the same
   std::vector<TParentEntry>& Parents;
   TMetaStore& Store;
   size_t Length = 0;
@@ -129,6 +124,14 @@ struct TByteClasses {
 };
 constexpr TByteClasses ByteClasses;
 
+// High bit set in every byte lane of x that holds a control byte, "{" or "}"; lanes above
+// the lowest such one may be set wrongly, the lowest is always right.
+uint64_t SpecialLanes(uint64_t x) {
+  constexpr uint64_t Ones = 0x0101010101010101ull, Highs = 0x8080808080808080ull;
+  const uint64_t open = x ^ (Ones * '{'), close = x ^ (Ones * '}');
+  return (((x - Ones * 0x20) & ~x) | ((open - Ones) & ~open) | ((close - Ones) & ~close)) & Highs;
+}
+
 void TParser::Run(const char* p, const char* end) {
   // One frame per open list instead of one call per nesting level: deep nesting must not
   // exhaust the machine stack.
@@ -137,6 +140,27 @@ void TParser::Run(const char* p, const char* end) {
   char* const out = Arena;
   size_t length = 0;  // a local, so that the byte stores cannot be taken to change it
   while (p < end) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    // Runs of ordinary bytes eight at a time. Writing never overtakes reading, and a
+    // whole word is stored only when all of it is ordinary, so unread bytes stay intact.
+    while (end - p >= 8) {
+      uint64_t x;
+      std::memcpy(&x, p, 8);
+      const uint64_t lanes = SpecialLanes(x);
+      if (lanes == 0) {
+        std::memcpy(out + length, &x, 8);
+        p += 8;
+        length += 8;
+        continue;
+      }
+      const size_t k = size_t(__builtin_ctzll(lanes)) / 8;
+      std::memmove(out + length, p, k);
+      p += k;
+      length += k;
+      break;
+    }
+    if (p >= end) break;
+#endif
     const uint8_t c = uint8_t(*p++);
     const uint8_t cls = classes[c];
     if (cls == 0) {
@@ -147,18 +171,22 @@ void TParser::Run(const char* p, const char* end) {
     Length = length;
     TFrame& frame = stack.back();
     if (cls == 2) {
-      if (frame.ChildParent.empty()) frame.ChildParent = AddNode(frame);
+      if (IsNone(frame.ChildParent)) {
+        frame.ChildParent = AddNode(frame);
+        frame.ChildParentNode = uint32_t(Parents.size() - 1);
+      }
       // A node without an identifier opens no level; its text keeps growing.
-      if (!frame.ChildParent.empty()) {
+      if (!IsNone(frame.ChildParent)) {
         TFrame child;
         child.Parent = frame.ChildParent;
+        child.ParentNode = frame.ChildParentNode;
         child.Restart(length);
         stack.push_back(child);
       }
     } else {
       if (length > frame.TextStart) AddNode(frame);
       // A surplus "}" at the top level keeps the pending text.
-      if (!frame.Parent.empty()) {
+      if (!IsNone(frame.Parent)) {
         stack.pop_back();
         stack.back().Restart(length);
       }
@@ -166,12 +194,11 @@ void TParser::Run(const char* p, const char* end) {
   }
 }
 
-std::string_view TParser::AddNode(TFrame& frame) {
-  std::string_view t(Arena + frame.TextStart, Length - frame.TextStart);
-  if (!t.empty() && t.back() == ',') t.remove_suffix(1);
-  const std::string_view parent = frame.Parent;
-  std::string_view id;
-  if (t.size() >= 2 && IsDigit(t[1])) {
+TRef TParser::AddNode(TFrame& frame) {
+  TRef t{uint32_t(frame.TextStart), uint32_t(Length - frame.TextStart)};
+  if (t.Length > 0 && Arena[t.Offset + t.Length - 1] == ',') --t.Length;
+  const TRef parent = frame.Parent;
+  if (t.Length >= 2 && IsDigit(Arena[t.Offset + 1])) {
     if (frame.FirstComma == SIZE_MAX) {
       const void* hit = std::memchr(Arena + frame.CommaScanFrom, ',', Length - frame.CommaScanFrom);
       if (hit)
@@ -180,28 +207,35 @@ std::string_view TParser::AddNode(TFrame& frame) {
         frame.CommaScanFrom = Length;
     }
     const size_t comma = frame.FirstComma == SIZE_MAX ? SIZE_MAX : frame.FirstComma - frame.TextStart;
-    if (comma < t.size()) {
+    if (comma < t.Length) {
       // A comma right at the start leaves the identifier empty.
-      id = t.substr(1, comma >= 2 ? comma - 2 : 0);
-      Texts.push_back(t.substr(comma + 1));
-      Parents.push_back({parent, id});
+      const TRef id{t.Offset + 1, uint32_t(comma >= 2 ? comma - 2 : 0)};
+      Texts.push_back({uint32_t(t.Offset + comma + 1), uint32_t(t.Length - comma - 1)});
+      Parents.push_back({parent, id, 0});
+      ParentNodes.push_back(frame.ParentNode);
       return id;
     }
   }
   char digits[16];
   const int n = std::snprintf(digits, sizeof digits, "%d", ++Store.LastAutoId);
-  id = AutoIds.Add(std::string_view(digits, size_t(n)));
+  const TRef id{uint32_t(AutoIds.size()), uint32_t(n) | AutoBit};
+  AutoIds.append(digits, size_t(n));
   Texts.push_back(t);
-  if (parent == "32001") {
-    const std::string_view inner = t.size() >= 2 ? t.substr(1, t.size() - 2) : std::string_view();
+  const std::string_view parentId = (parent.Length & AutoBit)
+      ? std::string_view(AutoIds.data() + parent.Offset, parent.Length & ~AutoBit)
+      : std::string_view(Arena + parent.Offset, parent.Length);
+  if (parentId == "32001") {
+    const std::string_view text(Arena + t.Offset, t.Length);
+    const std::string_view inner = text.size() >= 2 ? text.substr(1, text.size() - 2) : std::string_view();
     for (int k = 0; k < KindCount; ++k) {
       if (inner == SectionTags[k] || (k == 3 && inner == DocNumAlias)) {
-        Store.SectionIds[k] = std::string(id.substr(0, 5));
+        Store.SectionIds[k] = std::string(std::string_view(digits, size_t(n)).substr(0, 5));
         break;
       }
     }
   }
-  Parents.push_back({parent, id});
+  Parents.push_back({parent, id, 0});
+  ParentNodes.push_back(frame.ParentNode);
   return id;
 }
 
@@ -271,6 +305,21 @@ std::vector<TSortItem> SortItems(size_t count, const KeyOf& keyOf) {
   return items;
 }
 
+// Number of "}" bytes, eight at a time.
+size_t CountCloses(const char* p, const char* end) {
+  constexpr uint64_t Low7 = 0x7F7F7F7F7F7F7F7Full;
+  size_t count = 0;
+  for (; end - p >= 8; p += 8) {
+    uint64_t x;
+    std::memcpy(&x, p, 8);
+    x ^= 0x0101010101010101ull * '}';
+    // High bit of a lane set exactly when the lane is zero; the lanes summed by a multiply.
+    const uint64_t zeros = ~(((x & Low7) + Low7) | x | Low7) >> 7;
+    count += size_t((zeros * 0x0101010101010101ull) >> 56);
+  }
+  return count + size_t(std::count(p, end, '}'));
+}
+
 }  // namespace
 
 void TMetaStore::TImpl::Parse(size_t start, TMetaStore& store) {
@@ -278,20 +327,23 @@ void TMetaStore::TImpl::Parse(size_t start, TMetaStore& store) {
   char* const arena = Text.data();
   const char* begin = arena + std::min(start, Text.size());
   const char* end = arena + Text.size();
-  std::vector<std::string_view> texts;
-  const size_t lists = size_t(std::count(begin, end, '}')) + 1;
+  std::vector<TRef> texts;
+  std::vector<uint32_t> parentNodes;
+  const size_t lists = CountCloses(begin, end) + 1;
   texts.reserve(lists);
+  parentNodes.reserve(lists);
   Parents.reserve(lists);
-  TParser(arena, AutoIds, texts, Parents, store).Run(begin, end);
-  BuildIndexes(texts);
+  TParser(arena, AutoIds, texts, parentNodes, Parents, store).Run(begin, end);
+  AutoIds.shrink_to_fit();
+  BuildIndexes(texts, parentNodes);
 }
 
-void TMetaStore::TImpl::BuildIndexes(std::vector<std::string_view>& texts) {
+void TMetaStore::TImpl::BuildIndexes(std::vector<TRef>& texts, std::vector<uint32_t>& parentNodes) {
   // Same result as inserting one by one into sorted arrays: a repeated identifier keeps
   // its first key text and takes the last record; a parent's children come newest first.
   {
     // Node i is Parents[i] before that index is sorted: its parent, its identifier.
-    auto idOf = [&](uint32_t i) { return Parents[i].Child; };
+    auto idOf = [&](uint32_t i) { return View(Parents[i].Child); };
     std::vector<TSortItem> items = SortItems(Parents.size(), idOf);
     SortByKey(items, idOf, false);
     auto same = [&](const TSortItem& a, const TSortItem& b) {
@@ -306,30 +358,42 @@ void TMetaStore::TImpl::BuildIndexes(std::vector<std::string_view>& texts) {
       size_t j = i + 1;
       while (j < items.size() && same(items[i], items[j])) ++j;
       const uint32_t last = items[j - 1].Index;
-      Ids.push_back({idOf(items[i].Index), {Parents[last].Key, texts[last]}});
+      // Every node's identifier is where a walk over its parent's children will look.
+      for (size_t k = i; k < j; ++k) Parents[items[k].Index].ChildPosition = uint32_t(Ids.size());
+      Ids.push_back({Parents[items[i].Index].Child, Parents[last].Key, texts[last]});
       i = j;
     }
-    std::vector<std::string_view>().swap(texts);
+    std::vector<TRef>().swap(texts);
   }
   {
-    auto parentOf = [&](uint32_t i) { return Parents[i].Key; };
-    std::vector<TSortItem> items = SortItems(Parents.size(), parentOf);
-    SortByKey(items, parentOf, true);
-    std::vector<TParentEntry> sorted;
-    sorted.reserve(items.size());
-    size_t start = 0;
-    for (size_t i = 0; i < items.size(); ++i) {
-      sorted.push_back(Parents[items[i].Index]);
-      // Digit keys are equal only when spelt alike; other runs are checked for spellings.
-      if (i == 0 || (items[i - 1].Simple && items[i].Simple)) {
-        if (i == 0 || items[i - 1].Packed != items[i].Packed) start = i;
-      } else if (KeyCompare(sorted[i - 1].Key, sorted[i].Key) != 0) {
-        start = i;
-      } else if (sorted[i - 1].Key != sorted[i].Key && (MixedRuns.empty() || MixedRuns.back() != start)) {
-        MixedRuns.push_back(uint32_t(start));
-      }
-    }
+    // A parent's identifier is a node's, already placed: counting the nodes under each
+    // identifier position orders them as a sort by parent key would, and the empty key of
+    // the top level comes first. Equal keys are equal positions; newest first within.
+    auto bucketOf = [&](uint32_t node) {
+      const uint32_t parent = parentNodes[node];
+      return parent == NoNode ? 0 : Parents[parent].ChildPosition + 1;
+    };
+    std::vector<uint32_t> starts(Ids.size() + 2);
+    for (uint32_t node = 0; node < Parents.size(); ++node) ++starts[bucketOf(node) + 1];
+    for (size_t b = 1; b < starts.size(); ++b) starts[b] += starts[b - 1];
+    std::vector<TParentEntry> sorted(Parents.size());
+    for (uint32_t node = uint32_t(Parents.size()); node-- > 0;) sorted[starts[bucketOf(node)]++] = Parents[node];
+    std::vector<uint32_t>().swap(parentNodes);
+    std::vector<uint32_t>().swap(starts);
     Parents.swap(sorted);
+  }
+  // Runs whose keys are equal but spelt differently.
+  size_t start = 0;
+  for (size_t i = 1; i < Parents.size(); ++i) {
+    // Siblings share their parent's reference.
+    const TRef a = Parents[i - 1].Key, b = Parents[i].Key;
+    if (a.Offset == b.Offset && a.Length == b.Length) continue;
+    const std::string_view previous = View(a), key = View(b);
+    if (previous == key) continue;
+    if (KeyCompare(previous, key) != 0)
+      start = i;
+    else if (MixedRuns.empty() || MixedRuns.back() != start)
+      MixedRuns.push_back(uint32_t(start));
   }
   MixedRuns.shrink_to_fit();
 }
@@ -339,6 +403,8 @@ TMetaStore::TMetaStore(const std::string& FileName) : TMetaStore(ReadConfigurati
 TMetaStore::TMetaStore(const TTextBuffer& buffer) : TMetaStore(TTextBuffer(buffer)) {}
 
 TMetaStore::TMetaStore(TTextBuffer&& buffer) : Impl(std::make_unique<TImpl>()) {
+  // Offsets and lengths are 32-bit, with one bit of a length taken.
+  if (buffer.Bytes.size() >= AutoBit) throw TStoreError(STG_E_INSUFFICIENTMEMORY, "the metadata stream is too large");
   Impl->Text = std::move(buffer.Bytes);
   Impl->Parse(buffer.Position, *this);
 }
@@ -348,19 +414,19 @@ TMetaStore::~TMetaStore() = default;
 int32_t TMetaStore::IdCount() const { return int32_t(Impl->Ids.size()); }
 int32_t TMetaStore::ParentCount() const { return int32_t(Impl->Parents.size()); }
 
-const TNodeData& TMetaStore::IdRecordAt(int32_t position) const {
-  static const TNodeData none;
-  if (position < 0 || position >= IdCount()) return none;
-  return Impl->Ids[size_t(position)].Record;
+TNodeData TMetaStore::IdRecordAt(int32_t position) const {
+  if (position < 0 || position >= IdCount()) return {};
+  const TIdEntry& entry = Impl->Ids[size_t(position)];
+  return {Impl->View(entry.Link), Impl->View(entry.Text)};
 }
 
 std::string_view TMetaStore::ParentKeyAt(int32_t position) const {
   if (position < 0 || position >= ParentCount()) return {};
-  return Impl->Parents[size_t(position)].Key;
+  return Impl->View(Impl->Parents[size_t(position)].Key);
 }
 
 size_t TMetaStore::MemoryUsed() const {
-  size_t bytes = sizeof(*this) + sizeof(TImpl) + Impl->Text.capacity() + Impl->AutoIds.Bytes() +
+  size_t bytes = sizeof(*this) + sizeof(TImpl) + Impl->Text.capacity() + Impl->AutoIds.capacity() +
                  Impl->Ids.capacity() * sizeof(TIdEntry) +
                  Impl->Parents.capacity() * sizeof(TParentEntry) +
                  Impl->MixedRuns.capacity() * sizeof(uint32_t);

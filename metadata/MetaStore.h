@@ -47,10 +47,10 @@ TTextBuffer NormaliseStreamBytes(std::string bytes);
 using TStreamReader = std::function<HRESULT(void* buffer, uint32_t count, uint32_t& read)>;
 TTextBuffer ReadWholeStream(uint64_t size, const TStreamReader& read);
 
-// One index entry's record. Views point into the store's own text arena.
+// One identifier-index entry's record. Views point into the store's own memory.
 struct TNodeData {
-  std::string_view Link;  // identifier index: the parent; parent index: the child
-  std::string_view Text;  // identifier index: the node's stored text; parent index: empty
+  std::string_view Link;  // the parent
+  std::string_view Text;  // the node's stored text
 };
 
 class TMetaStore {
@@ -74,6 +74,8 @@ public:
   std::string_view IdAt(int32_t position) const;
   std::string_view TextAt(int32_t position) const;
   std::string_view ChildIdAt(int32_t position) const;
+  // The identifier-index position of that child, as FindId(ChildIdAt(position)) gives it.
+  int32_t ChildPositionAt(int32_t position) const;
 
   // Lookups.
   std::string_view SectionIdOf(uint8_t kind) const;
@@ -87,13 +89,15 @@ public:
   // Sizes and raw entries, for tests, tools and benchmarks.
   int32_t IdCount() const;
   int32_t ParentCount() const;
-  const TNodeData& IdRecordAt(int32_t position) const;
+  TNodeData IdRecordAt(int32_t position) const;
   std::string_view ParentKeyAt(int32_t position) const;
   // Bytes the store holds now, the name tables that lookups built so far included.
   size_t MemoryUsed() const;
 
-private:
+  // Declared in MetaStoreImpl.h, which only the store's own sources include.
   struct TImpl;
+
+private:
   std::unique_ptr<TImpl> Impl;
 };
 

@@ -1,6 +1,7 @@
 // Inside of TMetaStore, shared by the parser, the index builder and the lookups.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -9,14 +10,25 @@
 
 #include "metadata/MetaStore.h"
 
+// A piece of the text arena or, with AutoBit in Length, of the auto-identifier arena. Offsets
+// instead of views: half the size of a view on a 64-bit build, and the auto identifiers may
+// live in a buffer that grows.
+struct TRef {
+  uint32_t Offset = 0;
+  uint32_t Length = 0;
+};
+constexpr uint32_t AutoBit = 0x80000000u;
+
 struct TIdEntry {
-  std::string_view Key;
-  TNodeData Record;
+  TRef Key;
+  TRef Link;  // the parent
+  TRef Text;  // the node's stored text
 };
 
 struct TParentEntry {
-  std::string_view Key;
-  std::string_view Child;
+  TRef Key;
+  TRef Child;
+  uint32_t ChildPosition;  // the child's identifier-index position, found once at load
 };
 
 // Children of one parent by upper-cased name, built on the first named lookup under a
@@ -27,24 +39,11 @@ struct TNameTable {
   size_t Bytes = 0;
 };
 
-// Auto identifiers live apart from the node texts: a node text may still be growing in
-// the text arena when an auto identifier has to be written.
-class TIdArena {
-public:
-  std::string_view Add(std::string_view text);
-  size_t Bytes() const { return Total; }
-
-private:
-  std::vector<std::unique_ptr<char[]>> Blocks;
-  size_t Used = 0, Size = 0, Total = 0;
-};
-
 struct TMetaStore::TImpl {
   // Node texts and explicit identifiers, compacted in place over the text they were read
-  // from (a node text is never longer than what was read for it); never reallocated, so
-  // views stay valid.
+  // from (a node text is never longer than what was read for it).
   std::string Text;
-  TIdArena AutoIds;
+  std::string AutoIds;
   std::vector<TIdEntry> Ids;
   std::vector<TParentEntry> Parents;
   // Starts of parent-index runs whose keys are equal but spelt differently (letter case);
@@ -52,9 +51,14 @@ struct TMetaStore::TImpl {
   std::vector<uint32_t> MixedRuns;
   mutable std::unordered_map<uint64_t, TNameTable> NameTables;
 
+  std::string_view View(TRef ref) const {
+    if (ref.Length & AutoBit) return {AutoIds.data() + ref.Offset, ref.Length & ~AutoBit};
+    return {Text.data() + ref.Offset, ref.Length};
+  }
+
   // Parses Text from start to its end.
   void Parse(size_t start, TMetaStore& store);
-  void BuildIndexes(std::vector<std::string_view>& texts);
+  void BuildIndexes(std::vector<TRef>& texts, std::vector<uint32_t>& parentNodes);
 };
 
 // Index key order: CompareKeys, with a short cut for digit strings, which it orders byte by
