@@ -45,8 +45,11 @@ test: deps
 	  echo "=== $$t"; $(MAKE) --no-print-directory $$t || { status=1; echo "=== $$t FAILED"; }; \
 	done; exit $$status
 
-bench: native
-	@for b in build/native/bench/*; do echo "== $$b"; $$b; done
+# In-process benchmarks, then whole processes natively and (the DLL) under Wine, each
+# figure as a ratio against a baseline measured in the same run.
+bench: native windows
+	@for b in build/native/bench/bench_load build/native/bench/bench_listing; do echo "== $$b"; $$b; done
+	@echo "== bench/whole-process"; bench/whole-process
 
 demo: native
 	@scripts/demo
