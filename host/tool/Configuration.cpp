@@ -69,7 +69,8 @@ public:
 };
 }  // namespace
 
-bool ReadConfiguration(const TSessionOptions& options, const std::string& path, TJson& out, int& status) {
+bool ReadConfiguration(const TSessionOptions& options, const std::string& path, TConfigurationSink& sink,
+                       int& status) {
   TSession session(options);
   if (!StartAndLoad(session, path, status)) return false;
   TDumper dumper(session);
@@ -90,49 +91,114 @@ bool ReadConfiguration(const TSessionOptions& options, const std::string& path, 
   const auto& catalogues = byKind[5];
   const auto& registers = byKind[6];
   const auto& enumerations = byKind[9];
+  sink.Objects(std::move(objects));
 
-  out = TJson::object();
-  out["objects"] = std::move(objects);
-
-  TJson docs = TJson::array();
+  sink.Open("documents");
   for (auto& n : documents)
-    docs.push_back(TJson{{"name", Utf8(n)},
-                         {"head", dumper.Attributes(MEnumDocHead, n)},
-                         {"table", dumper.Attributes(MEnumDocTable, n)}});
-  out["documents"] = std::move(docs);
+    sink.Item(TJson{{"name", Utf8(n)},
+                    {"head", dumper.Attributes(MEnumDocHead, n)},
+                    {"table", dumper.Attributes(MEnumDocTable, n)}});
 
-  TJson refs = TJson::array();
+  sink.Open("catalogues");
   for (auto& n : catalogues) {
     TJson owned = TJson::array();
     for (auto& o : dumper.Names(MEnumOwnedRefs, n)) owned.push_back(Utf8(o));
     TJson settings = TJson::array();
     for (LONG i = 1; i <= 7; ++i) settings.push_back(dumper.Single(MRefInfo, {TVariant::Text(n), TVariant::Int(i)}));
-    refs.push_back(TJson{{"name", Utf8(n)},
-                         {"attributes", dumper.Attributes(MEnumRef, n)},
-                         {"owned", std::move(owned)},
-                         {"settings", std::move(settings)}});
+    sink.Item(TJson{{"name", Utf8(n)},
+                    {"attributes", dumper.Attributes(MEnumRef, n)},
+                    {"owned", std::move(owned)},
+                    {"settings", std::move(settings)}});
   }
-  out["catalogues"] = std::move(refs);
 
-  TJson regs = TJson::array();
+  sink.Open("registers");
   for (auto& n : registers)
-    regs.push_back(TJson{{"name", Utf8(n)},
-                         {"dimensions", dumper.Pairs(MEnumRegDim, n)},
-                         {"resources", dumper.Pairs(MEnumRegRes, n)}});
-  out["registers"] = std::move(regs);
+    sink.Item(TJson{{"name", Utf8(n)},
+                    {"dimensions", dumper.Pairs(MEnumRegDim, n)},
+                    {"resources", dumper.Pairs(MEnumRegRes, n)}});
 
-  TJson enums = TJson::array();
+  sink.Open("enumerations");
   for (auto& n : enumerations) {
     TJson values = TJson::array();
     for (auto& v : dumper.Names(MEnumValues, n))
       values.push_back(TJson{{"name", Utf8(v)},
                              {"internal", dumper.Single(MEnumValInternal, {TVariant::Text(n), TVariant::Text(v)})}});
-    enums.push_back(TJson{{"name", Utf8(n)},
-                          {"count", dumper.Single(MEnumValCount, {TVariant::Text(n)})},
-                          {"values", std::move(values)}});
+    sink.Item(TJson{{"name", Utf8(n)},
+                    {"count", dumper.Single(MEnumValCount, {TVariant::Text(n)})},
+                    {"values", std::move(values)}});
   }
-  out["enumerations"] = std::move(enums);
+  sink.End();
   return true;
+}
+
+namespace {
+class TTreeSink : public TConfigurationSink {
+public:
+  explicit TTreeSink(TJson& out) : Out(out) { Out = TJson::object(); }
+  void Objects(TJson objects) override { Out["objects"] = std::move(objects); }
+  void Open(const std::string& section) override { Section = &(Out[section] = TJson::array()); }
+  void Item(TJson item) override { Section->push_back(std::move(item)); }
+
+private:
+  TJson& Out;
+  TJson* Section = nullptr;
+};
+}  // namespace
+
+bool ReadConfiguration(const TSessionOptions& options, const std::string& path, TJson& out, int& status) {
+  TTreeSink sink(out);
+  return ReadConfiguration(options, path, sink, status);
+}
+
+TJsonWriter::TJsonWriter(const std::function<void(const std::string&)>& write) : Write(write) {}
+
+void TJsonWriter::Objects(TJson objects) {
+  Buffer += "{\n  \"objects\": ";
+  Piece(objects, 2);
+}
+
+void TJsonWriter::Open(const std::string& section) {
+  CloseSection();
+  Buffer += ",\n  " + JsonText(section) + ": [";
+  InSection = true;
+  Items = 0;
+}
+
+void TJsonWriter::Item(TJson item) {
+  Buffer += Items++ == 0 ? "\n    " : ",\n    ";
+  Piece(item, 4);
+  // Out in pieces: a large configuration's text need not be held whole.
+  if (Buffer.size() >= (1u << 20)) Flush();
+}
+
+void TJsonWriter::End() {
+  CloseSection();
+  Buffer += "\n}\n";
+  Flush();
+}
+
+void TJsonWriter::CloseSection() {
+  if (InSection && Items > 0) Buffer += "\n  ]";
+  else if (InSection) Buffer += "]";
+  InSection = false;
+}
+
+void TJsonWriter::Piece(const TJson& value, size_t indent) {
+  // The value's own lines, shifted in as far as it stands; a newline inside a string is
+  // always escaped, so every raw one starts a line.
+  const std::string text = JsonText(value, 2);
+  const std::string shift = "\n" + std::string(indent, ' ');
+  size_t from = 0;
+  for (size_t at; (at = text.find('\n', from)) != std::string::npos; from = at + 1) {
+    Buffer.append(text, from, at - from);
+    Buffer += shift;
+  }
+  Buffer.append(text, from, std::string::npos);
+}
+
+void TJsonWriter::Flush() {
+  Write(Buffer);
+  Buffer.clear();
 }
 
 std::string JsonText(const TJson& value, int indent) {

@@ -1,9 +1,8 @@
 #include "host/tool/Configuration.h"
 
 int RunDump(const TSessionOptions& options, const std::string& path) {
-  TJson configuration;
+  TJsonWriter writer(Out);
   int status = ExitOk;
-  if (!ReadConfiguration(options, path, configuration, status)) return status;
-  Out(JsonText(configuration, 2) + "\n");
+  if (!ReadConfiguration(options, path, writer, status)) return status;
   return ExitOk;
 }

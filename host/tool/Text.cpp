@@ -66,46 +66,67 @@ std::string InternalText(const TJson& internal) {
   return "внутреннее представление " + (plain ? text : Shown(internal));
 }
 
-std::vector<std::string> TextLines(const TJson& c) {
-  std::vector<std::string> lines;
-  for (const auto& [kind, names] : c["objects"].items())
-    for (const TJson& name : names) lines.push_back(KindLabel(kind) + " " + name.get<std::string>());
-  for (const TJson& doc : c["documents"]) {
-    const std::string object = KindLabel("DOCUMENT") + " " + doc["name"].get<std::string>() + ": ";
-    for (const TJson& item : doc["head"])
-      lines.push_back(object + PartLabel("head") + ": " + item["name"].get<std::string>() + ": " + AttributeText(item));
-    for (const TJson& item : doc["table"])
-      lines.push_back(object + PartLabel("table") + ": " + item["name"].get<std::string>() + ": " + AttributeText(item));
-  }
-  for (const TJson& ref : c["catalogues"]) {
-    const std::string object = KindLabel("REFERENCE") + " " + ref["name"].get<std::string>() + ": ";
-    for (const TJson& item : ref["attributes"])
-      lines.push_back(object + PartLabel("attributes") + ": " + item["name"].get<std::string>() + ": " + AttributeText(item));
-    for (const TJson& owned : ref["owned"]) lines.push_back(object + PartLabel("owned") + ": " + owned.get<std::string>());
-    lines.push_back(object + PartLabel("settings") + ": " + SettingsText(ref["settings"]));
-  }
-  for (const TJson& reg : c["registers"]) {
-    const std::string object = KindLabel("REGISTER") + " " + reg["name"].get<std::string>() + ": ";
-    for (const TJson& pair : reg["dimensions"])
-      lines.push_back(object + PartLabel("dimensions") + ": " + pair[0].get<std::string>() + ": " + TypeText(pair[1]));
-    for (const TJson& pair : reg["resources"])
-      lines.push_back(object + PartLabel("resources") + ": " + pair[0].get<std::string>() + ": " + TypeText(pair[1]));
-  }
-  for (const TJson& en : c["enumerations"]) {
-    const std::string object = KindLabel("ENUM") + " " + en["name"].get<std::string>() + ": ";
-    lines.push_back(object + PartLabel("count") + ": " + Shown(en["count"]));
-    for (const TJson& value : en["values"])
-      lines.push_back(object + PartLabel("values") + ": " + value["name"].get<std::string>() + ": " + InternalText(value["internal"]));
-  }
-  return lines;
+namespace {
+void Line(std::string& out, const std::string& text) {
+  out += text;
+  out += '\n';
+}
+}  // namespace
+
+void ObjectLines(const TJson& objects, std::string& out) {
+  for (const auto& [kind, names] : objects.items())
+    for (const TJson& name : names) Line(out, KindLabel(kind) + " " + name.get<std::string>());
 }
 
+void ItemLines(const std::string& section, const TJson& item, std::string& out) {
+  if (section == "documents") {
+    const std::string object = KindLabel("DOCUMENT") + " " + item["name"].get<std::string>() + ": ";
+    for (const char* part : {"head", "table"})
+      for (const TJson& a : item[part])
+        Line(out, object + PartLabel(part) + ": " + a["name"].get<std::string>() + ": " + AttributeText(a));
+  } else if (section == "catalogues") {
+    const std::string object = KindLabel("REFERENCE") + " " + item["name"].get<std::string>() + ": ";
+    for (const TJson& a : item["attributes"])
+      Line(out, object + PartLabel("attributes") + ": " + a["name"].get<std::string>() + ": " + AttributeText(a));
+    for (const TJson& owned : item["owned"]) Line(out, object + PartLabel("owned") + ": " + owned.get<std::string>());
+    Line(out, object + PartLabel("settings") + ": " + SettingsText(item["settings"]));
+  } else if (section == "registers") {
+    const std::string object = KindLabel("REGISTER") + " " + item["name"].get<std::string>() + ": ";
+    for (const char* part : {"dimensions", "resources"})
+      for (const TJson& pair : item[part])
+        Line(out, object + PartLabel(part) + ": " + pair[0].get<std::string>() + ": " + TypeText(pair[1]));
+  } else if (section == "enumerations") {
+    const std::string object = KindLabel("ENUM") + " " + item["name"].get<std::string>() + ": ";
+    Line(out, object + PartLabel("count") + ": " + Shown(item["count"]));
+    for (const TJson& value : item["values"])
+      Line(out, object + PartLabel("values") + ": " + value["name"].get<std::string>() + ": " + InternalText(value["internal"]));
+  }
+}
+
+namespace {
+// The lines go out as the configuration is read; a large one's text is never held whole.
+class TTextWriter : public TConfigurationSink {
+public:
+  void Objects(TJson objects) override { ObjectLines(objects, Buffer); }
+  void Open(const std::string& section) override { Section = section; }
+  void Item(TJson item) override {
+    ItemLines(Section, item, Buffer);
+    if (Buffer.size() >= (1u << 20)) Flush();
+  }
+  void End() override { Flush(); }
+
+private:
+  void Flush() {
+    Out(Buffer);
+    Buffer.clear();
+  }
+  std::string Section, Buffer;
+};
+}  // namespace
+
 int RunText(const TSessionOptions& options, const std::string& path) {
-  TJson configuration;
+  TTextWriter writer;
   int status = ExitOk;
-  if (!ReadConfiguration(options, path, configuration, status)) return status;
-  std::string text;
-  for (const std::string& line : TextLines(configuration)) text += line + "\n";
-  Out(text);
+  if (!ReadConfiguration(options, path, writer, status)) return status;
   return ExitOk;
 }
