@@ -73,6 +73,11 @@ std::string_view TMetaStore::SectionIdOf(uint8_t kind) const {
 bool TMetaStore::FindChildren(std::string_view parentId, int32_t& first, int32_t& count) const {
   const auto& parents = Impl->Parents;
   const TImpl& impl = *Impl;
+  if (impl.LastCount > 0 && impl.LastParent == parentId) {
+    first = impl.LastFirst;
+    count = impl.LastCount;
+    return true;
+  }
   const size_t at = LowerBound(impl, parents, parentId);
   if (at >= parents.size() || KeyCompare(impl.View(parents[at].Key), parentId) != 0) {
     first = -1;
@@ -92,6 +97,9 @@ bool TMetaStore::FindChildren(std::string_view parentId, int32_t& first, int32_t
   }
   first = int32_t(begin);
   count = int32_t(end - begin);
+  impl.LastParent.assign(parentId);
+  impl.LastFirst = first;
+  impl.LastCount = count;
   return true;
 }
 

@@ -50,6 +50,9 @@ struct TMetaStore::TImpl {
   // only there must a run be walked entry by entry.
   std::vector<uint32_t> MixedRuns;
   mutable std::unordered_map<uint64_t, TNameTable> NameTables;
+  // The last parent FindChildren found: a listing asks for the same section on every call.
+  mutable std::string LastParent;
+  mutable int32_t LastFirst = -1, LastCount = 0;
 
   std::string_view View(TRef ref) const {
     if (ref.Length & AutoBit) return {AutoIds.data() + ref.Offset, ref.Length & ~AutoBit};

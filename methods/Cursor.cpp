@@ -29,7 +29,7 @@ std::string_view NodeTextById(const TMetaStore& store, std::string_view id) {
 }
 
 std::string_view TakeNextChild(TEnumState& cursor, const TMetaStore& store) {
-  std::string_view text = NodeTextById(store, store.ChildIdAt(cursor.Position));
+  std::string_view text = store.TextAt(store.ChildPositionAt(cursor.Position));
   ++cursor.Position;
   return text;
 }
