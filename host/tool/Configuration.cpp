@@ -131,25 +131,6 @@ bool ReadConfiguration(const TSessionOptions& options, const std::string& path, 
   return true;
 }
 
-namespace {
-class TTreeSink : public TConfigurationSink {
-public:
-  explicit TTreeSink(TJson& out) : Out(out) { Out = TJson::object(); }
-  void Objects(TJson objects) override { Out["objects"] = std::move(objects); }
-  void Open(const std::string& section) override { Section = &(Out[section] = TJson::array()); }
-  void Item(TJson item) override { Section->push_back(std::move(item)); }
-
-private:
-  TJson& Out;
-  TJson* Section = nullptr;
-};
-}  // namespace
-
-bool ReadConfiguration(const TSessionOptions& options, const std::string& path, TJson& out, int& status) {
-  TTreeSink sink(out);
-  return ReadConfiguration(options, path, sink, status);
-}
-
 TJsonWriter::TJsonWriter(const std::function<void(const std::string&)>& write) : Write(write) {}
 
 void TJsonWriter::Objects(TJson objects) {

@@ -30,8 +30,6 @@ public:
 // cannot be loaded (the reasons are on standard error); the sink has then been given nothing.
 bool ReadConfiguration(const TSessionOptions& options, const std::string& path, TConfigurationSink& sink,
                        int& status);
-// The same, whole, as the object dump prints.
-bool ReadConfiguration(const TSessionOptions& options, const std::string& path, TJson& out, int& status);
 
 // Writes the dump's JSON text (the whole object as JsonText(out, 2) would print it, then a
 // newline) piece by piece through write.

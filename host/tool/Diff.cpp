@@ -31,6 +31,28 @@ std::string NameField(const TJson& item) { return item["name"].get<std::string>(
 std::string FirstField(const TJson& item) { return item[0].get<std::string>(); }
 std::string Itself(const TJson& item) { return item.get<std::string>(); }
 
+// Each side's items are kept packed (MessagePack keeps every byte of every text) beside
+// their names and unpacked a pair at a time: two large configurations held as whole trees
+// do not fit in a 32-bit process.
+class TPackedSink : public TConfigurationSink {
+public:
+  explicit TPackedSink(TJson& out) : Out(out) { Out = TJson::object(); }
+  void Objects(TJson objects) override { Out["objects"] = std::move(objects); }
+  void Open(const std::string& section) override { Section = &(Out[section] = TJson::array()); }
+  void Item(TJson item) override {
+    TJson packed = TJson::object();
+    packed["name"] = item["name"];
+    packed["packed"] = TJson::binary(TJson::to_msgpack(item));
+    Section->push_back(std::move(packed));
+  }
+
+private:
+  TJson& Out;
+  TJson* Section = nullptr;
+};
+
+TJson Unpacked(const TJson& item) { return TJson::from_msgpack(item["packed"].get_binary()); }
+
 class TDiff {
 public:
   std::vector<TChange> Changes;
@@ -56,7 +78,7 @@ public:
     TNamed right = ByName(b, NameField);
     for (const auto& [name, item] : ByName(a, NameField)) {
       auto other = right.find(name);
-      if (other != right.end()) compare(name, item, other->second);
+      if (other != right.end()) compare(name, Unpacked(item), Unpacked(other->second));
     }
   }
 
@@ -126,9 +148,11 @@ std::string Human(const TChange& c) {
 
 int RunDiff(const TSessionOptions& options, const std::string& left, const std::string& right, bool json) {
   TJson a, b;
+  TPackedSink leftSink(a), rightSink(b);
   int status = ExitOk;
   // As diff does: 2 for trouble, whatever the reason.
-  if (!ReadConfiguration(options, left, a, status) || !ReadConfiguration(options, right, b, status)) return ExitTrouble;
+  if (!ReadConfiguration(options, left, leftSink, status) || !ReadConfiguration(options, right, rightSink, status))
+    return ExitTrouble;
   std::vector<TChange> changes = Compare(a, b);
   if (json) {
     TJson out = TJson::array();

@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
+#include <new>
 
 #include "host/tool/Commands.h"
 #include "platform/Text.h"
@@ -117,9 +118,15 @@ int main(int argc, char** argv) {
   }
 
   if (!options.DllPath.empty()) options.Source = TComponentSource::Library;
-  if (*callCmd) return RunCall(options, call);
-  if (*dumpCmd) return RunDump(options, dumpDir);
-  if (*textCmd) return RunText(options, textDir);
-  if (*diffCmd) return RunDiff(options, diffLeft, diffRight, diffJson);
-  return RunPack(packText, packDir, oem, raw);
+  try {
+    if (*callCmd) return RunCall(options, call);
+    if (*dumpCmd) return RunDump(options, dumpDir);
+    if (*textCmd) return RunText(options, textDir);
+    if (*diffCmd) return RunDiff(options, diffLeft, diffRight, diffJson);
+    return RunPack(packText, packDir, oem, raw);
+  } catch (const std::bad_alloc&) {
+    // Said plainly rather than ended by the runtime without a word.
+    Err("ostrak: out of memory\n");
+    return *diffCmd ? ExitTrouble : ExitFailed;
+  }
 }
