@@ -180,8 +180,8 @@ HRESULT TSession::Call(LONG method, const std::vector<TVariant>& args, TCallOutc
   if (!array) return outcome.Result = E_OUTOFMEMORY;
   for (LONG i = 0; i < count; ++i) {
     if (static_cast<size_t>(i) < args.size()) {
-      TVariant copy = args[i];
-      SafeArrayPutElement(array, &i, copy.Get());
+      // The array takes a copy of its own.
+      SafeArrayPutElement(array, &i, const_cast<VARIANT*>(args[i].Get()));
     } else {
       TVariant fallback;
       Augment->GetParamDefValue(method, i, fallback.Get());
@@ -201,13 +201,14 @@ HRESULT TSession::Call(LONG method, const std::vector<TVariant>& args, TCallOutc
   }
 
   if (array) {
+    // The array is ours and goes now: its elements are moved out rather than copied.
     LONG upper = -1;
     SafeArrayGetUBound(array, 1, &upper);
-    for (LONG i = 0; i <= upper; ++i) {
-      VARIANT element;
-      VariantInit(&element);
-      SafeArrayGetElement(array, &i, &element);
-      outcome.Params.push_back(TVariant::Adopt(element));
+    VARIANT* elements = nullptr;
+    if (upper >= 0 && SUCCEEDED(SafeArrayAccessData(array, reinterpret_cast<void**>(&elements)))) {
+      outcome.Params.reserve(static_cast<size_t>(upper) + 1);
+      for (LONG i = 0; i <= upper; ++i) outcome.Params.push_back(TVariant::Adopt(elements[i]));
+      SafeArrayUnaccessData(array);
     }
     SafeArrayDestroy(array);
   }

@@ -47,6 +47,8 @@ public:
   void PresetResult();
 
 private:
+  // Element n of the host's array; null past its end or without one.
+  VARIANT* Element(int n);
   VARIANT* Result;
   SAFEARRAY* Params;
   VARIANT Copies[ParamCopyCount];

@@ -52,21 +52,31 @@ void TCall::PutParam(int n, VARIANT& value) {
   SafeArrayPutElement(Params, &index, &value);
 }
 
+VARIANT* TCall::Element(int n) {
+  if (Params == nullptr) return nullptr;
+  LONG index = n - 1;
+  VARIANT* element = nullptr;
+  if (FAILED(SafeArrayPtrOfIndex(Params, &index, reinterpret_cast<void**>(&element)))) return nullptr;
+  return element;
+}
+
 void TCall::PutText(int n, std::string_view ansiText) {
-  VARIANT value;
-  VariantInit(&value);
-  value.vt = VT_BSTR;
-  value.bstrVal = AnsiToBstr(ansiText);
-  PutParam(n, value);
-  VariantClear(&value);
+  // The new text goes into the element itself: what SafeArrayPutElement leaves there, less
+  // a copy of the string on every listed item.
+  VARIANT* element = Element(n);
+  if (element == nullptr) return;
+  BSTR text = AnsiToBstr(ansiText);
+  VariantClear(element);
+  element->vt = VT_BSTR;
+  element->bstrVal = text;
 }
 
 void TCall::PutLong(int n, LONG number) {
-  VARIANT value;
-  VariantInit(&value);
-  value.vt = VT_I4;
-  value.lVal = number;
-  PutParam(n, value);
+  VARIANT* element = Element(n);
+  if (element == nullptr) return;
+  VariantClear(element);
+  element->vt = VT_I4;
+  element->lVal = number;
 }
 
 void TCall::SetLong(LONG value) {
@@ -104,7 +114,8 @@ HRESULT CallFunction(const TMethodState& state, LONG number, VARIANT* result, SA
     if (NamesObject(number)) {
       VARIANT& first = call.Param(1);
       if (first.vt != VT_BSTR) return call.Fail(MsgCodeError, IDS_BAD_PARAM_TYPE);
-      call.ObjectName = AnsiUpper(WideToAnsi(first.bstrVal));
+      call.ObjectName = WideToAnsi(first.bstrVal);
+      AnsiUpperInPlace(call.ObjectName.data(), call.ObjectName.size());
     }
     call.PresetResult();
     if (static_cast<ULONG>(number) > 18) return S_FALSE;

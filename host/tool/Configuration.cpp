@@ -13,6 +13,13 @@ enum : LONG {
 
 std::string Utf8(const WideString& text) { return WideToUtf8(text.data(), text.size()); }
 
+// A text parameter in UTF-8, straight from its BSTR; anything else is no text.
+std::string TextOf(const TVariant& value) {
+  const VARIANT* v = value.Get();
+  if (v->vt != VT_BSTR || !v->bstrVal) return std::string();
+  return WideToUtf8(v->bstrVal, SysStringLen(v->bstrVal));
+}
+
 class TDumper {
 public:
   explicit TDumper(TSession& session) : Session(session) {}
@@ -49,7 +56,7 @@ public:
   TJson Attributes(LONG method, const WideString& name) {
     TJson list = TJson::array();
     for (auto& item : Walk(method, name)) {
-      auto text = [&](size_t i) { return i < item.size() ? Utf8(item[i].AsWide()) : std::string(); };
+      auto text = [&](size_t i) { return i < item.size() ? TextOf(item[i]) : std::string(); };
       auto number = [&](size_t i) { return i < item.size() ? item[i].AsInt() : 0; };
       list.push_back(TJson{{"name", text(1)}, {"type", number(2)}, {"kind", text(3)},
                            {"length", number(4)}, {"precision", number(5)}, {"ref", text(6)}});
@@ -60,7 +67,7 @@ public:
   TJson Pairs(LONG method, const WideString& name) {
     TJson list = TJson::array();
     for (auto& item : Walk(method, name))
-      list.push_back(TJson::array({Utf8(item.size() > 1 ? item[1].AsWide() : WideString()),
+      list.push_back(TJson::array({item.size() > 1 ? TextOf(item[1]) : std::string(),
                                    item.size() > 2 ? item[2].AsInt() : 0}));
     return list;
   }

@@ -28,7 +28,13 @@ const std::map<std::string, std::string>& PartLabels() {
 }
 
 // A number as it is, a text as a JSON string; what could not be read as "нет".
-std::string Shown(const TJson& value) { return value.is_null() ? "нет" : JsonText(value); }
+std::string Shown(const TJson& value) {
+  if (value.is_null()) return "нет";
+  // Whole numbers print as JSON prints them, without a serializer for each.
+  if (value.is_number_unsigned()) return std::to_string(value.get<uint64_t>());
+  if (value.is_number_integer()) return std::to_string(value.get<int64_t>());
+  return JsonText(value);
+}
 }  // namespace
 
 std::string PartLabel(const std::string& part) { return PartLabels().at(part); }

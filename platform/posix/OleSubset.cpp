@@ -343,6 +343,7 @@ SAFEARRAY* SafeArrayCreate(VARTYPE type, UINT dims, SAFEARRAYBOUND* bounds) {
 
 HRESULT SafeArrayDestroy(SAFEARRAY* array) {
   if (!array) return S_OK;
+  if (array->cLocks > 0) return DISP_E_ARRAYISLOCKED;
   TArrayBlock* block = BlockOf(array);
   if (block->type == VT_VARIANT) {
     auto* elements = static_cast<VARIANT*>(array->pvData);
@@ -414,6 +415,28 @@ HRESULT SafeArrayPutElement(SAFEARRAY* array, LONG* indices, void* value) {
   void* element = static_cast<unsigned char*>(array->pvData) + offset;
   if (BlockOf(array)->type == VT_VARIANT) return VariantCopy(static_cast<VARIANT*>(element), static_cast<VARIANT*>(value));
   std::memcpy(element, value, array->cbElements);
+  return S_OK;
+}
+
+HRESULT SafeArrayPtrOfIndex(SAFEARRAY* array, LONG* indices, void** element) {
+  if (!array || !indices || !element) return E_INVALIDARG;
+  size_t offset;
+  if (!ElementOffset(array, indices, offset)) return DISP_E_BADINDEX;
+  *element = static_cast<unsigned char*>(array->pvData) + offset;
+  return S_OK;
+}
+
+HRESULT SafeArrayAccessData(SAFEARRAY* array, void** data) {
+  if (!array || !data) return E_INVALIDARG;
+  ++array->cLocks;
+  *data = array->pvData;
+  return S_OK;
+}
+
+HRESULT SafeArrayUnaccessData(SAFEARRAY* array) {
+  if (!array) return E_INVALIDARG;
+  if (array->cLocks == 0) return E_UNEXPECTED;
+  --array->cLocks;
   return S_OK;
 }
 

@@ -84,6 +84,7 @@ inline bool operator==(REFGUID a, REFGUID b) { return IsEqualGUID(a, b); }
 #define DISP_E_BADVARTYPE ((HRESULT)0x80020008L)
 #define DISP_E_EXCEPTION ((HRESULT)0x80020009L)
 #define DISP_E_OVERFLOW ((HRESULT)0x8002000AL)
+#define DISP_E_ARRAYISLOCKED ((HRESULT)0x8002000DL)
 #define DISP_E_BADINDEX ((HRESULT)0x8002000BL)
 #define DISP_E_BADPARAMCOUNT ((HRESULT)0x8002000EL)
 #define DISP_E_PARAMNOTOPTIONAL ((HRESULT)0x8002000FL)
@@ -277,6 +278,9 @@ HRESULT SafeArrayGetLBound(SAFEARRAY* array, UINT dim, LONG* bound);
 HRESULT SafeArrayGetElement(SAFEARRAY* array, LONG* indices, void* value);
 HRESULT SafeArrayPutElement(SAFEARRAY* array, LONG* indices, void* value);
 HRESULT SafeArrayGetVartype(SAFEARRAY* array, VARTYPE* type);
+HRESULT SafeArrayPtrOfIndex(SAFEARRAY* array, LONG* indices, void** element);
+HRESULT SafeArrayAccessData(SAFEARRAY* array, void** data);
+HRESULT SafeArrayUnaccessData(SAFEARRAY* array);
 
 void* CoTaskMemAlloc(size_t size);
 void CoTaskMemFree(void* block);
