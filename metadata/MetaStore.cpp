@@ -96,8 +96,8 @@ bool IsNone(TRef ref) { return (ref.Length & ~AutoBit) == 0; }
 class TParser {
 public:
   TParser(char* arena, std::string& autoIds, std::vector<TRef>& texts, std::vector<uint32_t>& parentNodes,
-          std::vector<TParentEntry>& parents, TMetaStore& store)
-      : Arena(arena), AutoIds(autoIds), Texts(texts), ParentNodes(parentNodes), Parents(parents), Store(store) {}
+          std::vector<TNode>& nodes, TMetaStore& store)
+      : Arena(arena), AutoIds(autoIds), Texts(texts), ParentNodes(parentNodes), Nodes(nodes), Store(store) {}
 
   void Run(const char* p, const char* end);
 
@@ -106,9 +106,9 @@ private:
 
   char* Arena;
   std::string& AutoIds;
-  std::vector<TRef>& Texts;  // per node, in step with Parents
+  std::vector<TRef>& Texts;  // per node, in step with Nodes
   std::vector<uint32_t>& ParentNodes;  // the same
-  std::vector<TParentEntry>& Parents;
+  std::vector<TNode>& Nodes;
   TMetaStore& Store;
   size_t Length = 0;
 };
@@ -173,7 +173,7 @@ void TParser::Run(const char* p, const char* end) {
     if (cls == 2) {
       if (IsNone(frame.ChildParent)) {
         frame.ChildParent = AddNode(frame);
-        frame.ChildParentNode = uint32_t(Parents.size() - 1);
+        frame.ChildParentNode = uint32_t(Nodes.size() - 1);
       }
       // A node without an identifier opens no level; its text keeps growing.
       if (!IsNone(frame.ChildParent)) {
@@ -211,7 +211,7 @@ TRef TParser::AddNode(TFrame& frame) {
       // A comma right at the start leaves the identifier empty.
       const TRef id{t.Offset + 1, uint32_t(comma >= 2 ? comma - 2 : 0)};
       Texts.push_back({uint32_t(t.Offset + comma + 1), uint32_t(t.Length - comma - 1)});
-      Parents.push_back({parent, id, 0});
+      Nodes.push_back({id, 0});
       ParentNodes.push_back(frame.ParentNode);
       return id;
     }
@@ -234,17 +234,23 @@ TRef TParser::AddNode(TFrame& frame) {
       }
     }
   }
-  Parents.push_back({parent, id, 0});
+  Nodes.push_back({id, 0});
   ParentNodes.push_back(frame.ParentNode);
   return id;
 }
 
 // Sort item for the index build: the key packed when it is a short digit string, which
 // covers nearly every key, so the sort rarely has to call CompareKeys.
+// Twelve bytes, not sixteen: with the index sorted, the items and their radix scratch are
+// the peak of a load's memory.
 struct TSortItem {
-  uint64_t Packed;
-  uint32_t Index;
-  bool Simple;
+  uint32_t High = 0, Low = 0;
+  uint32_t Tagged = 0;  // the index, and the top bit for Simple
+
+  uint64_t Packed() const { return uint64_t(High) << 32 | Low; }
+  uint32_t Index() const { return Tagged & ~SimpleBit; }
+  bool Simple() const { return (Tagged & SimpleBit) != 0; }
+  static constexpr uint32_t SimpleBit = 0x80000000u;
 };
 
 // Stable LSD radix sort of digit keys by their packed bytes; byte positions where every key
@@ -254,16 +260,16 @@ void RadixSort(std::vector<TSortItem>& items) {
   // All eight histograms in one pass over the items.
   std::vector<size_t> counts(8 * 256);
   for (const TSortItem& item : items)
-    for (int b = 0; b < 8; ++b) ++counts[b * 256 + ((item.Packed >> (8 * b)) & 0xFF)];
+    for (int b = 0; b < 8; ++b) ++counts[b * 256 + ((item.Packed() >> (8 * b)) & 0xFF)];
   std::vector<TSortItem> scratch;
   for (int b = 0; b < 8; ++b) {
     size_t* count = &counts[b * 256];
     const int shift = 8 * b;
-    if (count[(items[0].Packed >> shift) & 0xFF] == items.size()) continue;
+    if (count[(items[0].Packed() >> shift) & 0xFF] == items.size()) continue;
     if (scratch.empty()) scratch.resize(items.size());
     size_t at = 0;
     for (int c = 0; c < 256; ++c) at += std::exchange(count[c], at);
-    for (const TSortItem& item : items) scratch[count[(item.Packed >> shift) & 0xFF]++] = item;
+    for (const TSortItem& item : items) scratch[count[(item.Packed() >> shift) & 0xFF]++] = item;
     items.swap(scratch);
   }
 }
@@ -274,17 +280,17 @@ template <class KeyOf>
 void SortByKey(std::vector<TSortItem>& items, const KeyOf& keyOf, bool newerFirst) {
   auto less = [&](const TSortItem& a, const TSortItem& b) {
     int c;
-    if (a.Simple && b.Simple)
-      c = a.Packed < b.Packed ? -1 : a.Packed > b.Packed ? 1 : 0;
+    if (a.Simple() && b.Simple())
+      c = a.Packed() < b.Packed() ? -1 : a.Packed() > b.Packed() ? 1 : 0;
     else
-      c = KeyCompare(keyOf(a.Index), keyOf(b.Index));
+      c = KeyCompare(keyOf(a.Index()), keyOf(b.Index()));
     if (c != 0) return c < 0;
-    return newerFirst ? a.Index > b.Index : a.Index < b.Index;
+    return newerFirst ? a.Index() > b.Index() : a.Index() < b.Index();
   };
   if (newerFirst) std::reverse(items.begin(), items.end());
   // Digit keys by radix (stable, so the order of equal keys is kept), the rest by
   // comparison, then one merge.
-  const auto split = std::stable_partition(items.begin(), items.end(), [](const TSortItem& i) { return i.Simple; });
+  const auto split = std::stable_partition(items.begin(), items.end(), [](const TSortItem& i) { return i.Simple(); });
   if (split == items.end()) {
     RadixSort(items);
     return;
@@ -299,8 +305,11 @@ template <class KeyOf>
 std::vector<TSortItem> SortItems(size_t count, const KeyOf& keyOf) {
   std::vector<TSortItem> items(count);
   for (size_t i = 0; i < count; ++i) {
-    items[i].Index = uint32_t(i);
-    items[i].Simple = PackDigits(keyOf(uint32_t(i)), items[i].Packed);
+    uint64_t packed = 0;
+    const bool simple = PackDigits(keyOf(uint32_t(i)), packed);
+    items[i].High = uint32_t(packed >> 32);
+    items[i].Low = uint32_t(packed);
+    items[i].Tagged = uint32_t(i) | (simple ? TSortItem::SimpleBit : 0);
   }
   return items;
 }
@@ -332,23 +341,30 @@ void TMetaStore::TImpl::Parse(size_t start, TMetaStore& store) {
   const size_t lists = CountCloses(begin, end) + 1;
   texts.reserve(lists);
   parentNodes.reserve(lists);
-  Parents.reserve(lists);
-  TParser(arena, AutoIds, texts, parentNodes, Parents, store).Run(begin, end);
+  std::vector<TNode> nodes;
+  nodes.reserve(lists);
+  TParser(arena, AutoIds, texts, parentNodes, nodes, store).Run(begin, end);
   AutoIds.shrink_to_fit();
-  BuildIndexes(texts, parentNodes);
+  BuildIndexes(texts, parentNodes, nodes);
 }
 
-void TMetaStore::TImpl::BuildIndexes(std::vector<TRef>& texts, std::vector<uint32_t>& parentNodes) {
+void TMetaStore::TImpl::BuildIndexes(std::vector<TRef>& texts, std::vector<uint32_t>& parentNodes,
+                                     std::vector<TNode>& nodes) {
+  // A node's parent key is its parent's own identifier, spelt as that one is; the top level's
+  // is empty.
+  auto parentKeyOf = [&](uint32_t node) {
+    const uint32_t parent = parentNodes[node];
+    return parent == NoNode ? TRef{} : nodes[parent].Child;
+  };
   // Same result as inserting one by one into sorted arrays: a repeated identifier keeps
   // its first key text and takes the last record; a parent's children come newest first.
   {
-    // Node i is Parents[i] before that index is sorted: its parent, its identifier.
-    auto idOf = [&](uint32_t i) { return View(Parents[i].Child); };
-    std::vector<TSortItem> items = SortItems(Parents.size(), idOf);
+    auto idOf = [&](uint32_t i) { return View(nodes[i].Child); };
+    std::vector<TSortItem> items = SortItems(nodes.size(), idOf);
     SortByKey(items, idOf, false);
     auto same = [&](const TSortItem& a, const TSortItem& b) {
-      if (a.Simple && b.Simple) return a.Packed == b.Packed;
-      return KeyCompare(idOf(a.Index), idOf(b.Index)) == 0;
+      if (a.Simple() && b.Simple()) return a.Packed() == b.Packed();
+      return KeyCompare(idOf(a.Index()), idOf(b.Index())) == 0;
     };
     size_t runs = 0;
     for (size_t i = 0; i < items.size(); ++i)
@@ -357,10 +373,10 @@ void TMetaStore::TImpl::BuildIndexes(std::vector<TRef>& texts, std::vector<uint3
     for (size_t i = 0; i < items.size();) {
       size_t j = i + 1;
       while (j < items.size() && same(items[i], items[j])) ++j;
-      const uint32_t last = items[j - 1].Index;
+      const uint32_t last = items[j - 1].Index();
       // Every node's identifier is where a walk over its parent's children will look.
-      for (size_t k = i; k < j; ++k) Parents[items[k].Index].ChildPosition = uint32_t(Ids.size());
-      Ids.push_back({Parents[items[i].Index].Child, Parents[last].Key, texts[last]});
+      for (size_t k = i; k < j; ++k) nodes[items[k].Index()].ChildPosition = uint32_t(Ids.size());
+      Ids.push_back({nodes[items[i].Index()].Child, parentKeyOf(last), texts[last]});
       i = j;
     }
     std::vector<TRef>().swap(texts);
@@ -371,16 +387,16 @@ void TMetaStore::TImpl::BuildIndexes(std::vector<TRef>& texts, std::vector<uint3
     // the top level comes first. Equal keys are equal positions; newest first within.
     auto bucketOf = [&](uint32_t node) {
       const uint32_t parent = parentNodes[node];
-      return parent == NoNode ? 0 : Parents[parent].ChildPosition + 1;
+      return parent == NoNode ? 0 : nodes[parent].ChildPosition + 1;
     };
     std::vector<uint32_t> starts(Ids.size() + 2);
-    for (uint32_t node = 0; node < Parents.size(); ++node) ++starts[bucketOf(node) + 1];
+    for (uint32_t node = 0; node < nodes.size(); ++node) ++starts[bucketOf(node) + 1];
     for (size_t b = 1; b < starts.size(); ++b) starts[b] += starts[b - 1];
-    std::vector<TParentEntry> sorted(Parents.size());
-    for (uint32_t node = uint32_t(Parents.size()); node-- > 0;) sorted[starts[bucketOf(node)]++] = Parents[node];
+    Parents.resize(nodes.size());
+    for (uint32_t node = uint32_t(nodes.size()); node-- > 0;)
+      Parents[starts[bucketOf(node)]++] = {parentKeyOf(node), nodes[node].Child, nodes[node].ChildPosition};
+    std::vector<TNode>().swap(nodes);
     std::vector<uint32_t>().swap(parentNodes);
-    std::vector<uint32_t>().swap(starts);
-    Parents.swap(sorted);
   }
   // Runs whose keys are equal but spelt differently.
   size_t start = 0;

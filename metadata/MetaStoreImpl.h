@@ -31,6 +31,13 @@ struct TParentEntry {
   uint32_t ChildPosition;  // the child's identifier-index position, found once at load
 };
 
+// A node while the indexes are built, in text order: its identifier and, once the
+// identifier index stands, the position of that identifier there.
+struct TNode {
+  TRef Child;
+  uint32_t ChildPosition;
+};
+
 // Children of one parent by upper-cased name, built on the first named lookup under a
 // parent with many children.
 struct TNameTable {
@@ -61,7 +68,7 @@ struct TMetaStore::TImpl {
 
   // Parses Text from start to its end.
   void Parse(size_t start, TMetaStore& store);
-  void BuildIndexes(std::vector<TRef>& texts, std::vector<uint32_t>& parentNodes);
+  void BuildIndexes(std::vector<TRef>& texts, std::vector<uint32_t>& parentNodes, std::vector<TNode>& nodes);
 };
 
 // Index key order: CompareKeys, with a short cut for digit strings, which it orders byte by
