@@ -48,7 +48,7 @@ test: deps
 # In-process benchmarks, then whole processes natively and (the DLL) under Wine, each
 # figure as a ratio against a baseline measured in the same run.
 bench: native windows
-	@for b in build/native/bench/bench_load build/native/bench/bench_listing; do echo "== $$b"; $$b; done
+	@for b in build/native/bench/bench_load build/native/bench/bench_listing build/native/bench/bench_walk; do echo "== $$b"; $$b; done
 	@echo "== bench/whole-process"; bench/whole-process
 
 demo: native

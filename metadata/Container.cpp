@@ -15,20 +15,23 @@ void Check(HRESULT hr, const char* what) {
 bool LooksLikeOem(const char* text, size_t length) {
   const void* zero = std::memchr(text, 0, length);
   const size_t end = zero ? size_t(static_cast<const char*>(zero) - text) : length;
-  // Eight bytes at a time, each byte's verdict in the low bit of its own lane; a lane
-  // holds at most 255 before the lanes are summed.
-  constexpr uint64_t Ones = 0x0101010101010101ull;
+  // A machine word at a time (64-bit arithmetic costs a 32-bit build twice over), each
+  // byte's verdict in the low bit of its own lane; a lane holds at most 255 before the
+  // lanes are summed.
+  using TWord = size_t;
+  constexpr size_t W = sizeof(TWord);
+  constexpr TWord Ones = TWord(~TWord(0)) / 0xFF;
   size_t low = 0, high = 0, i = 0;
-  while (i + 8 <= end) {
-    uint64_t lowLanes = 0, highLanes = 0;
-    for (int k = 0; k < 255 && i + 8 <= end; ++k, i += 8) {
-      uint64_t x;
-      std::memcpy(&x, text + i, 8);
-      const uint64_t b7 = x >> 7, b6 = x >> 6, b5 = x >> 5, b4 = x >> 4;
+  while (i + W <= end) {
+    TWord lowLanes = 0, highLanes = 0;
+    for (int k = 0; k < 255 && i + W <= end; ++k, i += W) {
+      TWord x;
+      std::memcpy(&x, text + i, W);
+      const TWord b7 = x >> 7, b6 = x >> 6, b5 = x >> 5, b4 = x >> 4;
       highLanes += b7 & b6 & Ones;                  // 0xC0-0xFF
       lowLanes += b7 & ~b6 & ~(b5 & b4) & Ones;     // 0x80-0xAF
     }
-    for (int k = 0; k < 8; ++k) {
+    for (size_t k = 0; k < W; ++k) {
       low += (lowLanes >> (8 * k)) & 0xFF;
       high += (highLanes >> (8 * k)) & 0xFF;
     }

@@ -124,12 +124,23 @@ struct TByteClasses {
 };
 constexpr TByteClasses ByteClasses;
 
+// Machine words: 64-bit arithmetic costs a 32-bit build twice over.
+using TWord = size_t;
+constexpr TWord Ones = TWord(~TWord(0)) / 0xFF;
+
 // High bit set in every byte lane of x that holds a control byte, "{" or "}"; lanes above
 // the lowest such one may be set wrongly, the lowest is always right.
-uint64_t SpecialLanes(uint64_t x) {
-  constexpr uint64_t Ones = 0x0101010101010101ull, Highs = 0x8080808080808080ull;
-  const uint64_t open = x ^ (Ones * '{'), close = x ^ (Ones * '}');
+TWord SpecialLanes(TWord x) {
+  constexpr TWord Highs = Ones * 0x80;
+  const TWord open = x ^ (Ones * '{'), close = x ^ (Ones * '}');
   return (((x - Ones * 0x20) & ~x) | ((open - Ones) & ~open) | ((close - Ones) & ~close)) & Highs;
+}
+
+int LowestSetBit(TWord x) {
+  if constexpr (sizeof(TWord) == 8)
+    return __builtin_ctzll(x);
+  else
+    return __builtin_ctz(x);
 }
 
 void TParser::Run(const char* p, const char* end) {
@@ -141,19 +152,19 @@ void TParser::Run(const char* p, const char* end) {
   size_t length = 0;  // a local, so that the byte stores cannot be taken to change it
   while (p < end) {
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-    // Runs of ordinary bytes eight at a time. Writing never overtakes reading, and a
+    // Runs of ordinary bytes a word at a time. Writing never overtakes reading, and a
     // whole word is stored only when all of it is ordinary, so unread bytes stay intact.
-    while (end - p >= 8) {
-      uint64_t x;
-      std::memcpy(&x, p, 8);
-      const uint64_t lanes = SpecialLanes(x);
+    while (size_t(end - p) >= sizeof(TWord)) {
+      TWord x;
+      std::memcpy(&x, p, sizeof x);
+      const TWord lanes = SpecialLanes(x);
       if (lanes == 0) {
-        std::memcpy(out + length, &x, 8);
-        p += 8;
-        length += 8;
+        std::memcpy(out + length, &x, sizeof x);
+        p += sizeof x;
+        length += sizeof x;
         continue;
       }
-      const size_t k = size_t(__builtin_ctzll(lanes)) / 8;
+      const size_t k = size_t(LowestSetBit(lanes)) / 8;
       std::memmove(out + length, p, k);
       p += k;
       length += k;
@@ -248,6 +259,8 @@ struct TSortItem {
   uint32_t Tagged = 0;  // the index, and the top bit for Simple
 
   uint64_t Packed() const { return uint64_t(High) << 32 | Low; }
+  // Byte b of Packed (0 the lowest), without 64-bit shifts, which a 32-bit build pays for.
+  uint32_t Byte(int b) const { return ((b < 4 ? Low : High) >> (8 * (b & 3))) & 0xFF; }
   uint32_t Index() const { return Tagged & ~SimpleBit; }
   bool Simple() const { return (Tagged & SimpleBit) != 0; }
   static constexpr uint32_t SimpleBit = 0x80000000u;
@@ -260,16 +273,15 @@ void RadixSort(std::vector<TSortItem>& items) {
   // All eight histograms in one pass over the items.
   std::vector<size_t> counts(8 * 256);
   for (const TSortItem& item : items)
-    for (int b = 0; b < 8; ++b) ++counts[b * 256 + ((item.Packed() >> (8 * b)) & 0xFF)];
+    for (int b = 0; b < 8; ++b) ++counts[b * 256 + item.Byte(b)];
   std::vector<TSortItem> scratch;
   for (int b = 0; b < 8; ++b) {
     size_t* count = &counts[b * 256];
-    const int shift = 8 * b;
-    if (count[(items[0].Packed() >> shift) & 0xFF] == items.size()) continue;
+    if (count[items[0].Byte(b)] == items.size()) continue;
     if (scratch.empty()) scratch.resize(items.size());
     size_t at = 0;
     for (int c = 0; c < 256; ++c) at += std::exchange(count[c], at);
-    for (const TSortItem& item : items) scratch[count[(item.Packed() >> shift) & 0xFF]++] = item;
+    for (const TSortItem& item : items) scratch[count[item.Byte(b)]++] = item;
     items.swap(scratch);
   }
 }
@@ -316,15 +328,15 @@ std::vector<TSortItem> SortItems(size_t count, const KeyOf& keyOf) {
 
 // Number of "}" bytes, eight at a time.
 size_t CountCloses(const char* p, const char* end) {
-  constexpr uint64_t Low7 = 0x7F7F7F7F7F7F7F7Full;
+  constexpr TWord Low7 = Ones * 0x7F;
   size_t count = 0;
-  for (; end - p >= 8; p += 8) {
-    uint64_t x;
-    std::memcpy(&x, p, 8);
-    x ^= 0x0101010101010101ull * '}';
+  for (; size_t(end - p) >= sizeof(TWord); p += sizeof(TWord)) {
+    TWord x;
+    std::memcpy(&x, p, sizeof x);
+    x ^= Ones * '}';
     // High bit of a lane set exactly when the lane is zero; the lanes summed by a multiply.
-    const uint64_t zeros = ~(((x & Low7) + Low7) | x | Low7) >> 7;
-    count += size_t((zeros * 0x0101010101010101ull) >> 56);
+    const TWord zeros = ~(((x & Low7) + Low7) | x | Low7) >> 7;
+    count += size_t((zeros * Ones) >> (8 * (sizeof(TWord) - 1)));
   }
   return count + size_t(std::count(p, end, '}'));
 }
