@@ -171,18 +171,118 @@ void TJsonWriter::CloseSection() {
   InSection = false;
 }
 
-void TJsonWriter::Piece(const TJson& value, size_t indent) {
-  // The value's own lines, shifted in as far as it stands; a newline inside a string is
-  // always escaped, so every raw one starts a line.
-  const std::string text = JsonText(value, 2);
-  const std::string shift = "\n" + std::string(indent, ' ');
-  size_t from = 0;
-  for (size_t at; (at = text.find('\n', from)) != std::string::npos; from = at + 1) {
-    Buffer.append(text, from, at - from);
-    Buffer += shift;
+namespace {
+// True when text is well-formed UTF-8 with nothing JSON escapes: then it prints as it is.
+bool PrintsAsItIs(const std::string& text) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const auto* end = p + text.size();
+  while (p < end) {
+    const unsigned c = *p;
+    if (c < 0x80) {
+      if (c < 0x20 || c == '"' || c == '\\') return false;
+      ++p;
+      continue;
+    }
+    // Lead byte, the range of its first continuation byte, the number of continuations:
+    // no overlong forms, no surrogates, nothing past U+10FFFF.
+    unsigned low = 0x80, high = 0xBF;
+    size_t more;
+    if (c >= 0xC2 && c <= 0xDF) more = 1;
+    else if (c == 0xE0) more = 2, low = 0xA0;
+    else if (c == 0xED) more = 2, high = 0x9F;
+    else if (c >= 0xE1 && c <= 0xEF) more = 2;
+    else if (c == 0xF0) more = 3, low = 0x90;
+    else if (c >= 0xF1 && c <= 0xF3) more = 3;
+    else if (c == 0xF4) more = 3, high = 0x8F;
+    else return false;
+    if (size_t(end - p) <= more || p[1] < low || p[1] > high) return false;
+    for (size_t k = 2; k <= more; ++k)
+      if (p[k] < 0x80 || p[k] > 0xBF) return false;
+    p += more + 1;
   }
-  Buffer.append(text, from, std::string::npos);
+  return true;
 }
+
+void AppendString(const std::string& text, std::string& out) {
+  if (!PrintsAsItIs(text)) {
+    out += JsonText(TJson(text));
+    return;
+  }
+  out += '"';
+  out += text;
+  out += '"';
+}
+}  // namespace
+
+std::string JsonString(const std::string& text) {
+  std::string out;
+  AppendString(text, out);
+  return out;
+}
+
+namespace {
+// As JsonText(value, 2) prints value when it stands indent spaces in; the common kinds
+// directly, anything else by the library.
+void AppendPretty(const TJson& value, size_t indent, std::string& out) {
+  switch (value.type()) {
+    case TJson::value_t::object: {
+      if (value.empty()) {
+        out += "{}";
+        return;
+      }
+      out += "{\n";
+      bool first = true;
+      for (const auto& [key, item] : value.items()) {
+        if (!first) out += ",\n";
+        first = false;
+        out.append(indent + 2, ' ');
+        AppendString(key, out);
+        out += ": ";
+        AppendPretty(item, indent + 2, out);
+      }
+      out += '\n';
+      out.append(indent, ' ');
+      out += '}';
+      return;
+    }
+    case TJson::value_t::array: {
+      if (value.empty()) {
+        out += "[]";
+        return;
+      }
+      out += "[\n";
+      bool first = true;
+      for (const TJson& item : value) {
+        if (!first) out += ",\n";
+        first = false;
+        out.append(indent + 2, ' ');
+        AppendPretty(item, indent + 2, out);
+      }
+      out += '\n';
+      out.append(indent, ' ');
+      out += ']';
+      return;
+    }
+    case TJson::value_t::string:
+      AppendString(value.get_ref<const std::string&>(), out);
+      return;
+    case TJson::value_t::number_integer:
+      out += std::to_string(value.get<int64_t>());
+      return;
+    case TJson::value_t::number_unsigned:
+      out += std::to_string(value.get<uint64_t>());
+      return;
+    case TJson::value_t::null:
+      out += "null";
+      return;
+    default:
+      out += JsonText(value, 2);
+      return;
+  }
+}
+}  // namespace
+
+void TJsonWriter::Piece(const TJson& value, size_t indent) { AppendPretty(value, indent, Buffer); }
 
 void TJsonWriter::Flush() {
   Write(Buffer);

@@ -53,6 +53,8 @@ private:
 
 // JSON text as the tool prints it: UTF-8, nothing escaped that need not be.
 std::string JsonText(const TJson& value, int indent = -1);
+// The same for one text, without the library's serializer where nothing needs escaping.
+std::string JsonString(const std::string& text);
 
 // The configuration as lines of text, one fact a line, each naming its object, appended to
 // out: the objects of every kind, then one item of a section.

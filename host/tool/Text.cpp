@@ -33,6 +33,7 @@ std::string Shown(const TJson& value) {
   // Whole numbers print as JSON prints them, without a serializer for each.
   if (value.is_number_unsigned()) return std::to_string(value.get<uint64_t>());
   if (value.is_number_integer()) return std::to_string(value.get<int64_t>());
+  if (value.is_string()) return JsonString(value.get_ref<const std::string&>());
   return JsonText(value);
 }
 }  // namespace

@@ -171,6 +171,31 @@ TEST(PlatformOle, ArrayBoundsAndIndexes) {
   SafeArrayDestroy(created);
 }
 
+// Elements reached in place, as the component writes listed values and the session takes
+// results; a locked array cannot be destroyed, as on Windows.
+TEST(PlatformOle, ArrayElementsInPlaceAndLocks) {
+  SAFEARRAY* array = SafeArrayCreateVector(VT_VARIANT, 1, 2);
+  ASSERT_NE(nullptr, array);
+  VARIANT* element = nullptr;
+  for (LONG index : {0L, 3L}) EXPECT_EQ(DISP_E_BADINDEX, SafeArrayPtrOfIndex(array, &index, reinterpret_cast<void**>(&element)));
+  LONG second = 2;
+  ASSERT_EQ(S_OK, SafeArrayPtrOfIndex(array, &second, reinterpret_cast<void**>(&element)));
+  element->vt = VT_I4;
+  element->lVal = 42;
+  VARIANT out;
+  VariantInit(&out);
+  EXPECT_EQ(S_OK, SafeArrayGetElement(array, &second, &out));
+  EXPECT_EQ(42, out.lVal);
+
+  VARIANT* data = nullptr;
+  ASSERT_EQ(S_OK, SafeArrayAccessData(array, reinterpret_cast<void**>(&data)));
+  EXPECT_EQ(element, data + 1);
+  EXPECT_EQ(DISP_E_ARRAYISLOCKED, SafeArrayDestroy(array));
+  EXPECT_EQ(S_OK, SafeArrayUnaccessData(array));
+  EXPECT_EQ(E_UNEXPECTED, SafeArrayUnaccessData(array));
+  EXPECT_EQ(S_OK, SafeArrayDestroy(array));
+}
+
 TEST(PlatformOle, ArrayElementsAreCopiedInAndOut) {
   TCounted held, replaced, stale;
   SAFEARRAY* array = SafeArrayCreateVector(VT_VARIANT, 0, 2);
