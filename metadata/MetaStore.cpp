@@ -70,11 +70,11 @@ std::string_view ChildName(std::string_view text) {
 
 namespace {
 
+constexpr uint32_t NoNode = UINT32_MAX;
+
 // One open list: where its pending text starts in the arena and which node its nested
 // lists hang under. The first comma of the pending text is remembered, so that text that
 // keeps growing after being recorded (top level) is not scanned again.
-constexpr uint32_t NoNode = UINT32_MAX;
-
 struct TFrame {
   TRef Parent;
   TRef ChildParent;
@@ -251,9 +251,8 @@ TRef TParser::AddNode(TFrame& frame) {
 }
 
 // Sort item for the index build: the key packed when it is a short digit string, which
-// covers nearly every key, so the sort rarely has to call CompareKeys.
-// Twelve bytes, not sixteen: with the index sorted, the items and their radix scratch are
-// the peak of a load's memory.
+// covers nearly every key, so the sort rarely has to call CompareKeys. Twelve bytes, not
+// sixteen: the items and their radix scratch are part of a load's peak of memory.
 struct TSortItem {
   uint32_t High = 0, Low = 0;
   uint32_t Tagged = 0;  // the index, and the top bit for Simple
@@ -326,7 +325,7 @@ std::vector<TSortItem> SortItems(size_t count, const KeyOf& keyOf) {
   return items;
 }
 
-// Number of "}" bytes, eight at a time.
+// Number of "}" bytes, a word at a time.
 size_t CountCloses(const char* p, const char* end) {
   constexpr TWord Low7 = Ones * 0x7F;
   size_t count = 0;
