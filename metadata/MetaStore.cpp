@@ -301,15 +301,17 @@ void SortByKey(std::vector<TSortItem>& items, const KeyOf& keyOf, bool newerFirs
   if (newerFirst) std::reverse(items.begin(), items.end());
   // Digit keys by radix (stable, so the order of equal keys is kept), the rest by
   // comparison, then one merge.
-  const auto split = std::stable_partition(items.begin(), items.end(), [](const TSortItem& i) { return i.Simple(); });
-  if (split == items.end()) {
+  auto simple = [](const TSortItem& i) { return i.Simple(); };
+  // Nearly always every key is: then no partition (and no buffer for it) is needed.
+  if (std::all_of(items.begin(), items.end(), simple)) {
     RadixSort(items);
     return;
   }
-  std::vector<TSortItem> simple(items.begin(), split), other(split, items.end());
-  RadixSort(simple);
+  const auto split = std::stable_partition(items.begin(), items.end(), simple);
+  std::vector<TSortItem> digits(items.begin(), split), other(split, items.end());
+  RadixSort(digits);
   std::sort(other.begin(), other.end(), less);
-  std::merge(simple.begin(), simple.end(), other.begin(), other.end(), items.begin(), less);
+  std::merge(digits.begin(), digits.end(), other.begin(), other.end(), items.begin(), less);
 }
 
 template <class KeyOf>
@@ -369,9 +371,11 @@ void TMetaStore::TImpl::BuildIndexes(std::vector<TRef>& texts, std::vector<uint3
   };
   // Same result as inserting one by one into sorted arrays: a repeated identifier keeps
   // its first key text and takes the last record; a parent's children come newest first.
+  bool digitIds = true;
   {
     auto idOf = [&](uint32_t i) { return View(nodes[i].Child); };
     std::vector<TSortItem> items = SortItems(nodes.size(), idOf);
+    digitIds = std::all_of(items.begin(), items.end(), [](const TSortItem& i) { return i.Simple(); });
     SortByKey(items, idOf, false);
     auto same = [&](const TSortItem& a, const TSortItem& b) {
       if (a.Simple() && b.Simple()) return a.Packed() == b.Packed();
@@ -409,9 +413,10 @@ void TMetaStore::TImpl::BuildIndexes(std::vector<TRef>& texts, std::vector<uint3
     std::vector<TNode>().swap(nodes);
     std::vector<uint32_t>().swap(parentNodes);
   }
-  // Runs whose keys are equal but spelt differently.
+  // Runs whose keys are equal but spelt differently. Short digit strings are equal only
+  // when spelt alike, so with nothing but those as identifiers there are none.
   size_t start = 0;
-  for (size_t i = 1; i < Parents.size(); ++i) {
+  for (size_t i = 1; !digitIds && i < Parents.size(); ++i) {
     // Siblings share their parent's reference.
     const TRef a = Parents[i - 1].Key, b = Parents[i].Key;
     if (a.Offset == b.Offset && a.Length == b.Length) continue;

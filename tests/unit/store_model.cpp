@@ -179,6 +179,10 @@ TEST(StoreModel, RandomTextsAgreeWithThePlainModel) {
     for (int32_t i = 0; i < store->ParentCount(); ++i) {
       ASSERT_EQ(store->ParentKeyAt(i), model.Parents[i].Key) << i;
       ASSERT_EQ(store->ChildIdAt(i), model.Parents[i].Link) << i;
+      // The position found at load is the one a search finds.
+      int32_t position = -1;
+      ASSERT_TRUE(store->FindId(store->ChildIdAt(i), position)) << i;
+      ASSERT_EQ(store->ChildPositionAt(i), position) << i;
     }
 
     std::set<std::string> parents{"", "32001", "32002", "1A", "zz"};
