@@ -27,14 +27,6 @@ struct TFixture {
   }
 };
 
-TConfigShape ShapeWith(int documents) {
-  TConfigShape shape;
-  shape.Documents = documents;
-  shape.HeadFields = 20;
-  shape.TableFields = 4;
-  return shape;
-}
-
 TFixture& FixtureOf(int documents) {
   static std::map<int, std::unique_ptr<TFixture>> made;
   auto& slot = made[documents];
@@ -44,7 +36,7 @@ TFixture& FixtureOf(int documents) {
     slot->Object->AddRef();
     slot->Object->Init(nullptr);
     TTextBuffer buffer;
-    buffer.Bytes = GenerateConfigText(ShapeWith(documents));
+    buffer.Bytes = GenerateConfigText(DocumentsShape(documents));
     slot->Object->Store = std::make_unique<TMetaStore>(buffer);
     VariantInit(&slot->Result);
     slot->Params = SafeArrayCreateVector(VT_VARIANT, 0, 7);

@@ -26,12 +26,9 @@ struct TFigures {
 };
 
 TFigures Measure(int documents) {
-  TConfigShape shape;
-  shape.Documents = documents;
-  shape.HeadFields = 20;
-  shape.TableFields = 4;
   TTempDir dir;
-  if (FAILED(WriteConfigurationContainer(dir.Utf8File("vellum.md"), MakeStreamBytes(GenerateConfigText(shape)))))
+  if (FAILED(WriteConfigurationContainer(dir.Utf8File("vellum.md"),
+                                         MakeStreamBytes(GenerateConfigText(DocumentsShape(documents))))))
     std::abort();
   TFigures best;
   for (int round = 0; round < 3; ++round) {

@@ -20,14 +20,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s: N must be a positive whole number\n", argv[0]);
     return 2;
   }
-  TConfigShape shape;
-  if (!std::strcmp(argv[1], "--megabytes")) {
-    shape = ShapeForSize(size_t(n) << 20);
-  } else {
-    shape.Documents = int(n);
-    shape.HeadFields = 20;
-    shape.TableFields = 4;
-  }
+  const TConfigShape shape =
+      std::strcmp(argv[1], "--megabytes") ? DocumentsShape(int(n)) : ShapeForSize(size_t(n) << 20);
   const std::string bytes = MakeStreamBytes(GenerateConfigText(shape));
   if (FAILED(WriteConfigurationContainer(std::string(argv[3]) + "/vellum.md", bytes))) {
     std::fprintf(stderr, "%s: cannot write %s/vellum.md\n", argv[0], argv[3]);

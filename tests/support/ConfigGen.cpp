@@ -235,6 +235,14 @@ TConfigShape ShapeForSize(size_t bytes, uint32_t seed) {
   return shape;
 }
 
+TConfigShape DocumentsShape(int documents) {
+  TConfigShape shape;
+  shape.Documents = documents;
+  shape.HeadFields = 20;
+  shape.TableFields = 4;
+  return shape;
+}
+
 std::string MakeStreamBytes(std::string_view text) {
   std::string bytes("\x01\x00\x00{\r\n", 6);
   bytes += text;

@@ -34,6 +34,10 @@ struct TConfigShape {
 // above 100 KB).
 TConfigShape ShapeForSize(size_t bytes, uint32_t seed = 1);
 
+// The benchmarks' document-heavy shape: this many documents of 20 head and 4 table
+// attributes, the rest as usual.
+TConfigShape DocumentsShape(int documents);
+
 // The configuration text in code page 1251, as the stream holds it after its preamble:
 // the top-level lists, then the closing brace of the list that encloses them.
 std::string GenerateConfigText(const TConfigShape& shape);
