@@ -64,8 +64,6 @@ void RestartWalk(TEnumState& cursor, const TMetaStore& store, const std::string&
 bool HasNextChild(const TEnumState& cursor, const TMetaStore& store);
 // The stored text of the child at Position, then Position advances.
 std::string_view TakeNextChild(TEnumState& cursor, const TMetaStore& store);
-// The stored text of the node with the identifier; empty when there is none.
-std::string_view NodeTextById(const TMetaStore& store, std::string_view id);
 
 // The functions behind method numbers 0..18; each returns the HRESULT of CallAsFunc.
 HRESULT Load(TCall& call);

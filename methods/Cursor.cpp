@@ -22,12 +22,6 @@ bool HasNextChild(const TEnumState& cursor, const TMetaStore& store) {
   return cursor.Position >= 0 && cursor.Position < store.ParentCount();
 }
 
-std::string_view NodeTextById(const TMetaStore& store, std::string_view id) {
-  int32_t position = 0;
-  if (!store.FindId(id, position)) return {};
-  return store.TextAt(position);
-}
-
 std::string_view TakeNextChild(TEnumState& cursor, const TMetaStore& store) {
   std::string_view text = store.TextAt(store.ChildPositionAt(cursor.Position));
   ++cursor.Position;

@@ -118,7 +118,7 @@ HRESULT ValueByNum(TCall& call) {
     call.SetText({});
     return S_OK;
   }
-  call.SetText(QuotedField(NodeTextById(store, store.ChildIdAt(values.First + n - 1)), 1));
+  call.SetText(QuotedField(store.TextAt(store.ChildPositionAt(values.First + n - 1)), 1));
   return S_OK;
 }
 
