@@ -98,7 +98,7 @@ HRESULT TSession::Start() {
     CLSID clsid;
     hr = CLSIDFromProgID(L"AddIn.kalamos", &clsid);
     if (FAILED(hr)) {
-      StartMessage = "the component AddIn.kalamos is not registered (regsvr32 kalamos.dll)";
+      StartMessage = "the component AddIn.kalamos is not registered (regsvr32 " KALAMOS_DLL_FILE ")";
       return hr;
     }
     hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IInitDone, reinterpret_cast<void**>(&InitDone));

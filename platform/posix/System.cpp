@@ -5,6 +5,7 @@
 #include <ctime>
 #include <unordered_map>
 
+#include "Version.h"
 #include "platform/Text.h"
 
 namespace {

@@ -8,6 +8,7 @@
 #include "host/Session.h"
 #include "platform/Text.h"
 #include "tests/support/CallFixture.h"
+#include "Version.h"
 
 namespace {
 
@@ -17,7 +18,7 @@ TSessionOptions Options(bool offerErrorLog = true) {
 #if KALAMOS_WINDOWS
   // The DLL built beside the test program, without depending on a registration.
   options.Source = TComponentSource::Library;
-  options.DllPath = "kalamos.dll";
+  options.DllPath = KALAMOS_DLL_FILE;
 #endif
   return options;
 }
@@ -26,7 +27,7 @@ class HostSession : public ::testing::Test {
 protected:
   void SetUp() override {
 #if KALAMOS_WINDOWS
-    if (!std::filesystem::exists("kalamos.dll")) GTEST_SKIP() << "kalamos.dll is not built beside the tests";
+    if (!std::filesystem::exists(KALAMOS_DLL_FILE)) GTEST_SKIP() << KALAMOS_DLL_FILE " is not built beside the tests";
 #endif
     Dir = std::filesystem::temp_directory_path() / ("kalamos-host-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
     std::filesystem::create_directories(Dir);

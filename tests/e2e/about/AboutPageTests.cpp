@@ -17,6 +17,7 @@
 #include <cstring>
 #include <cwchar>
 #include <string>
+#include "Version.h"
 
 namespace {
 
@@ -136,13 +137,13 @@ void ClearHost() {
 
 class AboutPage : public testing::Test {
 protected:
-  static void SetUpTestSuite() { Component = new LoadedComponent(ProgramDir() + L"kalamos.dll"); }
+  static void SetUpTestSuite() { Component = new LoadedComponent(ProgramDir() + KALAMOS_DLL_FILE_W); }
   static void TearDownTestSuite() {
     delete Component;
     Component = nullptr;
   }
   void SetUp() override {
-    ASSERT_NE(Component->Module, nullptr) << "kalamos.dll must lie beside this program";
+    ASSERT_NE(Component->Module, nullptr) << KALAMOS_DLL_FILE " must lie beside this program";
     ASSERT_NE(Component->Factory, nullptr);
     Page = Component->NewPage();
     ASSERT_NE(Page, nullptr);
@@ -305,13 +306,13 @@ TEST_F(AboutPage, ShowTakesTheFocusOnlyWhenAskedTo) {
 // A copy of the DLL under another name still opens its page, from its own resources, but
 // finds no module called kalamos and so shows no version.
 TEST(AboutPageRenamed, CopyShowsABlankVersion) {
-  ASSERT_EQ(GetModuleHandleW(L"kalamos.dll"), nullptr) << "the original must not be loaded here";
+  ASSERT_EQ(GetModuleHandleW(KALAMOS_DLL_FILE_W), nullptr) << "the original must not be loaded here";
   wchar_t temp[MAX_PATH];
   GetTempPathW(MAX_PATH, temp);
   std::wstring dir = std::wstring(temp) + L"kalamos-about-" + std::to_wstring(GetCurrentProcessId());
   CreateDirectoryW(dir.c_str(), nullptr);
   std::wstring copy = dir + L"\\scholion.dll";
-  ASSERT_TRUE(CopyFileW((ProgramDir() + L"kalamos.dll").c_str(), copy.c_str(), FALSE));
+  ASSERT_TRUE(CopyFileW((ProgramDir() + KALAMOS_DLL_FILE_W).c_str(), copy.c_str(), FALSE));
   {
     LoadedComponent component(copy);
     ASSERT_NE(component.Module, nullptr);
@@ -441,7 +442,7 @@ int main(int argc, char** argv) {
   OleInitialize(nullptr);
   int result;
   if (argc == 3 && std::strcmp(argv[1], "--show-frame") == 0) {
-    LoadedComponent component(ProgramDir() + L"kalamos.dll");
+    LoadedComponent component(ProgramDir() + KALAMOS_DLL_FILE_W);
     FrameWatch watch;
     int ticks = std::atoi(argv[2]) * 10;
     HRESULT hr = component.Factory ? RunFrame(component, ticks > 0 ? ticks : 50, watch) : E_FAIL;

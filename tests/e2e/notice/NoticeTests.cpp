@@ -18,6 +18,7 @@
 #include "tests/support/ContainerBuilder.h"
 #include "tests/support/MockDispatch.h"
 #include "tests/support/TempDir.h"
+#include "Version.h"
 
 namespace {
 
@@ -129,7 +130,7 @@ protected:
     ASSERT_NE(Dir, nullptr);
     TSessionOptions options;
     options.Source = TComponentSource::Library;
-    options.DllPath = ProgramDirUtf8() + "kalamos.dll";
+    options.DllPath = ProgramDirUtf8() + KALAMOS_DLL_FILE;
     Host = std::make_unique<TSession>(options);
     ASSERT_EQ(S_OK, Host->Start()) << Host->StartError();
     ASSERT_EQ(S_OK, Host->InitResult());

@@ -8,6 +8,7 @@
 
 #include "platform/Ole.h"
 #include "shell/AddInLib.h"
+#include "Version.h"
 
 // The host's own copies of the identifiers; the component must answer exactly these.
 const IID IID_IInitDone = {0xAB634001, 0xF13D, 0x11D0, {0xA4, 0x59, 0x00, 0x40, 0x95, 0xE1, 0xDA, 0xEA}};
@@ -119,8 +120,8 @@ void CheckVersionBlock(const std::wstring& dll) {
   CHECK(VersionString(block, L"FileVersion") == L"1.0.0.30");
   CHECK(VersionString(block, L"ProductVersion") == L"1.0.0.0");
   CHECK(VersionString(block, L"FileDescription") == L"Q9 Scholion");
-  CHECK(VersionString(block, L"InternalName") == L"kalamos");
-  CHECK(VersionString(block, L"OriginalFilename") == L"kalamos.dll");
+  CHECK(VersionString(block, L"InternalName") == L"" KALAMOS_DLL_BASE);
+  CHECK(VersionString(block, L"OriginalFilename") == KALAMOS_DLL_FILE_W);
 
   if (CHECK(VerQueryValueW(block.data(), L"\\", &value, &length) && length >= sizeof(VS_FIXEDFILEINFO))) {
     const VS_FIXEDFILEINFO* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
@@ -499,7 +500,7 @@ int main(int argc, char** argv) {
   IInitDone* initDone = nullptr;
   if (CHECK_HR(S_OK, CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IInitDone,
                                       reinterpret_cast<void**>(&initDone)))) {
-    HMODULE module = GetModuleHandleW(L"kalamos.dll");
+    HMODULE module = GetModuleHandleW(KALAMOS_DLL_FILE_W);
     CHECK(module != nullptr);
     wchar_t loaded[MAX_PATH] = {};
     GetModuleFileNameW(module, loaded, MAX_PATH);

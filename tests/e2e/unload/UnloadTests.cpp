@@ -14,6 +14,7 @@
 #include "host/Session.h"
 #include "tests/support/ContainerBuilder.h"
 #include "tests/support/TempDir.h"
+#include "Version.h"
 
 namespace {
 
@@ -72,15 +73,15 @@ std::string OneCycle(const std::string& dllPath, const std::string& baseDir) {
     if (host.Log().Reports().size() != 1) return "no report of the failed call";
   }
   // The session freed the library: nothing may keep it loaded.
-  if (GetModuleHandleW(L"kalamos.dll") != nullptr) return "kalamos.dll is still loaded";
+  if (GetModuleHandleW(KALAMOS_DLL_FILE_W) != nullptr) return KALAMOS_DLL_FILE " is still loaded";
   return names;
 }
 
 TEST(Unload, AThousandLoadsAndFreesKeepWorkingWithFlatMemory) {
   TTempDir dir;
   ASSERT_EQ(S_OK, WriteContainer(dir, "{\"Documents\",\r\n{\"120\",\"Invoice\",\"\"},\r\n{\"130\",\"Order\",\"\"}}\r\n}"));
-  const std::string dll = Narrow(ProgramDir() + L"kalamos.dll");
-  ASSERT_EQ(GetModuleHandleW(L"kalamos.dll"), nullptr);
+  const std::string dll = Narrow(ProgramDir() + KALAMOS_DLL_FILE_W);
+  ASSERT_EQ(GetModuleHandleW(KALAMOS_DLL_FILE_W), nullptr);
 
   size_t before = 0;
   for (int cycle = 1; cycle <= Cycles; ++cycle) {
