@@ -26,7 +26,8 @@ mkdir -p "$work"
 work=$(cd "$work" && pwd)
 rm -rf "$work/base" "$work/run"
 mkdir -p "$work/run"
-cp "$dll" "$work/run/kalamos.dll"
+dll_name=$(basename "$dll")
+cp "$dll" "$work/run/$dll_name"
 "$ostrak" pack "$here/config.txt" "$work/base" >/dev/null || { fail "ostrak pack"; finish; }
 
 # What the tool says, in the layout the scripts write: a heading per call, then its lines.
@@ -54,9 +55,9 @@ call() {
 } >"$work/lookup.expected"
 
 # The first run makes the prefix.
-"$run" regsvr32 /s "$(winpath "$work/run/kalamos.dll")" 2>/dev/null
+"$run" regsvr32 /s "$(winpath "$work/run/$dll_name")" 2>/dev/null
 if [ $? != 0 ]; then
-  fail "regsvr32 kalamos.dll"
+  fail "regsvr32 $dll_name"
   finish
 fi
 if [ ! -f "$KALAMOS_WINEPREFIX/drive_c/windows/system32/cscript.exe" ]; then
@@ -81,7 +82,7 @@ for script in listing.vbs lookup.js; do
   if diff -u "$work/$name.expected" "$work/$name.actual"; then ok; else fail "$script differs from ostrak"; fi
 done
 
-"$run" regsvr32 /u /s "$(winpath "$work/run/kalamos.dll")" 2>/dev/null
+"$run" regsvr32 /u /s "$(winpath "$work/run/$dll_name")" 2>/dev/null
 [ $? = 0 ] && ok || fail "regsvr32 /u"
 "$src/scripts/wine-stop"
 finish
