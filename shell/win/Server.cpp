@@ -110,6 +110,18 @@ bool WriteEntry(const TRegistryEntry& entry) {
   return status == ERROR_SUCCESS;
 }
 
+// Whether the registry view of the other bitness (64-bit for kalamos.dll, 32-bit for
+// kalamos64.dll) has the class's server key. On 32-bit Windows the flag is ignored and
+// this view itself is asked.
+bool OtherViewHasClass(const std::wstring& serverKey) {
+  const REGSAM otherView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, serverKey.c_str(), 0, KEY_READ | otherView, &key) != ERROR_SUCCESS)
+    return false;
+  RegCloseKey(key);
+  return true;
+}
+
 }  // namespace
 
 #if defined(__GLIBCXX__)
@@ -157,9 +169,16 @@ STDAPI DllRegisterServer() {
 STDAPI DllUnregisterServer() {
   try {
     const std::vector<TRegistryEntry> entries = RegistryEntries(L"-");
-    // Missing keys are fine: unregistering twice is not an error.
-    for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry)
-      RegDeleteKeyW(HKEY_CLASSES_ROOT, entry->Key.c_str());
+    // Missing keys are fine: unregistering twice is not an error. The class keys first,
+    // then the ProgID's, but only when no build of the component is left registered: on
+    // 64-bit Windows the class keys are kept apart for 32- and 64-bit programs while the
+    // ProgID key is one for both, and the other build still needs it.
+    const auto deleteKeys = [&](bool classKeys) {
+      for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry)
+        if ((entry->Key.rfind(L"CLSID\\", 0) == 0) == classKeys) RegDeleteKeyW(HKEY_CLASSES_ROOT, entry->Key.c_str());
+    };
+    deleteKeys(true);
+    if (!OtherViewHasClass(L"CLSID\\" + GuidText(CLSID_Ostrak) + L"\\InprocServer32")) deleteKeys(false);
   } catch (const std::bad_alloc&) {
     return E_FAIL;
   }
