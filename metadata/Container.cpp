@@ -88,6 +88,11 @@ TTextBuffer ReadConfigurationText(const std::string& FileName) {
         "no stream Main MetaData Stream");
   uint64_t size = 0;
   Check(StreamSize(stream, size), "the metadata stream size is unknown");
+  // A damaged directory can claim gigabytes; the read would end early anyway, but only
+  // after the buffer for them had been allocated and cleared.
+  uint64_t fileSize = 0;
+  if (SUCCEEDED(FileSize(name, fileSize)) && size > fileSize)
+    throw TStoreError(STG_E_READFAULT, "the metadata stream ends early");
   return ReadWholeStream(size, [&](void* buffer, uint32_t count, uint32_t& read) {
     return StreamRead(stream, buffer, count, read);
   });

@@ -39,6 +39,8 @@ public:
 // StgIsStorageFile: S_OK for a compound file, S_FALSE for another file, a failure code
 // when the file cannot be read.
 HRESULT IsStorageFile(const WideString& fileName);
+// The size of the file on disk: no stream inside it can be longer.
+HRESULT FileSize(const WideString& fileName, uint64_t& size);
 // StgOpenStorage with STGM_READ | STGM_SHARE_DENY_WRITE: read, and writers refused.
 HRESULT OpenRootStorage(const WideString& fileName, TStorage& root);
 // IStorage::OpenStorage with STGM_READ | STGM_SHARE_EXCLUSIVE.

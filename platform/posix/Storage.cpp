@@ -215,6 +215,11 @@ HRESULT IsStorageFile(const WideString& fileName) {
   return signature ? S_OK : S_FALSE;
 }
 
+HRESULT FileSize(const WideString& fileName, uint64_t& size) {
+  TFileHandle file;
+  return OpenForReading(PathOf(fileName), file, size);
+}
+
 HRESULT OpenRootStorage(const WideString& fileName, TStorage& root) {
   root.Impl.reset();
   EnsureGsf();

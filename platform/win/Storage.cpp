@@ -39,6 +39,14 @@ TStream& TStream::operator=(TStream&&) noexcept = default;
 
 HRESULT IsStorageFile(const WideString& fileName) { return StgIsStorageFile(fileName.c_str()); }
 
+HRESULT FileSize(const WideString& fileName, uint64_t& size) {
+  size = 0;
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExW(fileName.c_str(), GetFileExInfoStandard, &data)) return HRESULT_FROM_WIN32(GetLastError());
+  size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  return S_OK;
+}
+
 HRESULT OpenRootStorage(const WideString& fileName, TStorage& root) {
   root.Impl.reset();
   IStorage* storage = nullptr;
