@@ -1,5 +1,5 @@
 # The commands people type. `make demo` and `make test` install what is missing first.
-.PHONY: all deps deps-native native asan windows dist install fuzz test test-native test-asan test-windows demo clean bench
+.PHONY: all deps deps-native native asan windows windows32 windows64 dist install fuzz test test-native test-asan test-windows demo clean bench
 
 all: native
 
@@ -17,9 +17,17 @@ asan: deps-native
 	cmake --preset asan >/dev/null
 	cmake --build --preset asan
 
-windows: deps
+# Both Windows builds: kalamos.dll (32-bit, for the host platform and 32-bit programs) in
+# build/windows, kalamos64.dll (for 64-bit programs) in build/windows64.
+windows: windows32 windows64
+
+windows32: deps
 	cmake --preset windows >/dev/null
 	cmake --build --preset windows
+
+windows64: deps
+	cmake --preset windows64 >/dev/null
+	cmake --build --preset windows64
 
 # ostrak into PREFIX/bin (default /usr/local).
 PREFIX ?= /usr/local
@@ -28,7 +36,7 @@ install: native
 
 # The package users download: build/dist/kalamos-<version>.zip.
 dist: windows
-	@scripts/make-dist build/windows build/dist
+	@scripts/make-dist build/windows build/dist build/windows64
 
 test-native: native
 	ctest --preset native
@@ -36,8 +44,11 @@ test-native: native
 test-asan: asan
 	ctest --preset asan
 
-test-windows: windows
-	ctest --preset windows; rc=$$?; scripts/wine-stop; exit $$rc
+# The 32-bit build's tests in a 32-bit Windows, then the 64-bit build's in a 64-bit one
+# (which also runs both DLLs side by side); the script tests compare with the native tool.
+test-windows: windows native
+	@rc=0; ctest --preset windows || rc=1; scripts/wine-stop; \
+	ctest --preset windows64 || rc=1; KALAMOS_WINEARCH=win64 scripts/wine-stop; exit $$rc
 
 # Every part runs even when an earlier one fails, so one run shows everything.
 test: deps
@@ -47,7 +58,7 @@ test: deps
 
 # In-process benchmarks, then whole processes natively and (the DLL) under Wine, each
 # figure as a ratio against a baseline measured in the same run.
-bench: native windows
+bench: native windows32
 	@for b in build/native/bench/bench_load build/native/bench/bench_listing build/native/bench/bench_walk; do echo "== $$b"; $$b; done
 	@echo "== bench/whole-process"; bench/whole-process
 

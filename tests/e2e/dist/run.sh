@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # make-dist's zip, unpacked, registered and run as a user would, under Wine.
-# Usage: run.sh SOURCE_DIR WINDOWS_BUILD_DIR NATIVE_OSTRAK SCRATCH_DIR
+# Usage: run.sh SOURCE_DIR WINDOWS_BUILD_DIR NATIVE_OSTRAK SCRATCH_DIR WINDOWS64_BUILD_DIR
 set -u
-src=$1 build=$2 ostrak=$3 work=$4
+src=$1 build=$2 ostrak=$3 work=$4 build64=$5
 here=$src/tests/e2e/dist
 run=$src/scripts/wine-run
 # A prefix of the test's own: the registration must not meet another test's.
@@ -27,7 +27,7 @@ work=$(cd "$work" && pwd)
 rm -rf "$work/zip" "$work/Мои компоненты" "$work/Базы"
 
 # The zip: one top folder, exactly the promised files.
-zip=$(bash "$src/scripts/make-dist" "$build" "$work/zip") || { fail "make-dist"; finish; }
+zip=$(bash "$src/scripts/make-dist" "$build" "$work/zip" "$build64") || { fail "make-dist"; finish; }
 version=$(sed -n 's/^project(kalamos VERSION \([0-9.]*\).*/\1/p' "$src/CMakeLists.txt")
 expect "$(basename "$zip")" "kalamos-$version.zip" "zip name"
 listing=$(python3 -c 'import sys, zipfile; print("\n".join(sorted(zipfile.ZipFile(sys.argv[1]).namelist())))' "$zip")
@@ -39,6 +39,7 @@ $top/SHA256SUMS
 $top/examples/documents.vbs
 $top/examples/errors.vbs
 $top/kalamos.dll
+$top/kalamos64.dll
 $top/ostrak.exe" "zip contents"
 
 install="$work/Мои компоненты"
@@ -46,8 +47,9 @@ mkdir -p "$install"
 (cd "$install" && cmake -E tar xf "$zip") || { fail "unpacking the zip"; finish; }
 pkg=$install/$top
 (cd "$pkg" && LC_ALL=C sha256sum --quiet -c SHA256SUMS) && ok || fail "SHA256SUMS"
-expect "$(cd "$pkg" && LC_ALL=C sha256sum -c SHA256SUMS 2>/dev/null | grep -c ': OK$')" 7 "files the sums cover"
+expect "$(cd "$pkg" && LC_ALL=C sha256sum -c SHA256SUMS 2>/dev/null | grep -c ': OK$')" 8 "files the sums cover"
 cmp -s "$pkg/kalamos.dll" "$build/kalamos.dll" && ok || fail "the packaged DLL is not the built one"
+cmp -s "$pkg/kalamos64.dll" "$build64/kalamos64.dll" && ok || fail "the packaged kalamos64.dll is not the built one"
 
 # A configuration in a folder with Cyrillic letters too.
 base=$work/Базы/Торговля
