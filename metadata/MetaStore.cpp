@@ -2,7 +2,6 @@
 #include "metadata/MetaStore.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <utility>
 
@@ -38,15 +37,21 @@ bool AllDigits(std::string_view s) {
   return true;
 }
 
-// Short digit strings packed so that integer order is their byte order (a prefix first).
-bool PackDigits(std::string_view s, uint64_t& packed) {
-  if (s.size() > 8) return false;
-  uint64_t value = 0;
+// Digit strings of up to `places` digits as base-11 numbers: a digit d is d + 1, every place
+// after the string's end 0. Integer order is their byte order (a prefix first), and nine
+// places stay below 2^32.
+constexpr size_t MaxPackedPlaces = 9;
+constexpr uint32_t Pow11[MaxPackedPlaces + 1] = {1,      11,      121,      1331,      14641,
+                                                 161051, 1771561, 19487171, 214358881, 2357947691u};
+
+bool PackDigits(std::string_view s, size_t places, uint32_t& packed) {
+  if (s.size() > places) return false;
+  uint32_t value = 0;
   for (char c : s) {
     if (!IsDigit(c)) return false;
-    value = value << 8 | uint8_t(c);
+    value = value * 11 + uint32_t(c - '0' + 1);
   }
-  packed = s.empty() ? 0 : value << (8 * (8 - s.size()));
+  packed = value * Pow11[places - s.size()];
   return true;
 }
 
@@ -89,6 +94,19 @@ struct TFrame {
     FirstComma = SIZE_MAX;
   }
 };
+
+// The decimal digits of a positive number. snprintf's formatting took a twentieth of a
+// load in which most nodes get an automatic identifier.
+int Decimal(uint32_t value, char* out) {
+  char reversed[10];
+  int n = 0;
+  do {
+    reversed[n++] = char('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  for (int i = 0; i < n; ++i) out[i] = reversed[n - 1 - i];
+  return n;
+}
 
 // An identifier reference of no length: a node without an identifier.
 bool IsNone(TRef ref) { return (ref.Length & ~AutoBit) == 0; }
@@ -228,7 +246,7 @@ TRef TParser::AddNode(TFrame& frame) {
     }
   }
   char digits[16];
-  const int n = std::snprintf(digits, sizeof digits, "%d", ++Store.LastAutoId);
+  const int n = Decimal(uint32_t(++Store.LastAutoId), digits);
   const TRef id{uint32_t(AutoIds.size()), uint32_t(n) | AutoBit};
   AutoIds.append(digits, size_t(n));
   Texts.push_back(t);
@@ -251,36 +269,39 @@ TRef TParser::AddNode(TFrame& frame) {
 }
 
 // Sort item for the index build: the key packed when it is a short digit string, which
-// covers nearly every key, so the sort rarely has to call CompareKeys. Twelve bytes, not
-// sixteen: the items and their radix scratch are part of a load's peak of memory.
+// covers nearly every key, so the sort rarely has to call CompareKeys. Eight bytes: the items
+// and their radix scratch are part of a load's peak of memory.
 struct TSortItem {
-  uint32_t High = 0, Low = 0;
+  uint32_t Key = 0;
   uint32_t Tagged = 0;  // the index, and the top bit for Simple
 
-  uint64_t Packed() const { return uint64_t(High) << 32 | Low; }
-  // Byte b of Packed (0 the lowest), without 64-bit shifts, which a 32-bit build pays for.
-  uint32_t Byte(int b) const { return ((b < 4 ? Low : High) >> (8 * (b & 3))) & 0xFF; }
+  uint32_t Packed() const { return Key; }
   uint32_t Index() const { return Tagged & ~SimpleBit; }
   bool Simple() const { return (Tagged & SimpleBit) != 0; }
   static constexpr uint32_t SimpleBit = 0x80000000u;
 };
 
-// Stable LSD radix sort of digit keys by their packed bytes; byte positions where every key
-// agrees are skipped, which leaves about one pass per digit.
-void RadixSort(std::vector<TSortItem>& items) {
-  if (items.empty()) return;
-  // All eight histograms in one pass over the items.
-  std::vector<size_t> counts(8 * 256);
+// Stable LSD radix sort of packed keys below 2^bits: two passes of at most 14 bits when
+// the keys are short enough, else three of 11; a pass where every key agrees is skipped.
+void RadixSort(std::vector<TSortItem>& items, int bits) {
+  // No bits: every key is the empty one, already in order.
+  if (items.empty() || bits == 0) return;
+  const int width = bits <= 28 ? (bits + 1) / 2 : (bits + 2) / 3;
+  const int passes = (bits + width - 1) / width;
+  const uint32_t buckets = 1u << width, mask = buckets - 1;
+  // Every pass's histogram in one walk over the items.
+  std::vector<uint32_t> counts(size_t(passes) * buckets);
   for (const TSortItem& item : items)
-    for (int b = 0; b < 8; ++b) ++counts[b * 256 + item.Byte(b)];
+    for (int p = 0; p < passes; ++p) ++counts[p * buckets + ((item.Key >> (p * width)) & mask)];
   std::vector<TSortItem> scratch;
-  for (int b = 0; b < 8; ++b) {
-    size_t* count = &counts[b * 256];
-    if (count[items[0].Byte(b)] == items.size()) continue;
+  for (int p = 0; p < passes; ++p) {
+    const int shift = p * width;
+    uint32_t* count = &counts[p * buckets];
+    if (count[(items[0].Key >> shift) & mask] == items.size()) continue;
     if (scratch.empty()) scratch.resize(items.size());
-    size_t at = 0;
-    for (int c = 0; c < 256; ++c) at += std::exchange(count[c], at);
-    for (const TSortItem& item : items) scratch[count[item.Byte(b)]++] = item;
+    uint32_t at = 0;
+    for (uint32_t c = 0; c < buckets; ++c) at += std::exchange(count[c], at);
+    for (const TSortItem& item : items) scratch[count[(item.Key >> shift) & mask]++] = item;
     items.swap(scratch);
   }
 }
@@ -288,7 +309,7 @@ void RadixSort(std::vector<TSortItem>& items) {
 // Items in key order; equal keys by index, ascending or (newerFirst) descending. The items
 // come in index order.
 template <class KeyOf>
-void SortByKey(std::vector<TSortItem>& items, const KeyOf& keyOf, bool newerFirst) {
+void SortByKey(std::vector<TSortItem>& items, int bits, const KeyOf& keyOf, bool newerFirst) {
   auto less = [&](const TSortItem& a, const TSortItem& b) {
     int c;
     if (a.Simple() && b.Simple())
@@ -304,24 +325,32 @@ void SortByKey(std::vector<TSortItem>& items, const KeyOf& keyOf, bool newerFirs
   auto simple = [](const TSortItem& i) { return i.Simple(); };
   // Nearly always every key is: then no partition (and no buffer for it) is needed.
   if (std::all_of(items.begin(), items.end(), simple)) {
-    RadixSort(items);
+    RadixSort(items, bits);
     return;
   }
   const auto split = std::stable_partition(items.begin(), items.end(), simple);
   std::vector<TSortItem> digits(items.begin(), split), other(split, items.end());
-  RadixSort(digits);
+  RadixSort(digits, bits);
   std::sort(other.begin(), other.end(), less);
   std::merge(digits.begin(), digits.end(), other.begin(), other.end(), items.begin(), less);
 }
 
+// The items in index order, and the bits their packed keys take: as many places as the
+// longest short key has.
 template <class KeyOf>
-std::vector<TSortItem> SortItems(size_t count, const KeyOf& keyOf) {
+std::vector<TSortItem> SortItems(size_t count, const KeyOf& keyOf, int& bits) {
+  size_t places = 0;
+  for (size_t i = 0; i < count; ++i) {
+    const size_t length = keyOf(uint32_t(i)).size();
+    if (length <= MaxPackedPlaces) places = std::max(places, length);
+  }
+  bits = 0;
+  while (bits < 32 && (uint64_t(1) << bits) < Pow11[places]) ++bits;
   std::vector<TSortItem> items(count);
   for (size_t i = 0; i < count; ++i) {
-    uint64_t packed = 0;
-    const bool simple = PackDigits(keyOf(uint32_t(i)), packed);
-    items[i].High = uint32_t(packed >> 32);
-    items[i].Low = uint32_t(packed);
+    uint32_t packed = 0;
+    const bool simple = PackDigits(keyOf(uint32_t(i)), places, packed);
+    items[i].Key = packed;
     items[i].Tagged = uint32_t(i) | (simple ? TSortItem::SimpleBit : 0);
   }
   return items;
@@ -374,9 +403,10 @@ void TMetaStore::TImpl::BuildIndexes(std::vector<TRef>& texts, std::vector<uint3
   bool digitIds = true;
   {
     auto idOf = [&](uint32_t i) { return View(nodes[i].Child); };
-    std::vector<TSortItem> items = SortItems(nodes.size(), idOf);
+    int bits = 0;
+    std::vector<TSortItem> items = SortItems(nodes.size(), idOf, bits);
     digitIds = std::all_of(items.begin(), items.end(), [](const TSortItem& i) { return i.Simple(); });
-    SortByKey(items, idOf, false);
+    SortByKey(items, bits, idOf, false);
     auto same = [&](const TSortItem& a, const TSortItem& b) {
       if (a.Simple() && b.Simple()) return a.Packed() == b.Packed();
       return KeyCompare(idOf(a.Index()), idOf(b.Index())) == 0;

@@ -120,8 +120,11 @@ private:
   int Pick(int n) { return int(Random() % uint32_t(n)); }
 
   std::string Id() {
-    static const char* const ids[] = {"1", "12", "1a", "1A", "120", "0", "00", "5", "32001", "32002"};
-    return ids[Pick(10)];
+    // Short and long digit strings on both sides of the nine digits the sort packs.
+    static const char* const ids[] = {"1",        "12",        "1a",         "1A",        "120",
+                                      "0",        "00",        "5",          "32001",     "32002",
+                                      "99999999", "123456789", "999999999",  "1234567890", "000000000"};
+    return ids[Pick(int(std::size(ids)))];
   }
 
   std::string Noise() {
