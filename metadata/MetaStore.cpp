@@ -183,7 +183,13 @@ void TParser::Run(const char* p, const char* end) {
         continue;
       }
       const size_t k = size_t(LowestSetBit(lanes)) / 8;
-      std::memmove(out + length, p, k);
+      // The whole word too when it lands on bytes already read or on themselves: its bytes
+      // after the first k fall beyond the text, which later bytes overwrite.
+      const size_t behind = size_t(p - (out + length));
+      if (behind >= sizeof x || behind == 0)
+        std::memcpy(out + length, &x, sizeof x);
+      else
+        std::memmove(out + length, p, k);
       p += k;
       length += k;
       break;
@@ -356,17 +362,21 @@ std::vector<TSortItem> SortItems(size_t count, const KeyOf& keyOf, int& bits) {
   return items;
 }
 
-// Number of "}" bytes, a word at a time.
+// Number of "}" bytes, a word at a time; each lane counts its own, at most 255 before the
+// lanes are summed.
 size_t CountCloses(const char* p, const char* end) {
   constexpr TWord Low7 = Ones * 0x7F;
   size_t count = 0;
-  for (; size_t(end - p) >= sizeof(TWord); p += sizeof(TWord)) {
-    TWord x;
-    std::memcpy(&x, p, sizeof x);
-    x ^= Ones * '}';
-    // High bit of a lane set exactly when the lane is zero; the lanes summed by a multiply.
-    const TWord zeros = ~(((x & Low7) + Low7) | x | Low7) >> 7;
-    count += size_t((zeros * Ones) >> (8 * (sizeof(TWord) - 1)));
+  while (size_t(end - p) >= sizeof(TWord)) {
+    TWord lanes = 0;
+    for (int k = 0; k < 255 && size_t(end - p) >= sizeof(TWord); ++k, p += sizeof(TWord)) {
+      TWord x;
+      std::memcpy(&x, p, sizeof x);
+      x ^= Ones * '}';
+      // One in a lane exactly when the lane is zero.
+      lanes += ~(((x & Low7) + Low7) | x | Low7) >> 7;
+    }
+    for (size_t k = 0; k < sizeof(TWord); ++k) count += (lanes >> (8 * k)) & 0xFF;
   }
   return count + size_t(std::count(p, end, '}'));
 }
