@@ -1,6 +1,7 @@
 ' Документы конфигурации с реквизитами шапки и табличной части.
 ' Запуск: cscript //nologo documents.vbs "C:\Базы\Торговля"
-' На 64-разрядной Windows: %windir%\SysWOW64\cscript.exe //nologo documents.vbs "C:\Базы\Торговля"
+' На 64-разрядной Windows так работает 64-разрядный cscript, если зарегистрирована kalamos64.dll;
+' с одной kalamos.dll: %windir%\SysWOW64\cscript.exe //nologo documents.vbs "C:\Базы\Торговля"
 Option Explicit
 
 Dim o, doc
