@@ -225,42 +225,26 @@ namespace {
 // directly, anything else by the library.
 void AppendPretty(const TJson& value, size_t indent, std::string& out) {
   switch (value.type()) {
-    case TJson::value_t::object: {
-      if (value.empty()) {
-        out += "{}";
-        return;
-      }
-      out += "{\n";
-      bool first = true;
-      for (const auto& [key, item] : value.items()) {
-        if (!first) out += ",\n";
-        first = false;
-        out.append(indent + 2, ' ');
-        AppendString(key, out);
-        out += ": ";
-        AppendPretty(item, indent + 2, out);
-      }
-      out += '\n';
-      out.append(indent, ' ');
-      out += '}';
-      return;
-    }
+    case TJson::value_t::object:
     case TJson::value_t::array: {
+      const bool object = value.is_object();
       if (value.empty()) {
-        out += "[]";
+        out += object ? "{}" : "[]";
         return;
       }
-      out += "[\n";
-      bool first = true;
-      for (const TJson& item : value) {
-        if (!first) out += ",\n";
-        first = false;
+      out += object ? "{\n" : "[\n";
+      for (auto item = value.begin(); item != value.end(); ++item) {
+        if (item != value.begin()) out += ",\n";
         out.append(indent + 2, ' ');
-        AppendPretty(item, indent + 2, out);
+        if (object) {
+          AppendString(item.key(), out);
+          out += ": ";
+        }
+        AppendPretty(*item, indent + 2, out);
       }
       out += '\n';
       out.append(indent, ' ');
-      out += ']';
+      out += object ? '}' : ']';
       return;
     }
     case TJson::value_t::string:
