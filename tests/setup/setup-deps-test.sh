@@ -1,0 +1,123 @@
+#!/usr/bin/env bash
+# scripts/setup-deps against stand-in apt-get, dpkg-query, dpkg and locale programs that
+# play a package mirror in the middle of a sync. No network, no root, nothing installed.
+#   setup-deps-test.sh SOURCE_DIR
+set -uo pipefail
+script=$1/scripts/setup-deps
+suite=$(. /etc/os-release 2>/dev/null && echo "${VERSION_CODENAME:-}")
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# The stand-ins keep their state in $STATE: installed (one package a line), arches, calls
+# (every apt-get call), and the scenario's switches update_fails (a count, or "always") and
+# install (works, needs-release or fails).
+bin=$work/bin
+mkdir -p "$bin"
+cat >"$bin/apt-get" <<'EOT'
+#!/usr/bin/env bash
+echo "apt-get $*" >>"$STATE/calls"
+case " $* " in
+  *" update "*)
+    n=$(cat "$STATE/update_fails")
+    if [ "$n" = always ] || [ "$n" -gt 0 ]; then
+      [ "$n" = always ] || echo $((n - 1)) >"$STATE/update_fails"
+      echo "E: Failed to fetch http://mirror/dists/x-security/main/binary-i386/Packages.xz  File has unexpected size (374820 != 376004). Mirror sync in progress?"
+      echo "E: Some index files failed to download. They have been ignored, or old ones used instead."
+      exit 100
+    fi ;;
+  *" install "*)
+    mode=$(cat "$STATE/install")
+    if [ "$mode" = fails ] || { [ "$mode" = needs-release ] && [[ "$*" != *APT::Default-Release=* ]]; }; then
+      echo "E: Unable to correct problems, you have held broken packages."
+      exit 100
+    fi
+    for a in "$@"; do case "$a" in -*|install|APT::*) ;; *) echo "$a" >>"$STATE/installed" ;; esac; done ;;
+esac
+exit 0
+EOT
+cat >"$bin/dpkg-query" <<'EOT'
+#!/usr/bin/env bash
+p=${!#}
+grep -qxF "$p" "$STATE/installed" 2>/dev/null && { echo -n "install ok installed"; exit 0; }
+echo "dpkg-query: no packages found matching $p" >&2
+exit 1
+EOT
+cat >"$bin/dpkg" <<'EOT'
+#!/usr/bin/env bash
+case "$1" in
+  --print-foreign-architectures) cat "$STATE/arches" ;;
+  --add-architecture) echo "$2" >>"$STATE/arches" ;;
+esac
+EOT
+printf '#!/bin/sh\necho C.utf8; echo ru_RU.utf8\n' >"$bin/locale"
+chmod +x "$bin"/*
+
+passed=0 failed=0
+fail() { echo "FAIL [$name]: $*"; ok=0; }
+
+# scenario NAME UPDATE_FAILS INSTALL ARCHES [ARGS...]: a fresh machine, then setup-deps.
+scenario() {
+  name=$1; ok=1
+  export STATE=$work/$name
+  mkdir -p "$STATE"
+  echo "$2" >"$STATE/update_fails"; echo "$3" >"$STATE/install"; echo "$4" >"$STATE/arches"
+  : >"$STATE/calls"; : >"$STATE/installed"
+  shift 4
+  PATH=$bin:$PATH SETUP_DEPS_PAUSE=0 "$script" "$@" >"$STATE/out" 2>"$STATE/err"
+  status=$?
+}
+calls() { grep -c -- "$1" "$STATE/calls"; }
+done_ok() { if [ "$ok" = 1 ]; then passed=$((passed + 1)); else failed=$((failed + 1)); fi; }
+
+scenario update-fails-once 1 works i386 --native
+[ "$status" = 0 ] || fail "exit $status: $(cat "$STATE/err")"
+[ "$(calls ' update')" = 2 ] || fail "expected two updates: $(cat "$STATE/calls")"
+grep -qx nlohmann-json3-dev "$STATE/installed" || fail "the native packages were not installed"
+grep -q warning "$STATE/err" && fail "a list that came on the second try is no warning"
+done_ok
+
+scenario update-always-fails always works i386 --native
+[ "$status" = 0 ] || fail "exit $status: $(cat "$STATE/err")"
+[ "$(calls ' update')" = 3 ] || fail "expected three updates: $(cat "$STATE/calls")"
+grep -q 'warning.*could not be downloaded' "$STATE/err" || fail "no warning: $(cat "$STATE/err")"
+grep -q 'unexpected size' "$STATE/err" || fail "the warning does not quote apt's failure"
+grep -qx libgsf-1-dev "$STATE/installed" || fail "the native packages were not installed"
+done_ok
+
+# The whole set on a machine without i386: the architecture is added, Wine's packages come
+# only from the release suite. A second run then finds everything and asks apt nothing.
+scenario needs-release always needs-release ""
+[ "$status" = 0 ] || fail "exit $status: $(cat "$STATE/err")"
+grep -qx i386 "$STATE/arches" || fail "i386 was not added"
+[ "$(calls ' install ')" = 2 ] || fail "expected two installs: $(cat "$STATE/calls")"
+[ -z "$suite" ] || grep -q "install .*-o APT::Default-Release=$suite .*wine32:i386" "$STATE/calls" \
+  || fail "the second install did not prefer $suite: $(cat "$STATE/calls")"
+grep -qx wine32:i386 "$STATE/installed" || fail "wine32:i386 was not installed"
+: >"$STATE/calls"
+PATH=$bin:$PATH SETUP_DEPS_PAUSE=0 "$script" >"$STATE/out2" 2>&1
+[ $? = 0 ] || fail "the second run failed"
+[ -s "$STATE/calls" ] && fail "the second run called apt: $(cat "$STATE/calls")"
+[ -s "$STATE/out2" ] && fail "the second run printed: $(cat "$STATE/out2")"
+done_ok
+
+scenario everything-fails always fails i386
+[ "$status" != 0 ] || fail "a failed install exited 0"
+grep -q 'could not install: .*wine32:i386' "$STATE/err" || fail "the message does not name the packages: $(cat "$STATE/err")"
+grep -q "apt said: E: Unable to correct problems" "$STATE/err" || fail "apt's key line is missing"
+grep -q 'again in a few minutes' "$STATE/err" || fail "no advice"
+grep -q 'apt-get install .*g++-mingw-w64-i686-win32' "$STATE/err" || fail "no command to try by hand"
+done_ok
+
+# Extras for one script: just those, nothing of the build's own list.
+scenario only 0 works i386 --only x11-apps imagemagick
+[ "$status" = 0 ] || fail "exit $status: $(cat "$STATE/err")"
+[ "$(sort "$STATE/installed" | tr '\n' ' ')" = "imagemagick x11-apps " ] || fail "installed: $(cat "$STATE/installed")"
+done_ok
+
+scenario bad-option 0 works i386 --bogus
+[ "$status" = 2 ] && grep -q "unknown option '--bogus'" "$STATE/err" || fail "exit $status: $(cat "$STATE/err")"
+[ -s "$STATE/calls" ] && fail "apt was called"
+done_ok
+
+echo "setup-deps: $passed passed, $failed failed"
+[ "$failed" = 0 ]
