@@ -50,11 +50,10 @@ test-windows: windows native
 	@rc=0; ctest --preset windows || rc=1; scripts/wine-stop; \
 	ctest --preset windows64 || rc=1; KALAMOS_WINEARCH=win64 scripts/wine-stop; exit $$rc
 
-# Every part runs even when an earlier one fails, so one run shows everything.
+# Every part, two steps at a time; every part runs even when another fails, and a table at
+# the end says what passed and where the time went (scripts/test-all).
 test: deps
-	@status=0; for t in test-native test-asan test-windows test-fuzz; do \
-	  echo "=== $$t"; $(MAKE) --no-print-directory $$t || { status=1; echo "=== $$t FAILED"; }; \
-	done; exit $$status
+	@scripts/test-all
 
 # In-process benchmarks, then whole processes natively and (the DLL) under Wine, each
 # figure as a ratio against a baseline measured in the same run.
@@ -75,10 +74,9 @@ fuzz: deps-native
 	cmake --build --preset fuzz
 	scripts/fuzz --seconds $${FUZZ_SECONDS:-600}
 
-# The suite's run is the same everywhere (fixed seed and input counts, about 30 s a target
-# here, at most 120 s): a red run always means the same input, never a lucky draw.
+# The suite's fixed run of every target (scripts/fuzz --suite): a red run always means the
+# same input, never a lucky draw.
 test-fuzz: deps-native
 	cmake --preset fuzz >/dev/null
 	cmake --build --preset fuzz
-	scripts/fuzz --fresh --seed 1 --seconds 120 fuzz_store=30000 fuzz_container=100000 \
-	  fuzz_quoted_field=2000000 fuzz_calls=75000
+	scripts/fuzz --suite

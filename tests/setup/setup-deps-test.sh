@@ -36,14 +36,14 @@ esac
 exit 0
 EOT
 cat >"$bin/dpkg-query" <<'EOT'
-#!/usr/bin/env bash
-p=${!#}
+#!/bin/sh
+eval p=\${$#}
 grep -qxF "$p" "$STATE/installed" 2>/dev/null && { echo -n "install ok installed"; exit 0; }
 echo "dpkg-query: no packages found matching $p" >&2
 exit 1
 EOT
 cat >"$bin/dpkg" <<'EOT'
-#!/usr/bin/env bash
+#!/bin/sh
 case "$1" in
   --print-foreign-architectures) cat "$STATE/arches" ;;
   --add-architecture) echo "$2" >>"$STATE/arches" ;;
