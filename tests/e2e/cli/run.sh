@@ -4,6 +4,7 @@
 set -u
 src=$1 dll=$2 exe=$3
 wine_run=$src/scripts/wine-run
+"$wine_run" --check || exit $?
 
 # Cyrillic arguments reach ostrak.exe intact only with the ru_RU.UTF-8 locale that
 # scripts/setup-deps generates.

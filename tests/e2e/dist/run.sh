@@ -5,6 +5,7 @@ set -u
 src=$1 build=$2 ostrak=$3 work=$4 build64=$5
 here=$src/tests/e2e/dist
 run=$src/scripts/wine-run
+"$run" --check || exit $?
 # A prefix of the test's own: the registration must not meet another test's.
 export KALAMOS_WINEPREFIX=$work/prefix
 

@@ -5,6 +5,7 @@ set -u
 src=$1 dll=$2 ostrak=$3 work=$4
 here=$src/tests/e2e/script
 run=$src/scripts/wine-run
+"$run" --check || exit $?
 # A prefix of the test's own: the registration must not meet another test's.
 export KALAMOS_WINEPREFIX=$work/prefix
 

@@ -9,6 +9,8 @@ src=$1 dll64=$2 dll32=$3 ostrak=$4 work=$5
 here=$src/tests/e2e/sidebyside
 run=$src/scripts/wine-run
 export KALAMOS_WINEARCH=win64
+# Both bitnesses' programs run here.
+"$run" --check && "$run" --32 --check || exit $?
 # A prefix of the test's own: the registrations must not meet another test's.
 export KALAMOS_WINEPREFIX=$work/prefix
 
