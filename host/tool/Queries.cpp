@@ -62,6 +62,7 @@ std::vector<std::string> ClosestNames(const std::vector<std::string_view>& names
   const std::string target = AnsiUpper(wanted);
   std::vector<std::pair<size_t, std::string>> scored;
   for (std::string_view name : names) {
+    if (name.empty()) continue;
     const std::string upper = AnsiUpper(name);
     size_t distance = Distance(upper, target);
     // A name that holds what was asked for, or is held by it, is close whatever its length.
