@@ -18,17 +18,9 @@ int32_t WholeNumber(std::string_view text) {
 }
 
 // A node whose first field is "Refers" holds a list of identifiers.
-bool IsRefers(std::string_view text) { return QuotedField(text, 1) == "Refers"; }
-
-// The child positions (identifier index) of a node, in the order of the text: the parent
-// index keeps them the other way round.
-std::vector<int32_t> ChildrenOf(const TMetaStore& store, std::string_view id) {
-  std::vector<int32_t> children;
-  int32_t first = 0, count = 0;
-  if (id.empty() || !store.FindChildren(id, first, count)) return children;
-  children.reserve(size_t(count));
-  for (int32_t k = first + count - 1; k >= first; --k) children.push_back(store.ChildPositionAt(k));
-  return children;
+bool IsRefers(std::string_view text) {
+  constexpr std::string_view Tag = "\"Refers\"";
+  return text.substr(0, Tag.size()) == Tag && (text.size() == Tag.size() || text[Tag.size()] == ',');
 }
 
 void ReadNamed(const TMetaStore& store, int32_t position, TNamed& node, std::string_view* fields, int& count,
@@ -46,19 +38,6 @@ void ReadType(const std::string_view* fields, int count, TValueType& type) {
   if (count > 4) type.Length = WholeNumber(fields[4]);
   if (count > 5) type.Precision = WholeNumber(fields[5]);
   if (count > 6) type.RefId = fields[6];
-}
-
-// A list's identifiers: its own fields after "Refers", then its nested lists, each a quoted
-// identifier ({"1109"}) or a numbered node.
-void ReadRefers(const TMetaStore& store, int32_t position, TRefersList& list) {
-  std::vector<std::string_view> own = AllFields(store.TextAt(position));
-  for (size_t i = 1; i < own.size(); ++i)
-    if (!own[i].empty()) list.Ids.push_back(own[i]);
-  for (int32_t child : ChildrenOf(store, store.IdAt(position))) {
-    std::string_view text = store.TextAt(child);
-    std::string_view id = text.find(',') == std::string_view::npos ? QuotedField(text, 1) : store.IdAt(child);
-    if (!id.empty()) list.Ids.push_back(id);
-  }
 }
 
 const char* const KindLabelsRu[KindCount] = {
@@ -116,11 +95,10 @@ std::string KindEnglish(int kind) {
 std::string KindRussian(int kind) { return kind < 0 || kind >= KindCount ? std::string() : KindLabelsRu[kind]; }
 
 TModel::TModel(std::shared_ptr<const TMetaStore> store) : Store_(std::move(store)) {
-  for (int section = 0; section < KindCount; ++section)
-    ReadSection(ModelKindOfSection(section), Store_->SectionIdOf(uint8_t(section)));
+  IndexRuns();
   // Objects in kind order, each kind in the order of the text.
-  std::stable_sort(Objects_.begin(), Objects_.end(),
-                   [](const TObject& a, const TObject& b) { return a.Kind < b.Kind; });
+  for (int kind = 0; kind < KindCount; ++kind)
+    ReadSection(kind, Store_->SectionIdOf(uint8_t(ModelKindOfSection(kind))));
 
   ById.reserve(Objects_.size());
   for (size_t i = 0; i < Objects_.size(); ++i) ById.emplace_back(Objects_[i].Id, int32_t(i));
@@ -132,8 +110,6 @@ TModel::TModel(std::shared_ptr<const TMetaStore> store) : Store_(std::move(store
   for (size_t i = 0; i < Objects_.size(); ++i) {
     TObject& object = Objects_[i];
     if (object.Typed) Resolve(object.Type);
-    for (TPart& part : object.Parts)
-      for (TItem& item : part.Items) Resolve(item.Type);
     for (TRefersList& list : object.Refers)
       for (std::string_view id : list.Ids) list.Objects.push_back(ObjectById(id));
     if (object.Kind == KindReference && !object.OwnerId.empty() && object.OwnerId != "0") {
@@ -150,7 +126,9 @@ void TModel::ReadSection(int kind, std::string_view sectionId) {
   if (sectionId.empty()) return;
   const TMetaStore& store = *Store_;
   std::string_view fields[8];
-  for (int32_t position : ChildrenOf(store, sectionId)) {
+  int32_t sectionPosition = -1;
+  if (!store.FindId(sectionId, sectionPosition)) return;
+  for (int32_t position : ChildrenOf(sectionPosition)) {
     TObject object;
     object.Kind = kind;
     int count = 0;
@@ -167,43 +145,99 @@ void TModel::ReadSection(int kind, std::string_view sectionId) {
 
 void TModel::ReadObject(TObject& object) {
   const TMetaStore& store = *Store_;
-  std::string_view fields[7];
-  // Refers lists deeper down are credited to the sub-section and the item they stand in.
-  auto collect = [&](auto& self, int32_t position, std::string_view part, std::string_view item) -> void {
-    for (int32_t child : ChildrenOf(store, store.IdAt(position))) {
+  // A Refers list under an item is credited to the sub-section and the item.
+  auto collect = [&](int32_t position, std::string_view part, std::string_view item) {
+    for (int32_t child : ChildrenOf(position))
       if (IsRefers(store.TextAt(child))) {
         object.Refers.push_back({part, item, {}, {}});
-        ReadRefers(store, child, object.Refers.back());
-      } else {
-        self(self, child, part, item);
+        ReadRefers(child, object.Refers.back());
       }
-    }
   };
-  for (int32_t child : ChildrenOf(store, object.Id)) {
+  for (int32_t child : ChildrenOf(object.Position)) {
     std::string_view text = store.TextAt(child);
     if (IsRefers(text)) {
       object.Refers.push_back({{}, {}, {}, {}});
-      ReadRefers(store, child, object.Refers.back());
+      ReadRefers(child, object.Refers.back());
       continue;
     }
     TPart part;
     part.Id = store.IdAt(child);
     part.Tag = QuotedField(text, 1);
-    for (int32_t node : ChildrenOf(store, part.Id)) {
+    part.Position = child;
+    // Only the rare node below an item is looked at here; the items are read when asked for.
+    for (int32_t node : ChildrenOf(child)) {
       if (IsRefers(store.TextAt(node))) {
         object.Refers.push_back({part.Tag, {}, {}, {}});
-        ReadRefers(store, node, object.Refers.back());
-        continue;
+        ReadRefers(node, object.Refers.back());
+      } else if (HasChildren(node)) {
+        collect(node, part.Tag, QuotedField(store.TextAt(node), 1));
       }
-      TItem item;
-      int count = 0;
-      ReadNamed(store, node, item, fields, count, 7);
-      ReadType(fields, count, item.Type);
-      collect(collect, node, part.Tag, item.Name);
-      part.Items.push_back(item);
     }
     object.Parts.push_back(std::move(part));
   }
+}
+
+// A list's identifiers: its own fields after "Refers", then its nested lists, each a quoted
+// identifier ({"1109"}) or a numbered node.
+void TModel::ReadRefers(int32_t position, TRefersList& list) const {
+  const TMetaStore& store = *Store_;
+  std::vector<std::string_view> own = AllFields(store.TextAt(position));
+  for (size_t i = 1; i < own.size(); ++i)
+    if (!own[i].empty()) list.Ids.push_back(own[i]);
+  for (int32_t child : ChildrenOf(position)) {
+    std::string_view text = store.TextAt(child);
+    std::string_view id = text.find(',') == std::string_view::npos ? QuotedField(text, 1) : store.IdAt(child);
+    if (!id.empty()) list.Ids.push_back(id);
+  }
+}
+
+void TModel::IndexRuns() {
+  // One pass over the parent index: each run of equal keys is one parent's children. Keys
+  // are identifiers, digits only, so equal means byte for byte equal.
+  const TMetaStore& store = *Store_;
+  RunOf.assign(size_t(store.IdCount()), -1);
+  const int32_t entries = store.ParentCount();
+  int32_t first = 0;
+  while (first < entries) {
+    const std::string_view key = store.ParentKeyAt(first);
+    int32_t end = first + 1;
+    while (end < entries && store.ParentKeyAt(end) == key) ++end;
+    int32_t position = -1;
+    if (!key.empty() && store.FindId(key, position)) {
+      RunOf[size_t(position)] = int32_t(Runs.size());
+      Runs.push_back({first, end - first});
+    }
+    first = end;
+  }
+}
+
+TModel::TChildren TModel::ChildrenOf(int32_t position) const {
+  if (position < 0 || size_t(position) >= RunOf.size() || RunOf[size_t(position)] < 0) return {Store_.get(), 0, 0};
+  const TRun& run = Runs[size_t(RunOf[size_t(position)])];
+  return {Store_.get(), run.First, run.Count};
+}
+
+bool TModel::HasChildren(int32_t position) const {
+  return position >= 0 && size_t(position) < RunOf.size() && RunOf[size_t(position)] >= 0;
+}
+
+TItem TModel::ItemAt(int32_t position) const {
+  TItem item;
+  std::string_view fields[7];
+  int count = 0;
+  ReadNamed(*Store_, position, item, fields, count, 7);
+  ReadType(fields, count, item.Type);
+  Resolve(item.Type);
+  return item;
+}
+
+std::vector<TItem> TModel::Items(const TPart& part) const {
+  std::vector<TItem> items;
+  const TChildren children = ChildrenOf(part.Position);
+  items.reserve(size_t(children.size()));
+  for (int32_t node : children)
+    if (!IsRefers(Store_->TextAt(node))) items.push_back(ItemAt(node));
+  return items;
 }
 
 void TModel::Resolve(TValueType& type) const {

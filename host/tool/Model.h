@@ -33,11 +33,12 @@ struct TItem : TNamed {
   TValueType Type;
 };
 
-// A sub-section of an object ("Head Fields", "Params", "EnumVal", ...), its items in the
-// order of the text.
+// A sub-section of an object ("Head Fields", "Params", "EnumVal", ...). Its items are read
+// from the store when asked for (TModel::Items): held whole, a large configuration's items
+// would cost more than the store itself.
 struct TPart {
   std::string_view Id, Tag;
-  std::vector<TItem> Items;
+  int32_t Position = -1;  // in the store's identifier index
 };
 
 // A "Refers" list: identifiers of other objects, held by the object itself (Part and Item
@@ -77,6 +78,11 @@ public:
   const std::vector<TObject>& Objects() const { return Objects_; }
   const TObject& Object(int32_t index) const { return Objects_[size_t(index)]; }
 
+  // The items of a sub-section in the order of the text, with their references resolved.
+  std::vector<TItem> Items(const TPart& part) const;
+  // One item, read from the store at its identifier-index position.
+  TItem ItemAt(int32_t position) const;
+
   // The object with this identifier, -1 when none (identifiers compare as text).
   int32_t ObjectById(std::string_view id) const;
   // Objects whose name equals name ignoring letter case (Cyrillic too), of one kind or of
@@ -90,8 +96,40 @@ private:
   std::vector<TObject> Objects_;
   std::vector<std::pair<std::string_view, int32_t>> ById;  // sorted by identifier
 
+  // The children of a node (identifier-index position) in the order of the text: the parent
+  // index keeps each parent's run the other way round.
+  struct TRun {
+    int32_t First, Count;
+  };
+  std::vector<TRun> Runs;
+  std::vector<int32_t> RunOf;  // per identifier-index position, its run or -1
+  class TChildren {
+  public:
+    TChildren(const TMetaStore* store, int32_t first, int32_t count) : Store(store), First(first), Count(count) {}
+    struct TIterator {
+      const TMetaStore* Store;
+      int32_t At;
+      int32_t operator*() const { return Store->ChildPositionAt(At); }
+      TIterator& operator++() {
+        --At;
+        return *this;
+      }
+      bool operator!=(const TIterator& other) const { return At != other.At; }
+    };
+    TIterator begin() const { return {Store, First + Count - 1}; }
+    TIterator end() const { return {Store, First - 1}; }
+    int32_t size() const { return Count; }
+
+  private:
+    const TMetaStore* Store;
+    int32_t First, Count;
+  };
+  void IndexRuns();
+  TChildren ChildrenOf(int32_t position) const;
+  bool HasChildren(int32_t position) const;
   void ReadSection(int kind, std::string_view sectionId);
   void ReadObject(TObject& object);
+  void ReadRefers(int32_t position, TRefersList& list) const;
   void Resolve(TValueType& type) const;
 };
 

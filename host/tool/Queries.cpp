@@ -34,10 +34,10 @@ void TypeJson(const TModel& model, const TValueType& type, TJson& out) {
 
 // Whole names of one object or section, ignoring letter case; the later of two alike wins,
 // as the component's lookups have it.
-int32_t FindItemIn(const TPart& part, const std::string& upperName) {
+int32_t FindItemIn(const std::vector<TItem>& items, const std::string& upperName) {
   int32_t found = -1;
-  for (size_t i = 0; i < part.Items.size(); ++i)
-    if (AnsiUpper(part.Items[i].Name) == upperName) found = int32_t(i);
+  for (size_t i = 0; i < items.size(); ++i)
+    if (AnsiUpper(items[i].Name) == upperName) found = int32_t(i);
   return found;
 }
 
@@ -134,7 +134,7 @@ TJson ShowJson(const TModel& model, int32_t index) {
   TJson parts = TJson::array();
   for (const TPart& part : object.Parts) {
     TJson items = TJson::array();
-    for (const TItem& item : part.Items) {
+    for (const TItem& item : model.Items(part)) {
       TJson i = TJson{{"id", U(item.Id)}, {"name", U(item.Name)}, {"comment", U(item.Comment)},
                       {"synonym", U(item.Synonym)}};
       TypeJson(model, item.Type, i);
@@ -185,7 +185,7 @@ std::vector<TRefUse> FindUses(const TModel& model, int32_t target) {
     if (object.Typed && object.Type.Refers() && object.Type.RefId == id)
       uses.push_back({int32_t(i), {}, {}, "type"});
     for (const TPart& part : object.Parts)
-      for (const TItem& item : part.Items)
+      for (const TItem& item : model.Items(part))
         if (item.Type.Refers() && item.Type.RefId == id) uses.push_back({int32_t(i), part.Tag, item.Name, "type"});
     if (object.Owner == target) uses.push_back({int32_t(i), {}, {}, "owner"});
     for (const TRefersList& list : object.Refers)
@@ -238,9 +238,11 @@ TPathResult ResolvePath(const TModel& model, const TNameQuery& query) {
     for (const TPart& part : object.Parts)
       if (std::find(parts.begin(), parts.end(), &part) == parts.end()) parts.push_back(&part);
     const TPart* foundPart = nullptr;
+    std::vector<TItem> items;
     int32_t foundItem = -1;
     for (const TPart* part : parts) {
-      foundItem = FindItemIn(*part, upper);
+      items = model.Items(*part);
+      foundItem = FindItemIn(items, upper);
       if (foundItem >= 0) {
         foundPart = part;
         break;
@@ -248,14 +250,16 @@ TPathResult ResolvePath(const TModel& model, const TNameQuery& query) {
     }
     if (!foundPart) {
       result.Missing = U(wanted);
-      std::vector<std::string_view> names;
+      std::vector<TItem> all;
       for (const TPart* part : parts)
-        for (const TItem& item : part->Items) names.push_back(item.Name);
+        for (TItem& item : model.Items(*part)) all.push_back(item);
+      std::vector<std::string_view> names;
+      for (const TItem& item : all) names.push_back(item.Name);
       result.Candidates = ClosestNames(names, wanted, 5);
       return result;
     }
-    const TItem& item = foundPart->Items[size_t(foundItem)];
-    result.Steps.push_back({current, foundPart->Tag, &item});
+    const TItem item = items[size_t(foundItem)];
+    result.Steps.push_back({current, foundPart->Tag, item});
     current = item.Type.RefObject;
   }
   result.Found = true;
@@ -276,7 +280,7 @@ std::vector<TFindMatch> FindText(const TModel& model, std::string_view text) {
     const TObject& object = model.Object(int32_t(i));
     check(int32_t(i), {}, {}, object);
     for (const TPart& part : object.Parts)
-      for (const TItem& item : part.Items) check(int32_t(i), part.Tag, item.Name, item);
+      for (const TItem& item : model.Items(part)) check(int32_t(i), part.Tag, item.Name, item);
   }
   return matches;
 }

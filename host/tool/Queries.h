@@ -55,7 +55,7 @@ std::vector<TFindMatch> FindText(const TModel& model, std::string_view text);
 struct TPathStep {
   int32_t Object;          // the object whose attribute this is
   std::string_view Part;   // the sub-section it stands in
-  const TItem* Item;
+  TItem Item;
 };
 struct TPathResult {
   bool Found = false;

@@ -124,8 +124,9 @@ std::string ShowText(const TModel& model, int32_t index) {
   for (const TPart& part : object.Parts) {
     const std::string words = PartWordsOf(part.Tag);
     text += "  " + (words == U(part.Tag) ? words : words + " (" + U(part.Tag) + ")") + ":";
-    text += part.Items.empty() ? " нет\n" : "\n";
-    for (const TItem& item : part.Items) {
+    const std::vector<TItem> items = model.Items(part);
+    text += items.empty() ? " нет\n" : "\n";
+    for (const TItem& item : items) {
       const std::string rest = ItemWords(model, item, &item.Type);
       text += "    " + U(item.Name) + " (" + U(item.Id) + ")" + (rest.empty() ? "" : ": " + rest) + "\n";
     }
@@ -255,7 +256,7 @@ int RunPath(const std::string& path, const std::string& attributePath, bool json
   if (json) {
     TJson steps = TJson::array();
     for (const TPathStep& step : result.Steps) {
-      const TItem& item = *step.Item;
+      const TItem& item = step.Item;
       TJson ref = nullptr;
       if (item.Type.Refers())
         ref = item.Type.RefObject >= 0 ? TJson{{"kind", KindEnglish(model->Object(item.Type.RefObject).Kind)},
@@ -273,19 +274,19 @@ int RunPath(const std::string& path, const std::string& attributePath, bool json
   }
   std::string text = attributePath + "\n";
   for (const TPathStep& step : result.Steps)
-    text += "  " + U(step.Item->Name) + ": " + TypeWords(*model, step.Item->Type) + " (" +
+    text += "  " + U(step.Item.Name) + ": " + TypeWords(*model, step.Item.Type) + " (" +
             PlaceWords(*model, step.Object, step.Part, {}) + ")\n";
   if (!result.Found) {
     std::string why;
     if (result.Ambiguous) {
       why = "объекты разных видов носят это имя, напишите вид:";
     } else if (result.Dead) {
-      why = "у типа " + TypeWords(*model, result.Steps.back().Item->Type) + " нет реквизитов";
+      why = "у типа " + TypeWords(*model, result.Steps.back().Item.Type) + " нет реквизитов";
     } else if (result.Steps.empty() && model->ObjectsNamed(query.Segments.front(), query.Kind).empty()) {
       why = "нет такого объекта";
     } else {
       const int32_t in = result.Steps.empty() ? model->ObjectsNamed(query.Segments.front(), query.Kind).back()
-                                              : result.Steps.back().Item->Type.RefObject;
+                                              : result.Steps.back().Item.Type.RefObject;
       why = "нет такого реквизита у " + ObjectWords(*model, in);
     }
     std::string candidates;

@@ -79,13 +79,14 @@ TEST_F(ModelTest, ReadsNameCommentSynonymAndTypes) {
   EXPECT_EQ("Места хранения", U(object.Synonym));
   ASSERT_EQ(1u, object.Parts.size());
   EXPECT_EQ("Params", object.Parts[0].Tag);
-  ASSERT_EQ(2u, object.Parts[0].Items.size());
+  const std::vector<TItem> items = Model.Items(object.Parts[0]);
+  ASSERT_EQ(2u, items.size());
   // The order of the text, not the component's reverse order.
-  const TItem& district = object.Parts[0].Items[0];
+  const TItem& district = items[0];
   EXPECT_EQ("Район", U(district.Name));
   EXPECT_EQ("Район", U(district.Synonym));
   EXPECT_EQ(Named("Районы", 9), district.Type.RefObject);
-  const TItem& code = object.Parts[0].Items[1];
+  const TItem& code = items[1];
   EXPECT_EQ(0, code.Type.Length) << "a length that is no number counts as 0";
   EXPECT_EQ(2, code.Type.Precision);
   EXPECT_TRUE(code.Type.Refers());
@@ -197,7 +198,7 @@ TEST(ModelOfGenerated, AgreesWithTheStoresLookups) {
   for (const TObject& object : model.Objects()) {
     if (object.Kind != 5 && object.Kind != 6 && object.Kind != 7 && object.Kind != 9) continue;
     for (const TPart& part : object.Parts)
-      for (const TItem& item : part.Items) {
+      for (const TItem& item : model.Items(part)) {
         if (model.Object(model.ObjectsNamed(object.Name, object.Kind).back()).Position != object.Position) continue;
         int32_t position = -1;
         ASSERT_TRUE(store->FindAttribute(uint8_t(object.Kind), object.Name, item.Name, position));
