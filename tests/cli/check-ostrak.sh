@@ -348,11 +348,12 @@ status 1 "a directory named vellum.md"
 stderr_has "folder/vellum.md: is a directory" "a directory named vellum.md"
 run show folder
 stderr_has "folder/vellum.md: is a directory" "the model's reader says the same"
-# Unreadable for an ordinary user; root reads everything, so root checks as nobody.
+# Unreadable for an ordinary user; root reads everything, so root checks as nobody. Not
+# under Wine, whose prefix belongs to the user who made it.
 mkdir -p locked && cp demo/vellum.md locked/ && chmod 000 locked/vellum.md && chmod 755 "$work" locked
 as_user=()
 if [ "$(id -u)" = 0 ]; then command -v setpriv >/dev/null && as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups); fi
-if [ "$(id -u)" != 0 ] || [ ${#as_user[@]} -gt 0 ]; then
+if [ ${#ostrak[@]} = 1 ] && { [ "$(id -u)" != 0 ] || [ ${#as_user[@]} -gt 0 ]; }; then
   "${as_user[@]}" "${ostrak[@]}" show locked >out.txt 2>err.txt; rc=$?
   status 1 "an unreadable container"
   stderr_has "locked/vellum.md: permission denied" "an unreadable container"
