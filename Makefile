@@ -58,7 +58,7 @@ test: deps
 # In-process benchmarks, then whole processes natively and (the DLL) under Wine, each
 # figure as a ratio against a baseline measured in the same run.
 bench: native windows32
-	@for b in build/native/bench/bench_load build/native/bench/bench_listing build/native/bench/bench_walk; do echo "== $$b"; $$b; done
+	@for b in build/native/bench/bench_load build/native/bench/bench_listing build/native/bench/bench_walk build/native/bench/bench_model; do echo "== $$b"; $$b; done
 	@echo "== bench/whole-process"; bench/whole-process
 
 demo: native

@@ -77,7 +77,10 @@ TTextBuffer ReadWholeStream(uint64_t size, const TStreamReader& read) {
 }
 
 TTextBuffer ReadConfigurationText(const std::string& FileName) {
-  const WideString name = AnsiToWide(FileName);
+  return ReadConfigurationText(AnsiToWide(FileName));
+}
+
+TTextBuffer ReadConfigurationText(const WideString& name) {
   // S_FALSE (not a compound file) goes on: the open below reports the real failure.
   Check(IsStorageFile(name), "not a configuration file");
   TStorage root, metadata;

@@ -35,6 +35,8 @@ struct TTextBuffer {
 // FileName (8-bit ANSI path; a backslash is a directory separator) and normalises it.
 // Throws TStoreError.
 TTextBuffer ReadConfigurationText(const std::string& FileName);
+// The same for a file name in UTF-16, as tools have it.
+TTextBuffer ReadConfigurationText(const WideString& FileName);
 
 // Normalises raw stream bytes the way ReadConfigurationText does once they are read: the
 // appended zero byte, the start offset, and the conversion from the OEM code page when the

@@ -1,4 +1,4 @@
-// The commands of the ostrak tool.
+// The commands of the ostrak tool, and what they share.
 #pragma once
 
 #include <string>
@@ -6,13 +6,41 @@
 
 #include "host/Session.h"
 
-// Exit statuses: the call went through, the component reported a failure, the command line
-// was wrong.
+namespace CLI {
+class App;
+}
+
+// Exit statuses: the call went through, the component reported a failure (or nothing was
+// found), the command line was wrong.
 constexpr int ExitOk = 0;
 constexpr int ExitFailed = 1;
 constexpr int ExitUsage = 2;
 // diff's statuses, as diff(1) has them: equal, different, trouble.
 constexpr int ExitTrouble = 2;
+
+// Everything a command line can say; each command reads the members its options fill.
+struct TArguments {
+  TSessionOptions Session;
+  std::string Path;                 // DIR or a container file
+  std::string Other;                // diff's B, pack's DIR
+  std::string Function;             // call
+  std::vector<std::string> Args;    // call's arguments, UTF-8
+  std::vector<int> TextArgs;        // call: 1-based argument numbers forced to text
+  std::string Name;                 // show, refs, path, id, find: what is asked about
+  bool Json = false, Oem = false, Raw = false;
+};
+
+// One row per command: git's commands[] table. Options declares the command's arguments on
+// its CLI11 subcommand; Run returns the exit status and never exits.
+struct TCommand {
+  const char* Name;
+  const char* Help;
+  void (*Options)(CLI::App& command, TArguments& args);
+  int (*Run)(const TArguments& args);
+};
+const std::vector<TCommand>& Commands();
+// The row of a command, or null.
+const TCommand* FindCommand(const std::string& name);
 
 struct TCallRequest {
   std::string Directory;
@@ -27,16 +55,36 @@ int RunDump(const TSessionOptions& options, const std::string& path);
 int RunText(const TSessionOptions& options, const std::string& path);
 int RunDiff(const TSessionOptions& options, const std::string& left, const std::string& right, bool json);
 int RunPack(const std::string& textFile, const std::string& directory, bool oem, bool raw);
+// The questions about the configuration model: one object or a summary; objects and items
+// by a piece of a name, synonym or comment; where an object is used; an attribute path;
+// an identifier.
+int RunShow(const std::string& path, const std::string& name, bool json);
+int RunFind(const std::string& path, const std::string& text, bool json);
+int RunRefs(const std::string& path, const std::string& name, bool json);
+int RunPath(const std::string& path, const std::string& attributePath, bool json);
+int RunId(const std::string& path, const std::string& id, bool json);
 
-// Shared by the commands: starts the session and loads the directory, or a container file of
-// any name (through a temporary directory in which it is vellum.md); on failure prints the
-// reports and what is wrong with the path, and gives the exit status.
+// Where a configuration is read from: DIR (File is DIR/vellum.md) or a container file of
+// any name (Directory empty). Shown names the container in messages.
+struct TSource {
+  std::string Directory, File, Shown;
+};
+// False, with a message for people, when path is neither.
+bool FindSource(const std::string& path, TSource& source, std::string& error);
+
+// Shared by the commands that go through the component: starts the session and loads the
+// directory, or a container file of any name (through a temporary directory in which it is
+// vellum.md); on failure prints the reports and what is wrong with the path, and gives the
+// exit status.
 bool StartAndLoad(TSession& session, const std::string& path, int& status);
 // Prints the error log's reports to standard error as "code: text", and forgets them.
 void PrintReports(TSession& session);
 // Why a directory holds no loadable container, for people; empty when nothing is seen.
 // shownFile names the container in the message (default DIR/vellum.md).
 std::string DiagnoseDirectory(const std::string& directory, const std::string& shownFile = "");
+// Why a container file (UTF-8 path) cannot be loaded: missing, a directory, unreadable (the
+// system's reason), not a compound file, or no configuration in it. shown names it.
+std::string DiagnoseContainer(const std::string& file, const std::string& shown);
 // Writes UTF-8 text to standard output / standard error unchanged (no newline translation).
 void Out(const std::string& text);
 void Err(const std::string& text);

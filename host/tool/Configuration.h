@@ -63,7 +63,7 @@ void ItemLines(const std::string& section, const TJson& item, std::string& out);
 // Pieces of those lines, shared with the difference view.
 std::string KindLabel(const std::string& kind);            // "DOCUMENT" -> "Документ"
 std::string PartLabel(const std::string& part);            // "head" -> "шапка", as the dump names lists
-std::string AttributeText(const TJson& item);              // "тип 11, синоним \"...\", ссылка X"
+std::string AttributeText(const TJson& item);              // "тип 11, комментарий \"...\", ссылка X"
 std::string TypeText(const TJson& type);                   // "тип 11"
 std::string SettingsText(const TJson& settings);           // "8, 100, 3, 1, 2, 0, 0"
 std::string InternalText(const TJson& internal);           // "внутреннее представление \"...\""

@@ -1,4 +1,6 @@
+#include <cerrno>
 #include <cstdio>
+#include <system_error>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -25,15 +27,46 @@ bool ValidUtf8(const std::string& text) {
   }
   return true;
 }
+
+// Well-formed UTF-8 with a Cyrillic letter (U+0400..U+04FF, lead bytes D0-D3): a text meant
+// for packing with conversion. Plain 1251 text is almost never well-formed UTF-8.
+bool HoldsUtf8Cyrillic(const std::string& text) {
+  if (!ValidUtf8(text)) return false;
+  for (size_t i = 0; i + 1 < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c >= 0xD0 && c <= 0xD3) return true;
+  }
+  return false;
+}
 }  // namespace
 
 int RunPack(const std::string& textFile, const std::string& directory, bool oem, bool raw) {
+  std::error_code error;
+  // A directory opens as a stream on Linux and fails only on the first read.
+  if (std::filesystem::is_directory(PathOf(textFile), error)) {
+    Err("ostrak: " + textFile + ": is a directory, not a configuration text\n");
+    return ExitFailed;
+  }
   std::ifstream in(PathOf(textFile), std::ios::binary);
   if (!in) {
+    const int reason = errno;
+    Err("ostrak: cannot read " + textFile + (reason ? ": " + std::generic_category().message(reason) : "") + "\n");
+    return ExitFailed;
+  }
+  std::string text;
+  try {
+    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  } catch (const std::ios_base::failure& failure) {
+    Err("ostrak: cannot read " + textFile + ": " + failure.code().message() + "\n");
+    return ExitFailed;
+  }
+  if (in.bad()) {
     Err("ostrak: cannot read " + textFile + "\n");
     return ExitFailed;
   }
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (raw && HoldsUtf8Cyrillic(text))
+    Err("ostrak: warning: " + textFile + " is UTF-8 text with Cyrillic letters, so probably not code page 1251; "
+        "its bytes are packed as they are (without --raw it would be converted)\n");
   if (!raw) {
     if (!ValidUtf8(text)) {
       Err("ostrak: " + textFile + " is not UTF-8 text (use --raw to pack its bytes as they are)\n");
@@ -50,7 +83,6 @@ int RunPack(const std::string& textFile, const std::string& directory, bool oem,
     text = std::move(converted);
   }
 
-  std::error_code error;
   std::filesystem::path dir = PathOf(directory);
   std::filesystem::create_directories(dir, error);
   if (!std::filesystem::is_directory(dir, error)) {

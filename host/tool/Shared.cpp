@@ -1,4 +1,7 @@
+#include <cctype>
+#include <cerrno>
 #include <cstdio>
+#include <system_error>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -69,22 +72,53 @@ void PrintReports(TSession& session) {
     Err(std::to_string(report.Code) + ": " + report.Description + "\n");
 }
 
-std::string DiagnoseDirectory(const std::string& directory, const std::string& shownFile) {
+std::string DiagnoseContainer(const std::string& file, const std::string& shown) {
   std::error_code error;
-  fs::path dir = PathOf(directory);
-  if (directory.find_first_not_of(" \t\r\n") == std::string::npos) return "no directory given";
-  if (!fs::exists(dir, error)) return directory + ": no such directory or file";
-  if (!fs::is_directory(dir, error)) return directory + ": not a directory";
-  fs::path file = dir / "vellum.md";
-  std::string shown = shownFile.empty() ? directory + "/vellum.md" : shownFile;
-  if (!fs::exists(file, error)) return shown + ": no such file";
-  std::ifstream in(file, std::ios::binary);
+  const fs::path path = PathOf(file);
+  if (!fs::exists(path, error)) return shown + ": no such file";
+  if (fs::is_directory(path, error)) return shown + ": is a directory";
+  std::ifstream in(path, std::ios::binary);
+  if (!in.is_open()) {
+    // The reason the system gives, in its own words (permission denied and the like).
+    const int reason = errno;
+    std::string why = reason ? std::generic_category().message(reason) : std::string("cannot be read");
+    if (!why.empty()) why[0] = char(std::tolower(static_cast<unsigned char>(why[0])));
+    return shown + ": " + why;
+  }
   char head[8] = {};
   if (!in.read(head, sizeof head)) return shown + ": not a compound file";
   static const unsigned char signature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
   for (int i = 0; i < 8; ++i)
     if (static_cast<unsigned char>(head[i]) != signature[i]) return shown + ": not a compound file";
   return shown + ": no readable configuration in the container (storage \"Metadata\", stream \"Main MetaData Stream\")";
+}
+
+std::string DiagnoseDirectory(const std::string& directory, const std::string& shownFile) {
+  std::error_code error;
+  fs::path dir = PathOf(directory);
+  if (directory.find_first_not_of(" \t\r\n") == std::string::npos) return "no directory given";
+  if (!fs::exists(dir, error)) return directory + ": no such directory or file";
+  if (!fs::is_directory(dir, error)) return directory + ": not a directory";
+  return DiagnoseContainer(Utf8Of(dir / "vellum.md"), shownFile.empty() ? directory + "/vellum.md" : shownFile);
+}
+
+bool FindSource(const std::string& path, TSource& source, std::string& error) {
+  std::error_code code;
+  const fs::path given = PathOf(path);
+  if (path.find_first_not_of(" \t\r\n") == std::string::npos) {
+    error = "no directory given";
+    return false;
+  }
+  if (fs::is_directory(given, code)) {
+    source = {path, Utf8Of(given / "vellum.md"), path + "/vellum.md"};
+    return true;
+  }
+  if (fs::exists(given, code)) {
+    source = {std::string(), path, path};
+    return true;
+  }
+  error = path + ": no such directory or file";
+  return false;
 }
 
 bool StartAndLoad(TSession& session, const std::string& path, int& status) {

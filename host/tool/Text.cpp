@@ -50,7 +50,8 @@ std::string TypeText(const TJson& type) { return "тип " + Shown(type); }
 std::string AttributeText(const TJson& item) {
   std::string text = TypeText(item.value("type", TJson()));
   const std::string kind = item.value("kind", std::string());
-  if (!kind.empty()) text += ", синоним " + Shown(kind);
+  // The listings' second text is the item's field 2: its comment.
+  if (!kind.empty()) text += ", комментарий " + Shown(kind);
   if (item.value("length", 0) != 0) text += ", длина " + Shown(item["length"]);
   if (item.value("precision", 0) != 0) text += ", точность " + Shown(item["precision"]);
   const std::string ref = item.value("ref", std::string());
@@ -82,7 +83,11 @@ void Line(std::string& out, const std::string& text) {
 
 void ObjectLines(const TJson& objects, std::string& out) {
   for (const auto& [kind, names] : objects.items())
-    for (const TJson& name : names) Line(out, KindLabel(kind) + " " + name.get<std::string>());
+    for (const TJson& name : names) {
+      // An object without a name (the accounting object often has none) ends with its kind.
+      const std::string& text = name.get_ref<const std::string&>();
+      Line(out, text.empty() ? KindLabel(kind) : KindLabel(kind) + " " + text);
+    }
 }
 
 void ItemLines(const std::string& section, const TJson& item, std::string& out) {

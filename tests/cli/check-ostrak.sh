@@ -197,10 +197,186 @@ stderr_has "nodir: no such directory or file" "diff names the side that does not
 run diff demo
 status 2 "diff with one side"
 
+# --- the configuration model: show, find, refs, path, id -----------------------------------
+# model.txt is laid out as real configurations are: field 2 the comment, field 3 the synonym.
+run pack "$fixtures/model.txt" model
+status 0 "pack of the model fixture"
+run show model
+status 0 "show without a name"
+grep -qxF '  Справочник: 5' out.txt && grep -qxF '  ОбщийРеквизит: 2' out.txt && grep -qxF '  ГрафаОтбора: 1' out.txt \
+  && ok || bad "show counts the objects per kind; GenJrnlFldDef holds the common attributes" "$(cat out.txt)"
+run show model справочник.СКЛАДЫ
+status 0 "show Kind.Name in any letter case"
+stdout_is 'Справочник Склады
+  идентификатор: 21
+  комментарий: "или собственное"
+  синоним: "Места хранения"
+  подчиненные справочники: Ячейки
+  поля 4-16: "0", "3", "40", "1", "0", "1", "0", "0", "0", "0", "0", "0", "0"
+  реквизит (Params):
+    Район (22): Справочник.Районы, синоним "Район"
+    Кладовщик (23): Справочник.Сотрудники, синоним "Кладовщик"
+    Метка (26): A' "show of a catalogue: comment, synonym, owned catalogues, typed attributes, an unknown type letter"
+run show model REFERENCE.Ячейки
+grep -qxF '  владелец: Справочник Склады' out.txt && ok || bad "show names a catalogue's owner" "$(cat out.txt)"
+run show model Документ.Приход
+grep -qxF '    Вес (54): Число 10.3, комментарий "нетто", синоним "Вес"' out.txt && grep -qxF '  Refers: Документ Заказ' out.txt \
+  && ok || bad "show of a document: number type, comment and synonym, its Refers list" "$(cat out.txt)"
+run show model ОбщиеРеквизиты.Комментарий
+grep -qxF '  тип: Строка' out.txt && ok || bad "show of a common attribute gives its type" "$(cat out.txt)"
+run show model Склады
+status 1 "show of a name two kinds use"
+stderr_has "Справочник.Склады Перечисление.Склады" "show of a name two kinds use says which to write"
+run show model Склда
+status 1 "show of an unknown name"
+grep -qE "closest:( \S+)* Склады" err.txt && ok || bad "show of an unknown name offers the closest" "$(cat err.txt)"
+run show model Нечто.Склады
+status 2 "show with an unknown kind"
+
+run refs model Справочник.Склады
+status 0 "refs"
+stdout_is 'Справочник Склады (21):
+  Бухгалтерия: вид субконто: Склады (тип)
+  Константа ОсновнойСклад (тип)
+  ЖурналДокументов Складские: графа: Склад (список Refers)
+  Документ Заказ: шапка: Склад (тип)
+  Документ Приход: шапка: Склад (тип)
+  Справочник Ячейки (подчиненный справочник)
+  Регистр Остатки: измерение: Склад (тип)' "refs finds types, constants, analytic kinds, owned catalogues and Refers lists"
+run refs demo Склады
+[ "$(grep -c '(тип)' out.txt)" = 5 ] && ok || bad "refs finds all five uses of Склады in the sample" "$(cat out.txt)"
+run refs model Склады
+grep -qxF 'Перечисление Склады (35):' out.txt && grep -qxF '  ссылок нет' out.txt && ok || bad "refs of a name two kinds use lists each" "$(cat out.txt)"
+
+run find model "ИЛИ ФИЗИЧЕСКОЕ"
+status 0 "find"
+stdout_is 'Справочник Контрагенты: реквизит: ВидЛица: синоним "Юридическое или физическое лицо"' "find ignores letter case in Cyrillic"
+run find model -- -основание
+stdout_is 'Документ Приход: шапка: Основание: синоним "Документ-основание"' "-- ends the options"
+run find model "собственное"
+stdout_is 'Справочник Склады: комментарий "или собственное"' "find looks into comments"
+run find model Нигде
+status 1 "find without a match"
+
+run path model документ.приход.СКЛАД.район
+status 0 "path"
+stdout_is 'документ.приход.СКЛАД.район
+  Склад: Справочник.Склады (Документ Приход: шапка)
+  Район: Справочник.Районы (Справочник Склады: реквизит)' "path follows references"
+run path model Документ.Приход.Склад.Райн
+status 1 "path with a wrong name"
+grep -qF 'Райн: нет такого реквизита у Справочник Склады; ближайшие: Район' out.txt && grep -qF 'Стандартные реквизиты' out.txt \
+  && ok || bad "path names what is missing, the closest names and the standard attributes" "$(cat out.txt)"
+run path model Документ.Приход.Вес.Грамм
+status 1 "path through a number"
+run path demo Документ.РасходнаяНакладная.Товар.Артикул
+stdout_is 'Документ.РасходнаяНакладная.Товар.Артикул
+  Товар: Справочник.Номенклатура (Документ РасходнаяНакладная: табличная часть)
+  Артикул: Строка 25 (Справочник Номенклатура: реквизит)' "path searches the table part too"
+
+run id model 244
+stdout_is '244: Регистр Остатки: измерение: Район' "id of a register dimension"
+run id model 21
+stdout_is '21: Справочник Склады' "id of an object"
+run id model 999999
+status 1 "id that is not there"
+
+# The JSON shapes, checked here without expected files.
+json() { run "$@"; cp out.txt "$1.json"; }
+json refs model --json Склады
+json path model --json Документ.Приход.Склад.Район
+cp path.json path-found.json
+json path model --json Документ.Приход.Склад.Райн
+json id model --json 244
+cp id.json id-found.json
+json id model --json 999999
+json find model --json лицо
+json show model --json Справочник.Склады
+cp show.json show-catalogue.json
+json show model --json Константа.ОсновнойСклад
+python3 - <<'PY' && ok || bad "JSON shapes of refs, path, id, find and show"
+import json
+def load(name): return json.load(open(name, encoding="utf-8"))
+refs = load("refs.json")
+keys = lambda e: (e["kind"], e["object"], e["part"], e["item"], e["how"], e["to"]["kind"], e["to"]["name"])
+assert refs == sorted(refs, key=keys), "refs not sorted"
+assert all(set(e) >= {"kind", "object", "part", "item", "how"} for e in refs)
+assert {e["how"] for e in refs} == {"type", "owner", "refers"}, refs
+assert {"kind": "REFERENCE", "object": "Ячейки", "part": "", "item": "", "how": "owner"}.items() <= refs[[e["object"] for e in refs].index("Ячейки")].items()
+assert any(e["kind"] == "DOCJOURNAL" and e["part"] == "JournalFld" and e["item"] == "Склад" and e["how"] == "refers" for e in refs)
+assert any(e["kind"] == "CONST" and e["part"] == "" and e["item"] == "" and e["how"] == "type" for e in refs)
+assert any(e["kind"] == "REGISTER" and e["part"] == "Props" and e["item"] == "Склад" for e in refs)
+assert {e["to"]["kind"] for e in refs} == {"REFERENCE"}, "the enumeration Склады has no uses"
+p = load("path-found.json")
+assert p["found"] is True and p["missing"] is None and p["candidates"] == []
+assert [s["name"] for s in p["steps"]] == ["Склад", "Район"]
+s = p["steps"][0]
+assert s == {"name": "Склад", "kind": "DOCUMENT", "object": "Приход", "part": "Head Fields", "type": "B",
+             "length": 0, "precision": 0, "ref": {"kind": "REFERENCE", "name": "Склады"}}, s
+assert p["steps"][1]["ref"] == {"kind": "REFERENCE", "name": "Районы"}
+p = load("path.json")
+assert p["found"] is False and p["missing"] == "Райн" and "Район" in p["candidates"] and len(p["steps"]) == 1
+i = load("id-found.json")
+assert i == {"found": True, "kind": "REGISTER", "object": "Остатки", "part": "Props", "item": "Район"}, i
+assert load("id.json")["found"] is False
+f = load("find.json")
+assert all(set(e) == {"kind", "object", "part", "item", "field", "text"} for e in f)
+assert {"kind": "REFERENCE", "object": "Контрагенты", "part": "Params", "item": "ВидЛица", "field": "synonym",
+        "text": "Юридическое или физическое лицо"} in f
+assert any(e["kind"] == "ENUM" and e["part"] == "EnumVal" and e["item"] == "Физическое" for e in f)
+c = load("show-catalogue.json")
+assert c["kind"] == "REFERENCE" and c["id"] == "21" and c["comment"] == "или собственное" and c["synonym"] == "Места хранения"
+assert c["owned"][0]["name"] == "Ячейки" and c["owner"] is None
+item = c["parts"][0]["items"][0]
+assert c["parts"][0]["part"] == "Params" and item["name"] == "Район" and item["ref"]["name"] == "Районы" and item["type"] == "B"
+k = load("show.json")
+assert k["kind"] == "CONST" and k["type"] == "B" and k["ref"]["name"] == "Склады" and k["parts"] == []
+PY
+
+# --- defects a new user met -----------------------------------------------------------------
+run pack "$fixtures" packed
+status 1 "pack of a directory"
+stderr_has "is a directory" "pack of a directory"
+run pack --raw "$src/samples/demo/config.txt" rawutf8
+status 0 "pack --raw of UTF-8 still packs"
+stderr_has "probably not code page 1251" "pack --raw of UTF-8 Cyrillic warns"
+run pack --raw config1251.txt raw1251
+[ ! -s err.txt ] && ok || bad "pack --raw of 1251 text does not warn" "$(cat err.txt)"
+mkdir -p folder/vellum.md
+run dump folder
+status 1 "a directory named vellum.md"
+stderr_has "folder/vellum.md: is a directory" "a directory named vellum.md"
+run show folder
+stderr_has "folder/vellum.md: is a directory" "the model's reader says the same"
+# Unreadable for an ordinary user; root reads everything, so root checks as nobody. Not
+# under Wine, whose prefix belongs to the user who made it.
+mkdir -p locked && cp demo/vellum.md locked/ && chmod 000 locked/vellum.md && chmod 755 "$work" locked
+as_user=()
+if [ "$(id -u)" = 0 ]; then command -v setpriv >/dev/null && as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups); fi
+if [ ${#ostrak[@]} = 1 ] && { [ "$(id -u)" != 0 ] || [ ${#as_user[@]} -gt 0 ]; }; then
+  "${as_user[@]}" "${ostrak[@]}" show locked >out.txt 2>err.txt; rc=$?
+  status 1 "an unreadable container"
+  stderr_has "locked/vellum.md: permission denied" "an unreadable container"
+fi
+run bogus demo
+status 2 "an unknown command"
+stderr_has 'unknown command "bogus"' "an unknown command is named"
+stderr_has "show, find, refs, path, id" "an unknown command lists the commands"
+run --bogus
+status 2 "an unknown option"
+stderr_has "unknown option --bogus" "an unknown option is named"
+run help
+status 0 "help"
+grep -qF "Usage: ostrak" out.txt && ok || bad "help shows the help"
+run help path
+grep -qF "standard attributes" out.txt && ok || bad "help path shows the command's help"
+run text model
+grep -qx 'Бухгалтерия' out.txt && ! grep -q ' $' out.txt && ok || bad "text ends no line with a blank" "$(grep -n ' $' out.txt)"
+
 # --- options --------------------------------------------------------------------------------
 run --help
 status 0 "--help"
-for word in call dump text diff pack --version; do grep -qF -- "$word" out.txt && ok || bad "--help mentions $word"; done
+for word in call dump text diff pack show find refs path id --version; do grep -qF -- "$word" out.txt && ok || bad "--help mentions $word"; done
 run --version
 status 0 "--version"
 version=$(sed -n 's/^project(kalamos VERSION \([0-9.]*\).*/\1/p' "$src/CMakeLists.txt")

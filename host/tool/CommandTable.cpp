@@ -1,0 +1,120 @@
+// Every command of ostrak, one row each: its name, its help, its arguments and what runs it.
+#include <CLI/CLI.hpp>
+
+#include "host/tool/Commands.h"
+
+namespace {
+const char* const BaseHelp = "Information-base directory holding vellum.md, or a container file";
+
+void PathOption(CLI::App& command, TArguments& args) { command.add_option("DIR", args.Path, BaseHelp)->required(); }
+
+void JsonFlag(CLI::App& command, TArguments& args, const char* shape) {
+  command.add_flag("--json", args.Json, std::string("Print JSON: ") + shape);
+}
+
+const std::vector<TCommand> Table = {
+    {"call",
+     "Load DIR, then call FUNCTION (English or Russian name, any case, or a piece of one) with the "
+     "arguments. Whole numbers travel as numbers, everything else as text; omitted trailing "
+     "parameters get the component's defaults. Prints the result and the output parameters as "
+     "\"name: value\"; a listing function is called until it returns 0, one line per item. "
+     "Reports go to standard error as \"code: text\". Exit status 0 on success, 1 when the "
+     "component fails, 2 on a usage error.",
+     [](CLI::App& c, TArguments& a) {
+       PathOption(c, a);
+       c.add_option("FUNCTION", a.Function, "Script function name")->required();
+       c.add_option("ARG", a.Args, "Arguments of the function, from parameter 1 on");
+       c.add_option("--text", a.TextArgs, "Pass argument N (1-based) as text even when it is a number")
+           ->type_name("N")
+           ->allow_extra_args(false);
+     },
+     [](const TArguments& a) { return RunCall(a.Session, {a.Path, a.Function, a.Args, a.TextArgs}); }},
+    {"dump", "Load DIR and print its configuration as JSON, read only through the script functions",
+     PathOption, [](const TArguments& a) { return RunDump(a.Session, a.Path); }},
+    {"text",
+     "Load DIR and print its configuration as UTF-8 text, one fact a line, each line naming its "
+     "object (\"Документ Оплата: шапка: Сумма: тип 1, комментарий \"Сумма\", длина 15, точность 2\"); "
+     "the content and order of dump. Made for diffs: git config diff.kalamos.textconv \"ostrak text\"",
+     PathOption, [](const TArguments& a) { return RunText(a.Session, a.Path); }},
+    {"diff",
+     "Compare two configurations: objects added and removed, and within objects on both sides "
+     "the attributes, table parts, dimensions, resources, enumeration values, subordinate "
+     "catalogues and settings added, removed or changed (items matched by name, a repeated name "
+     "numbered NAME#2, NAME#3; order is no change). Exit status 0 when equal, 1 when different, "
+     "2 on trouble.",
+     [](CLI::App& c, TArguments& a) {
+       c.add_option("A", a.Path, std::string(BaseHelp) + ", the old side")->required();
+       c.add_option("B", a.Other, std::string(BaseHelp) + ", the new side")->required();
+       JsonFlag(c, a, "one array of {\"op\", \"path\", \"old\", \"new\"}, sorted by path");
+     },
+     [](const TArguments& a) { return RunDiff(a.Session, a.Path, a.Other, a.Json); }},
+    {"pack", "Write DIR/vellum.md holding the configuration text of TEXTFILE (UTF-8), in code page 1251",
+     [](CLI::App& c, TArguments& a) {
+       c.add_option("TEXTFILE", a.Path, "Configuration text, UTF-8")->required();
+       c.add_option("DIR", a.Other, "Directory to write vellum.md into (made when missing)")->required();
+       auto* oem = c.add_flag("--oem", a.Oem, "Write the text in code page 866 instead");
+       c.add_flag("--raw", a.Raw, "Take the file's bytes as they are, unconverted")->excludes(oem);
+     },
+     [](const TArguments& a) { return RunPack(a.Path, a.Other, a.Oem, a.Raw); }},
+    {"show",
+     "Show one object with everything the configuration says of it: identifier, comment (field 2), "
+     "synonym (field 3), type, owner and subordinate catalogues, its sub-sections with their items "
+     "and types (\"Число 15.2\", \"Справочник.Контрагенты\"), its Refers lists. NAME is Name or "
+     "Kind.Name, the kind in Russian or English as EnumObjects takes it, any letter case. Without "
+     "NAME: how many objects of each kind there are.",
+     [](CLI::App& c, TArguments& a) {
+       PathOption(c, a);
+       c.add_option("NAME", a.Name, "Name or Kind.Name of the object");
+       JsonFlag(c, a, "the object's members: kind, id, name, comment, synonym, fields, parts, refers ...");
+     },
+     [](const TArguments& a) { return RunShow(a.Path, a.Name, a.Json); }},
+    {"find",
+     "Find objects and their items whose name, synonym or comment holds TEXT (letter case ignored, "
+     "Cyrillic included); one line each, saying where. Exit status 1 when nothing is found.",
+     [](CLI::App& c, TArguments& a) {
+       PathOption(c, a);
+       c.add_option("TEXT", a.Name, "Text to look for")->required();
+       JsonFlag(c, a, "an array of {\"kind\", \"object\", \"part\", \"item\", \"field\", \"text\"}");
+     },
+     [](const TArguments& a) { return RunFind(a.Path, a.Name, a.Json); }},
+    {"refs",
+     "List every place that refers to the object NAME: attributes, dimensions, resources, "
+     "constants, common attributes and analytic kinds of its type; catalogues it owns; Refers "
+     "lists that hold it. A NAME several kinds use lists the uses of each; Kind.Name picks one.",
+     [](CLI::App& c, TArguments& a) {
+       PathOption(c, a);
+       c.add_option("NAME", a.Name, "Name or Kind.Name of the object")->required();
+       JsonFlag(c, a, "a sorted array of {\"kind\", \"object\", \"part\", \"item\", \"how\", \"to\"}");
+     },
+     [](const TArguments& a) { return RunRefs(a.Path, a.Name, a.Json); }},
+    {"path",
+     "Follow Kind.Name.Attr[.Attr...] attribute by attribute through the references (a catalogue, "
+     "document or enumeration at each step), printing each step's type. At the first name that is "
+     "not there it says so, lists the closest names and exits with status 1. The platform's "
+     "standard attributes (code, description, number, date and the like) are not in the "
+     "configuration description, so they are not known here.",
+     [](CLI::App& c, TArguments& a) {
+       PathOption(c, a);
+       c.add_option("PATH", a.Name, "Kind.Name.Attribute[.Attribute...]")->required();
+       JsonFlag(c, a, "{\"found\", \"steps\", \"missing\", \"candidates\"}");
+     },
+     [](const TArguments& a) { return RunPath(a.Path, a.Name, a.Json); }},
+    {"id",
+     "Say what the identifier is: its kind, object, sub-section and item. Exit status 1 when no "
+     "node has it.",
+     [](CLI::App& c, TArguments& a) {
+       PathOption(c, a);
+       c.add_option("IDENTIFIER", a.Name, "Identifier, as the configuration text has it")->required();
+       JsonFlag(c, a, "{\"found\", \"kind\", \"object\", \"part\", \"item\"}");
+     },
+     [](const TArguments& a) { return RunId(a.Path, a.Name, a.Json); }},
+};
+}  // namespace
+
+const std::vector<TCommand>& Commands() { return Table; }
+
+const TCommand* FindCommand(const std::string& name) {
+  for (const TCommand& command : Table)
+    if (name == command.Name) return &command;
+  return nullptr;
+}

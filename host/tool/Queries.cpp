@@ -1,0 +1,286 @@
+// show, find, refs, path and id: questions answered from the configuration model.
+#include <algorithm>
+#include <map>
+#include <tuple>
+
+#include "host/tool/Commands.h"
+#include "host/tool/Configuration.h"
+#include "host/tool/Model.h"
+#include "host/tool/Queries.h"
+#include "platform/Text.h"
+
+namespace {
+std::string U(std::string_view ansi) { return AnsiToUtf8(ansi); }
+
+TJson RefJson(const TModel& model, const TValueType& type) {
+  if (!type.Refers()) return nullptr;
+  if (type.RefObject < 0) return TJson{{"kind", ""}, {"name", ""}, {"id", U(type.RefId)}};
+  const TObject& target = model.Object(type.RefObject);
+  return TJson{{"kind", KindEnglish(target.Kind)}, {"name", U(target.Name)}, {"id", U(type.RefId)}};
+}
+
+TJson ObjectRefJson(const TModel& model, int32_t index) {
+  if (index < 0) return nullptr;
+  const TObject& object = model.Object(index);
+  return TJson{{"kind", KindEnglish(object.Kind)}, {"name", U(object.Name)}, {"id", U(object.Id)}};
+}
+
+void TypeJson(const TModel& model, const TValueType& type, TJson& out) {
+  out["type"] = U(type.Letter);
+  out["length"] = type.Length;
+  out["precision"] = type.Precision;
+  out["ref"] = RefJson(model, type);
+}
+
+// Whole names of one object or section, ignoring letter case; the later of two alike wins,
+// as the component's lookups have it.
+int32_t FindItemIn(const std::vector<TItem>& items, const std::string& upperName) {
+  int32_t found = -1;
+  for (size_t i = 0; i < items.size(); ++i)
+    if (AnsiUpper(items[i].Name) == upperName) found = int32_t(i);
+  return found;
+}
+
+// Edit distance of two 8-bit texts, for "did you mean".
+size_t Distance(const std::string& a, const std::string& b) {
+  std::vector<size_t> row(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    size_t diagonal = row[0];
+    row[0] = i;
+    for (size_t j = 1; j <= b.size(); ++j) {
+      const size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+}  // namespace
+
+std::vector<std::string> ClosestNames(const std::vector<std::string_view>& names, std::string_view wanted, size_t most) {
+  const std::string target = AnsiUpper(wanted);
+  std::vector<std::pair<size_t, std::string>> scored;
+  for (std::string_view name : names) {
+    if (name.empty()) continue;
+    const std::string upper = AnsiUpper(name);
+    size_t distance = Distance(upper, target);
+    // A name that holds what was asked for, or is held by it, is close whatever its length.
+    if (!target.empty() && (upper.find(target) != std::string::npos || target.find(upper) != std::string::npos))
+      distance = std::min<size_t>(distance, 1);
+    if (distance <= std::max<size_t>(2, target.size() / 3)) scored.emplace_back(distance, U(name));
+  }
+  std::sort(scored.begin(), scored.end());
+  scored.erase(std::unique(scored.begin(), scored.end(),
+                           [](const auto& a, const auto& b) { return a.second == b.second; }),
+               scored.end());
+  std::vector<std::string> result;
+  for (auto& [distance, name] : scored) {
+    if (result.size() == most) break;
+    if (std::find(result.begin(), result.end(), name) == result.end()) result.push_back(name);
+  }
+  return result;
+}
+
+TNameQuery ParseName(const std::string& utf8) {
+  TNameQuery query;
+  const std::string text = Utf8ToAnsi(utf8);
+  size_t start = 0;
+  for (;;) {
+    const size_t dot = text.find('.', start);
+    query.Segments.push_back(text.substr(start, dot == std::string::npos ? std::string::npos : dot - start));
+    if (dot == std::string::npos) break;
+    start = dot + 1;
+  }
+  if (query.Segments.size() > 1) query.Kind = KindOfName(query.Segments[0]);
+  if (query.Kind >= 0) query.Segments.erase(query.Segments.begin());
+  return query;
+}
+
+std::vector<int32_t> ResolveObjects(const TModel& model, const TNameQuery& query, std::string& error) {
+  const std::string& name = query.Segments.front();
+  std::vector<int32_t> found = model.ObjectsNamed(name, query.Kind);
+  if (!found.empty()) return found;
+  std::vector<std::string_view> names;
+  for (const TObject& object : model.Objects())
+    if (query.Kind < 0 || object.Kind == query.Kind) names.push_back(object.Name);
+  error = (query.Kind < 0 ? std::string("no object named ") : "no " + KindRussian(query.Kind) + " named ") + U(name);
+  std::vector<std::string> closest = ClosestNames(names, name, 5);
+  if (!closest.empty()) {
+    error += "; closest:";
+    for (const std::string& c : closest) error += " " + c;
+  }
+  return found;
+}
+
+TJson ShowJson(const TModel& model, int32_t index) {
+  const TObject& object = model.Object(index);
+  TJson out = TJson::object();
+  out["kind"] = KindEnglish(object.Kind);
+  out["id"] = U(object.Id);
+  out["name"] = U(object.Name);
+  out["comment"] = U(object.Comment);
+  out["synonym"] = U(object.Synonym);
+  TJson fields = TJson::array();
+  for (std::string_view f : object.Fields) fields.push_back(U(f));
+  out["fields"] = std::move(fields);
+  if (object.Typed) TypeJson(model, object.Type, out);
+  if (object.Kind == 5) {
+    out["owner"] = ObjectRefJson(model, object.Owner);
+    TJson owned = TJson::array();
+    for (int32_t o : object.Owned) owned.push_back(ObjectRefJson(model, o));
+    out["owned"] = std::move(owned);
+  }
+  TJson parts = TJson::array();
+  for (const TPart& part : object.Parts) {
+    TJson items = TJson::array();
+    for (const TItem& item : model.Items(part)) {
+      TJson i = TJson{{"id", U(item.Id)}, {"name", U(item.Name)}, {"comment", U(item.Comment)},
+                      {"synonym", U(item.Synonym)}};
+      TypeJson(model, item.Type, i);
+      items.push_back(std::move(i));
+    }
+    parts.push_back(TJson{{"part", U(part.Tag)}, {"id", U(part.Id)}, {"items", std::move(items)}});
+  }
+  out["parts"] = std::move(parts);
+  TJson refers = TJson::array();
+  for (const TRefersList& list : object.Refers) {
+    TJson objects = TJson::array();
+    for (size_t i = 0; i < list.Ids.size(); ++i) {
+      TJson entry = ObjectRefJson(model, list.Objects[i]);
+      objects.push_back(entry.is_null() ? TJson{{"kind", ""}, {"name", ""}, {"id", U(list.Ids[i])}} : entry);
+    }
+    refers.push_back(TJson{{"part", U(list.Part)}, {"item", U(list.Item)}, {"objects", std::move(objects)}});
+  }
+  out["refers"] = std::move(refers);
+  return out;
+}
+
+std::string TypeWords(const TModel& model, const TValueType& type) {
+  const std::string_view letter = type.Letter;
+  auto referenced = [&](const char* word) {
+    std::string text = word;
+    if (type.RefObject >= 0) text += "." + U(model.Object(type.RefObject).Name);
+    else if (type.Refers()) text += " (нет объекта с идентификатором " + U(type.RefId) + ")";
+    return text;
+  };
+  if (letter == "N") {
+    std::string text = "Число " + std::to_string(type.Length);
+    if (type.Precision != 0) text += "." + std::to_string(type.Precision);
+    return text;
+  }
+  if (letter == "S") return type.Length ? "Строка " + std::to_string(type.Length) : std::string("Строка");
+  if (letter == "D") return "Дата";
+  if (letter == "E") return referenced("Перечисление");
+  if (letter == "B") return referenced("Справочник");
+  if (letter == "O") return referenced("Документ");
+  return U(letter);
+}
+
+std::vector<TRefUse> FindUses(const TModel& model, int32_t target) {
+  std::vector<TRefUse> uses;
+  const std::string_view id = model.Object(target).Id;
+  for (size_t i = 0; i < model.Objects().size(); ++i) {
+    const TObject& object = model.Object(int32_t(i));
+    if (object.Typed && object.Type.Refers() && object.Type.RefId == id)
+      uses.push_back({int32_t(i), {}, {}, "type"});
+    for (const TPart& part : object.Parts)
+      for (const TItem& item : model.Items(part))
+        if (item.Type.Refers() && item.Type.RefId == id) uses.push_back({int32_t(i), part.Tag, item.Name, "type"});
+    if (object.Owner == target) uses.push_back({int32_t(i), {}, {}, "owner"});
+    for (const TRefersList& list : object.Refers)
+      if (std::find(list.Ids.begin(), list.Ids.end(), id) != list.Ids.end())
+        uses.push_back({int32_t(i), list.Part, list.Item, "refers"});
+  }
+  auto key = [&](const TRefUse& u) {
+    const TObject& o = model.Object(u.Object);
+    return std::make_tuple(KindEnglish(o.Kind), U(o.Name), U(u.Part), U(u.Item), std::string(u.How));
+  };
+  std::stable_sort(uses.begin(), uses.end(), [&](const TRefUse& a, const TRefUse& b) { return key(a) < key(b); });
+  return uses;
+}
+
+TPathResult ResolvePath(const TModel& model, const TNameQuery& query) {
+  TPathResult result;
+  std::string error;
+  std::vector<int32_t> objects = ResolveObjects(model, query, error);
+  if (objects.empty()) {
+    result.Missing = U(query.Segments.front());
+    std::vector<std::string_view> names;
+    for (const TObject& object : model.Objects())
+      if (query.Kind < 0 || object.Kind == query.Kind) names.push_back(object.Name);
+    result.Candidates = ClosestNames(names, query.Segments.front(), 5);
+    return result;
+  }
+  if (objects.size() > 1 && query.Kind < 0) {
+    // Several kinds use the name: the path is ambiguous until the kind is written.
+    result.Missing = U(query.Segments.front());
+    for (int32_t o : objects) result.Candidates.push_back(KindRussian(model.Object(o).Kind) + "." + U(model.Object(o).Name));
+    result.Ambiguous = true;
+    return result;
+  }
+  int32_t current = objects.back();
+  for (size_t s = 1; s < query.Segments.size(); ++s) {
+    const std::string& wanted = query.Segments[s];
+    if (current < 0) {
+      // The previous step's type has no attributes to look into.
+      result.Missing = U(wanted);
+      result.Dead = true;
+      return result;
+    }
+    const TObject& object = model.Object(current);
+    const std::string upper = AnsiUpper(wanted);
+    // The sub-sections the component searches, in its order, then any other.
+    std::vector<const TPart*> parts;
+    for (const char* tag : SubSectionNames[object.Kind])
+      for (const TPart& part : object.Parts)
+        if (*tag && part.Tag == tag) parts.push_back(&part);
+    for (const TPart& part : object.Parts)
+      if (std::find(parts.begin(), parts.end(), &part) == parts.end()) parts.push_back(&part);
+    const TPart* foundPart = nullptr;
+    std::vector<TItem> items;
+    int32_t foundItem = -1;
+    for (const TPart* part : parts) {
+      items = model.Items(*part);
+      foundItem = FindItemIn(items, upper);
+      if (foundItem >= 0) {
+        foundPart = part;
+        break;
+      }
+    }
+    if (!foundPart) {
+      result.Missing = U(wanted);
+      std::vector<TItem> all;
+      for (const TPart* part : parts)
+        for (TItem& item : model.Items(*part)) all.push_back(item);
+      std::vector<std::string_view> names;
+      for (const TItem& item : all) names.push_back(item.Name);
+      result.Candidates = ClosestNames(names, wanted, 5);
+      return result;
+    }
+    const TItem item = items[size_t(foundItem)];
+    result.Steps.push_back({current, foundPart->Tag, item});
+    current = item.Type.RefObject;
+  }
+  result.Found = true;
+  return result;
+}
+
+std::vector<TFindMatch> FindText(const TModel& model, std::string_view text) {
+  std::vector<TFindMatch> matches;
+  const std::string wanted = AnsiUpper(text);
+  auto check = [&](int32_t object, std::string_view part, std::string_view item, const TNamed& node) {
+    const std::pair<const char*, std::string_view> fields[] = {
+        {"name", node.Name}, {"synonym", node.Synonym}, {"comment", node.Comment}};
+    for (const auto& [field, value] : fields)
+      if (value.size() >= wanted.size() && AnsiUpper(value).find(wanted) != std::string::npos)
+        matches.push_back({object, part, item, field, value});
+  };
+  for (size_t i = 0; i < model.Objects().size(); ++i) {
+    const TObject& object = model.Object(int32_t(i));
+    check(int32_t(i), {}, {}, object);
+    for (const TPart& part : object.Parts)
+      for (const TItem& item : model.Items(part)) check(int32_t(i), part.Tag, item.Name, item);
+  }
+  return matches;
+}

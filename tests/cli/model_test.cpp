@@ -1,0 +1,216 @@
+// The configuration model and the queries on it, built from small texts and from a generated
+// configuration, checked against the store's own lookups.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "host/tool/Model.h"
+#include "host/tool/Queries.h"
+#include "metadata/getInfo.h"
+#include "platform/Text.h"
+#include "tests/support/ConfigGen.h"
+
+namespace {
+
+std::shared_ptr<const TMetaStore> StoreOf(const std::string& utf8Text) {
+  return std::make_shared<const TMetaStore>(NormaliseStreamBytes(MakeStreamBytes(Utf8ToAnsi(utf8Text) + "\r\n}")));
+}
+
+std::string U(std::string_view ansi) { return AnsiToUtf8(ansi); }
+
+const char* const Text = R"({"GenJrnlFldDef",
+{"151","Комментарий","Произвольный комментарий к документу","","S","0","0","0"}},
+{"DocSelRefobj",
+{"160","Отбор","","","0"}},
+{"Consts",
+{"10","Основной","","","B","0","0","21"}},
+{"SbCnts",
+{"21","Склады","или собственное","Места хранения","0",
+{"Params",
+{"22","Район","","Район","B","0","0","13"},
+{"23","Код","","","N","x5","2","999"}}},
+{"24","Ячейки","","","21"},
+{"25","Сироты","","","10"}},
+{"Registers",
+{"40","Остатки","","","0",
+{"Props",
+{"244","Район","","","B","0","0","13",
+{"Refers",{"21"}}}},
+{"Refers",{"24"},{"25"}}}},
+{"Documents",
+{"50","Приход","","",
+{"Head Fields",
+{"51","Склад","","","B","0","0","21"}},
+{"Table Fields",
+{"52","Склад","","","S","10","0","0"},
+{"53","Вес","","","N","10","3","0"}},
+{"Refers",{"21"}}}},
+{"EnumList",
+{"13","Районы","","",
+{"EnumVal",
+{"14","Север","","Северный район"}}}})";
+
+class ModelTest : public ::testing::Test {
+protected:
+  TModel Model{StoreOf(Text)};
+  int32_t Named(const char* utf8, int kind = -1) {
+    auto found = Model.ObjectsNamed(Utf8ToAnsi(utf8), kind);
+    return found.size() == 1 ? found.front() : -1;
+  }
+};
+
+TEST(SplitFields, SplitsAsQuotedFieldDoes) {
+  const char* texts[] = {"", ",", "\"\"", "\",", "\"a\"", "\"a\",\"b\",", "\"Total\",15,\"x\"", "\"a,b\",\"c\"",
+                         "\"\",\"\",\"\"", "x\",\"y", "\"q\"\",\"r\"", "\"1\",\"2\",\"3\",\"4\",\"5\",\"6\",\"7\",\"8\""};
+  for (const char* text : texts) {
+    std::vector<std::string_view> fields = AllFields(text);
+    for (int n = 1; n <= int(fields.size()) + 1; ++n)
+      EXPECT_EQ(QuotedField(text, n), n <= int(fields.size()) ? fields[size_t(n - 1)] : std::string_view())
+          << text << " field " << n;
+  }
+}
+
+TEST_F(ModelTest, ReadsNameCommentSynonymAndTypes) {
+  const int32_t stores = Named("склады", 5);
+  ASSERT_GE(stores, 0);
+  const TObject& object = Model.Object(stores);
+  EXPECT_EQ("или собственное", U(object.Comment));
+  EXPECT_EQ("Места хранения", U(object.Synonym));
+  ASSERT_EQ(1u, object.Parts.size());
+  EXPECT_EQ("Params", object.Parts[0].Tag);
+  const std::vector<TItem> items = Model.Items(object.Parts[0]);
+  ASSERT_EQ(2u, items.size());
+  // The order of the text, not the component's reverse order.
+  const TItem& district = items[0];
+  EXPECT_EQ("Район", U(district.Name));
+  EXPECT_EQ("Район", U(district.Synonym));
+  EXPECT_EQ(Named("Районы", 9), district.Type.RefObject);
+  const TItem& code = items[1];
+  EXPECT_EQ(0, code.Type.Length) << "a length that is no number counts as 0";
+  EXPECT_EQ(2, code.Type.Precision);
+  EXPECT_TRUE(code.Type.Refers());
+  EXPECT_EQ(-1, code.Type.RefObject) << "999 names no object";
+}
+
+TEST_F(ModelTest, CommonAttributesAndConstantsAreTyped) {
+  const int32_t common = Named("Комментарий");
+  ASSERT_GE(common, 0);
+  EXPECT_EQ(2, Model.Object(common).Kind) << "GenJrnlFldDef holds the common attributes";
+  EXPECT_TRUE(Model.Object(common).Typed);
+  EXPECT_EQ("S", Model.Object(common).Type.Letter);
+  EXPECT_EQ("Произвольный комментарий к документу", U(Model.Object(common).Comment));
+  EXPECT_EQ(1, Model.Object(Named("Отбор")).Kind);
+  const TObject& constant = Model.Object(Named("Основной", 4));
+  EXPECT_EQ(Named("Склады", 5), constant.Type.RefObject);
+  EXPECT_FALSE(Model.Object(Named("Склады", 5)).Typed);
+}
+
+TEST_F(ModelTest, OwnershipOnlyBetweenCatalogues) {
+  const TObject& stores = Model.Object(Named("Склады"));
+  ASSERT_EQ(1u, stores.Owned.size());
+  EXPECT_EQ(Named("Ячейки"), stores.Owned[0]);
+  EXPECT_EQ(Named("Склады"), Model.Object(Named("Ячейки")).Owner);
+  EXPECT_EQ(-1, Model.Object(Named("Сироты")).Owner) << "a constant cannot own a catalogue";
+}
+
+TEST_F(ModelTest, RefersListsKnowWhereTheyStand) {
+  const TObject& remains = Model.Object(Named("Остатки"));
+  ASSERT_EQ(2u, remains.Refers.size());
+  EXPECT_EQ("Props", remains.Refers[0].Part);
+  EXPECT_EQ("Район", U(remains.Refers[0].Item));
+  EXPECT_EQ(Named("Склады"), remains.Refers[0].Objects.at(0));
+  EXPECT_EQ("", remains.Refers[1].Part);
+  EXPECT_EQ(2u, remains.Refers[1].Ids.size());
+  EXPECT_EQ("25", remains.Refers[1].Ids[1]);
+}
+
+TEST_F(ModelTest, UsesOfAnObjectSorted) {
+  std::vector<TRefUse> uses = FindUses(Model, Named("Склады"));
+  std::vector<std::string> seen;
+  for (const TRefUse& use : uses)
+    seen.push_back(KindEnglish(Model.Object(use.Object).Kind) + "/" + U(Model.Object(use.Object).Name) + "/" +
+                   U(use.Part) + "/" + U(use.Item) + "/" + use.How);
+  EXPECT_EQ((std::vector<std::string>{"CONST/Основной///type", "DOCUMENT/Приход///refers",
+                                      "DOCUMENT/Приход/Head Fields/Склад/type", "REFERENCE/Ячейки///owner",
+                                      "REGISTER/Остатки/Props/Район/refers"}),
+            seen);
+}
+
+TEST_F(ModelTest, LocatesIdentifiers) {
+  TLocation item = Model.Locate("244");
+  EXPECT_TRUE(item.Found);
+  EXPECT_EQ(6, item.Kind);
+  EXPECT_EQ(Named("Остатки"), item.Object);
+  EXPECT_EQ("Props", item.Part);
+  EXPECT_EQ("Район", U(item.Item));
+  TLocation object = Model.Locate("21");
+  EXPECT_EQ(Named("Склады"), object.Object);
+  EXPECT_EQ("", object.Part);
+  TLocation part = Model.Locate(Model.Object(Named("Приход")).Parts[1].Id);
+  EXPECT_EQ("Table Fields", part.Part);
+  EXPECT_EQ("", part.Item);
+  EXPECT_FALSE(Model.Locate("77777").Found);
+  EXPECT_FALSE(Model.Locate("").Found);
+}
+
+TEST_F(ModelTest, PathsSearchHeadBeforeTableAndFollowReferences) {
+  TPathResult found = ResolvePath(Model, ParseName("ДОКУМЕНТ.приход.склад.РАЙОН.север"));
+  ASSERT_TRUE(found.Found) << found.Missing;
+  ASSERT_EQ(3u, found.Steps.size());
+  EXPECT_EQ("Head Fields", found.Steps[0].Part) << "the head's attribute of the name comes first";
+  EXPECT_EQ("EnumVal", found.Steps[2].Part);
+
+  TPathResult dead = ResolvePath(Model, ParseName("Document.Приход.Вес.Грамм"));
+  EXPECT_FALSE(dead.Found);
+  EXPECT_TRUE(dead.Dead);
+  EXPECT_EQ("Грамм", dead.Missing);
+
+  TPathResult missing = ResolvePath(Model, ParseName("Приход.Вэс"));
+  EXPECT_FALSE(missing.Found);
+  EXPECT_EQ((std::vector<std::string>{"Вес"}), missing.Candidates);
+}
+
+TEST(KindNames, EitherLanguageAnyCaseOrTheToolsLabel) {
+  EXPECT_EQ(5, KindOfName(Utf8ToAnsi("справочник")));
+  EXPECT_EQ(5, KindOfName("Reference"));
+  EXPECT_EQ(2, KindOfName(Utf8ToAnsi("ОбщийРеквизит")));
+  EXPECT_EQ(2, KindOfName(Utf8ToAnsi("общиеРеквизиты")));
+  EXPECT_EQ(-1, KindOfName(Utf8ToAnsi("REFERENCE:СПРАВОЧНИК")));
+  EXPECT_EQ(-1, KindOfName(""));
+  TNameQuery noKind = ParseName("Нечто.Склады");
+  EXPECT_EQ(-1, noKind.Kind);
+  EXPECT_EQ(2u, noKind.Segments.size());
+}
+
+// Every attribute of a generated configuration is where the component's own lookup finds it.
+TEST(ModelOfGenerated, AgreesWithTheStoresLookups) {
+  auto store = std::make_shared<const TMetaStore>(NormaliseStreamBytes(MakeStreamBytes(GenerateConfigText(TConfigShape{}))));
+  TModel model(store);
+  size_t objects = 0;
+  for (int section = 0; section < KindCount; ++section) {
+    int32_t first = 0, count = 0;
+    if (!store->SectionIdOf(uint8_t(section)).empty() && store->FindChildren(store->SectionIdOf(uint8_t(section)), first, count))
+      objects += size_t(count);
+  }
+  EXPECT_EQ(objects, model.Objects().size());
+  size_t checked = 0;
+  for (const TObject& object : model.Objects()) {
+    if (object.Kind != 5 && object.Kind != 6 && object.Kind != 7 && object.Kind != 9) continue;
+    for (const TPart& part : object.Parts)
+      for (const TItem& item : model.Items(part)) {
+        if (model.Object(model.ObjectsNamed(object.Name, object.Kind).back()).Position != object.Position) continue;
+        int32_t position = -1;
+        ASSERT_TRUE(store->FindAttribute(uint8_t(object.Kind), object.Name, item.Name, position));
+        if (part.Tag == SubSectionNames[object.Kind][0]) {
+          EXPECT_EQ(position, item.Position);
+        }
+        EXPECT_EQ(store->ObjectNameById(QuotedField(store->TextAt(item.Position), 7)),
+                  item.Type.RefObject >= 0 ? model.Object(item.Type.RefObject).Name : std::string_view());
+        ++checked;
+      }
+  }
+  EXPECT_GT(checked, 100u);
+}
+
+}  // namespace
