@@ -1,11 +1,11 @@
-// The in-process server around TOstrak: DLL entry point, the one class factory, the four
-// exports and self-registration under HKEY_CLASSES_ROOT.
+// The in-process server around TOstrak: DLL entry point, the one class factory, the five
+// exports, and the registry that self-registration writes to.
 #include <new>
 #include <string>
-#include <vector>
 
 #include "platform/Ole.h"
 #include "shell/Ostrak.h"
+#include "shell/Registration.h"
 #include "shell/win/ModulePath.h"
 
 namespace {
@@ -58,17 +58,6 @@ public:
 
 TClassFactory Factory;
 
-// "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}", upper-case digits, as the registry keeps it.
-std::wstring GuidText(const GUID& guid) {
-  wchar_t text[40];
-  swprintf(text, 40, L"{%08lX-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
-           static_cast<unsigned long>(guid.Data1), guid.Data2, guid.Data3, guid.Data4[0], guid.Data4[1],
-           guid.Data4[2], guid.Data4[3], guid.Data4[4], guid.Data4[5], guid.Data4[6], guid.Data4[7]);
-  return text;
-}
-
-std::wstring Widen(const char* ascii) { return std::wstring(ascii, ascii + std::char_traits<char>::length(ascii)); }
-
 // Full path of this DLL, quoted when it holds a blank; empty when it cannot be had whole.
 std::wstring QuotedModulePath() {
   std::wstring path = ModulePath(ModuleInstance);
@@ -76,51 +65,41 @@ std::wstring QuotedModulePath() {
   return path;
 }
 
-struct TRegistryEntry {
-  std::wstring Key;
-  std::wstring Value;
+// The classes roots named outright rather than through HKEY_CLASSES_ROOT: that merged view
+// writes into the person's own classes wherever a key of ours is already there, so a
+// machine-wide registration would land per user after a per-user one. Each call works in
+// this module's registry view; that is the view of the programs that can load it.
+class TWindowsRegistry final : public TClassesRegistry {
+public:
+  TWriteStatus Write(TClassesRoot root, const TRegistryEntry& entry) override {
+    HKEY key = nullptr;
+    LONG status = RegCreateKeyExW(Root(root), Path(entry.Key).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                  KEY_WRITE, nullptr, &key, nullptr);
+    if (status == ERROR_SUCCESS) {
+      // REG_SZ counts its terminating zero.
+      const DWORD bytes = static_cast<DWORD>((entry.Value.size() + 1) * sizeof(wchar_t));
+      status = RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(entry.Value.c_str()), bytes);
+      RegCloseKey(key);
+    }
+    if (status == ERROR_SUCCESS) return TWriteStatus::Written;
+    return status == ERROR_ACCESS_DENIED ? TWriteStatus::Denied : TWriteStatus::Failed;
+  }
+
+  void Delete(TClassesRoot root, const WideString& key) override { RegDeleteKeyW(Root(root), Path(key).c_str()); }
+
+  // On 32-bit Windows the flag is ignored and this view itself is asked.
+  bool OtherViewHas(TClassesRoot root, const WideString& path) override {
+    const REGSAM otherView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(Root(root), Path(path).c_str(), 0, KEY_READ | otherView, &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
+  }
+
+private:
+  static HKEY Root(TClassesRoot root) { return root == TClassesRoot::Machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER; }
+  static std::wstring Path(const WideString& key) { return L"Software\\Classes\\" + key; }
 };
-
-// The keys in the order they are written; unregistering walks them backwards, which
-// deletes every key after its subkeys.
-std::vector<TRegistryEntry> RegistryEntries(const std::wstring& modulePath) {
-  const std::wstring clsid = GuidText(CLSID_Ostrak);
-  const std::wstring clsidKey = L"CLSID\\" + clsid;
-  const std::wstring progId = Widen(ProgId);
-  const std::wstring description = Widen(ClassDescription);
-  return {
-      {clsidKey, description},
-      {clsidKey + L"\\InprocServer32", modulePath},
-      {progId, description},
-      {progId + L"\\Clsid", clsid},
-      {clsidKey + L"\\ProgID", progId},
-  };
-}
-
-bool WriteEntry(const TRegistryEntry& entry) {
-  if (entry.Value.empty()) return false;
-  HKEY key = nullptr;
-  if (RegCreateKeyExW(HKEY_CLASSES_ROOT, entry.Key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE,
-                      nullptr, &key, nullptr) != ERROR_SUCCESS)
-    return false;
-  // REG_SZ counts its terminating zero.
-  const DWORD bytes = static_cast<DWORD>((entry.Value.size() + 1) * sizeof(wchar_t));
-  const LONG status = RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(entry.Value.c_str()), bytes);
-  RegCloseKey(key);
-  return status == ERROR_SUCCESS;
-}
-
-// Whether the registry view of the other bitness (64-bit for kalamos.dll, 32-bit for
-// kalamos64.dll) has the class's server key. On 32-bit Windows the flag is ignored and
-// this view itself is asked.
-bool OtherViewHasClass(const std::wstring& serverKey) {
-  const REGSAM otherView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, serverKey.c_str(), 0, KEY_READ | otherView, &key) != ERROR_SUCCESS)
-    return false;
-  RegCloseKey(key);
-  return true;
-}
 
 }  // namespace
 
@@ -157,30 +136,28 @@ STDAPI DllCanUnloadNow() { return TOstrak::LiveObjects() == 0 && ServerLocks == 
 
 STDAPI DllRegisterServer() {
   try {
-    // The first entry that cannot be written stops us; those before it stay.
-    for (const TRegistryEntry& entry : RegistryEntries(QuotedModulePath()))
-      if (!WriteEntry(entry)) return E_FAIL;
+    TWindowsRegistry registry;
+    return RegisterServer(registry, QuotedModulePath());
   } catch (const std::bad_alloc&) {
     return E_FAIL;
   }
-  return S_OK;
 }
 
 STDAPI DllUnregisterServer() {
   try {
-    const std::vector<TRegistryEntry> entries = RegistryEntries(L"-");
-    // Missing keys are fine: unregistering twice is not an error. The class keys first,
-    // then the ProgID's, but only when no build of the component is left registered: on
-    // 64-bit Windows the class keys are kept apart for 32- and 64-bit programs while the
-    // ProgID key is one for both, and the other build still needs it.
-    const auto deleteKeys = [&](bool classKeys) {
-      for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry)
-        if ((entry->Key.rfind(L"CLSID\\", 0) == 0) == classKeys) RegDeleteKeyW(HKEY_CLASSES_ROOT, entry->Key.c_str());
-    };
-    deleteKeys(true);
-    if (!OtherViewHasClass(L"CLSID\\" + GuidText(CLSID_Ostrak) + L"\\InprocServer32")) deleteKeys(false);
+    TWindowsRegistry registry;
+    return UnregisterServer(registry);
   } catch (const std::bad_alloc&) {
     return E_FAIL;
   }
-  return S_OK;
+}
+
+// regsvr32 /n /i:user registers for the person alone, /u /n /i:user removes that again.
+STDAPI DllInstall(BOOL install, LPCWSTR commandLine) {
+  try {
+    TWindowsRegistry registry;
+    return InstallServer(registry, install != FALSE, commandLine, install ? QuotedModulePath() : std::wstring());
+  } catch (const std::bad_alloc&) {
+    return E_FAIL;
+  }
 }

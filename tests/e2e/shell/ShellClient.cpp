@@ -509,6 +509,7 @@ int main(int argc, char** argv) {
     auto getClassObject = reinterpret_cast<TGetClassObject>(reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
     CHECK(GetProcAddress(module, "DllRegisterServer") != nullptr);
     CHECK(GetProcAddress(module, "DllUnregisterServer") != nullptr);
+    CHECK(GetProcAddress(module, "DllInstall") != nullptr);
     if (CHECK(canUnload != nullptr && getClassObject != nullptr)) {
       CheckObject(initDone, canUnload);
       CHECK(initDone->Release() == 0);
