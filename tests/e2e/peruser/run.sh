@@ -9,6 +9,7 @@
 set -u
 src=$1 dll=$2 lock=$3 work=$4
 run=$src/scripts/wine-run
+"$run" --check || exit $?
 # A prefix of the test's own: a key left locked must not meet another test.
 rm -rf "$work"
 mkdir -p "$work/plain" "$work/with blank"
