@@ -27,8 +27,9 @@ const std::vector<TCommand> Table = {
        c.add_option("--text", a.TextArgs, "Pass argument N (1-based) as text even when it is a number")
            ->type_name("N")
            ->allow_extra_args(false);
+       JsonFlag(c, a, "{\"function\", \"result\", \"outputs\", \"items\" (a listing's, one per item), \"reports\"}");
      },
-     [](const TArguments& a) { return RunCall(a.Session, {a.Path, a.Function, a.Args, a.TextArgs}); }},
+     [](const TArguments& a) { return RunCall(a.Session, {a.Path, a.Function, a.Args, a.TextArgs}, a.Json); }},
     {"dump", "Load DIR and print its configuration as JSON, read only through the script functions",
      PathOption, [](const TArguments& a) { return RunDump(a.Session, a.Path); }},
     {"text",
