@@ -2,6 +2,7 @@
 #include <CLI/CLI.hpp>
 
 #include "host/tool/Commands.h"
+#include "host/tool/Mcp.h"
 
 namespace {
 const char* const BaseHelp = "Information-base directory holding vellum.md, or a container file";
@@ -109,6 +110,13 @@ const std::vector<TCommand> Table = {
        JsonFlag(c, a, "{\"found\", \"kind\", \"object\", \"part\", \"item\"}");
      },
      [](const TArguments& a) { return RunId(a.Path, a.Name, a.Json); }},
+    {"mcp",
+     "Serve DIR to an AI assistant: a Model Context Protocol server on standard input and output "
+     "(JSON-RPC messages one a line; diagnostics on standard error). Its tools answer as show, find, "
+     "refs, path, id and call do: summary, list_objects, show_object, find, where_used, resolve_path, "
+     "lookup_id, call_function. The configuration is read again when its container changes. Ends, "
+     "with status 0, when its input ends.",
+     PathOption, [](const TArguments& a) { return RunMcp(a.Session, a.Path); }},
 };
 }  // namespace
 
