@@ -240,12 +240,15 @@ TAnswer AnswerRefs(const TModel& model, const std::string& name) {
       answer.Text += "  " + PlaceWords(model, use.Object, use.Part, use.Item) + " (" + how + ")\n";
     }
   }
-  auto key = [](const TJson& e) {
-    return std::make_tuple(e["kind"].get<std::string>(), e["object"].get<std::string>(), e["part"].get<std::string>(),
-                           e["item"].get<std::string>(), e["how"].get<std::string>(),
-                           e["to"]["kind"].get<std::string>(), e["to"]["name"].get<std::string>());
-  };
-  std::stable_sort(answer.Json.begin(), answer.Json.end(), [&](const TJson& a, const TJson& b) { return key(a) < key(b); });
+  // Each target's uses come sorted; only several targets need one order over all.
+  if (targets.size() > 1) {
+    auto key = [](const TJson& e) {
+      auto text = [](const TJson& v) -> const std::string& { return v.get_ref<const std::string&>(); };
+      return std::tie(text(e["kind"]), text(e["object"]), text(e["part"]), text(e["item"]), text(e["how"]),
+                      text(e["to"]["kind"]), text(e["to"]["name"]));
+    };
+    std::stable_sort(answer.Json.begin(), answer.Json.end(), [&](const TJson& a, const TJson& b) { return key(a) < key(b); });
+  }
   return answer;
 }
 
