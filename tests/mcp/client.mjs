@@ -34,7 +34,11 @@ const expectedTools = ['summary', 'list_objects', 'show_object', 'find', 'where_
 
 async function connect(config) {
   const client = new Client({ name: 'kalamos-sdk-test', version: '1.0.0' });
-  const transport = new StdioClientTransport({ command, args: [...prefix, 'mcp', config], cwd: process.cwd(), stderr: 'pipe' });
+  // The whole environment: the SDK passes on only a few variables by default, and Wine's
+  // wrapper needs its own (KALAMOS_WINEARCH).
+  const transport = new StdioClientTransport({
+    command, args: [...prefix, 'mcp', config], cwd: process.cwd(), env: { ...process.env }, stderr: 'pipe',
+  });
   let stderr = '';
   transport.stderr?.on('data', (chunk) => { stderr += chunk; });
   try {
