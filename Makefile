@@ -60,6 +60,7 @@ test: deps
 bench: native windows32
 	@for b in build/native/bench/bench_load build/native/bench/bench_listing build/native/bench/bench_walk build/native/bench/bench_model; do echo "== $$b"; $$b; done
 	@echo "== bench/whole-process"; bench/whole-process
+	@echo "== bench/mcp-latency"; bench/mcp-latency
 
 demo: native
 	@scripts/demo

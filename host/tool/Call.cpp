@@ -3,6 +3,7 @@
 #include <climits>
 
 #include "host/tool/Commands.h"
+#include "host/tool/Configuration.h"
 #include "platform/Text.h"
 
 namespace {
@@ -76,45 +77,70 @@ std::string OutputsLine(const TSignature& signature, const TCallOutcome& outcome
 std::string NameValue(const std::string& name, const std::string& value) {
   return value.empty() ? name + ":\n" : name + ": " + value + "\n";
 }
-}  // namespace
 
-int RunCall(const TSessionOptions& options, const TCallRequest& request) {
-  TSession session(options);
-  int status = ExitOk;
-  if (!StartAndLoad(session, request.Directory, status)) return status;
-
-  LONG method = session.FindMethodUtf8(request.Function);
-  if (method < 0) {
-    Err("ostrak: unknown function: " + request.Function + "\n");
-    return ExitUsage;
+// Numbers stay numbers, nothing is null, everything else is its text.
+TJson ValueJson(const TVariant& value) {
+  switch (value.Type()) {
+    case VT_EMPTY:
+    case VT_NULL:
+      return nullptr;
+    case VT_I4:
+      return value.AsInt();
+    case VT_I2:
+      return value.Get()->iVal;
+    case VT_R8:
+      return value.Get()->dblVal;
+    default:
+      return value.ToUtf8();
   }
+}
+
+TJson OutputsJson(const TSignature& signature, const TCallOutcome& outcome) {
+  TJson outputs = TJson::object();
+  for (size_t i = 0; i < signature.Params.size() && i < outcome.Params.size(); ++i)
+    if (signature.Params[i].Out) outputs[signature.Params[i].Name] = ValueJson(outcome.Params[i]);
+  return outputs;
+}
+
+TCallAnswer Misused(std::string error) {
+  TCallAnswer answer;
+  answer.Status = ExitUsage;
+  answer.Error = std::move(error);
+  return answer;
+}
+
+// Keeps the component's reports of one call; true when the call failed.
+bool Failed(HRESULT hr, TSession& session, TCallAnswer& answer) {
+  for (TErrorReport& report : session.Log().TakeReports()) answer.Reports.push_back(std::move(report));
+  if (FAILED(hr)) answer.Status = ExitFailed;
+  return FAILED(hr);
+}
+TCallAnswer Called(TSession& session, const TCallRequest& request) {
+  LONG method = session.FindMethodUtf8(request.Function);
+  if (method < 0) return Misused("unknown function: " + request.Function);
   LONG count = session.ParamCount(method);
   const TSignature& signature = SignatureOf(method);
-  std::string name = session.MethodName(method, 0);
+  TCallAnswer answer;
+  const std::string name = session.MethodName(method, 0);
+  answer.Json = TJson{{"function", name}, {"result", nullptr}, {"outputs", TJson::object()}, {"items", TJson::array()}};
   if (method == 0) {
     // The directory is Load's parameter, and Load has already run.
-    if (!request.Args.empty()) {
-      Err("ostrak: Load takes no arguments here: its directory is DIR\n");
-      return ExitUsage;
-    }
-    Out("result: 1\n");
-    return ExitOk;
+    if (!request.Args.empty()) return Misused("Load takes no arguments here: its directory is DIR");
+    answer.Json["result"] = 1;
+    answer.Text = "result: 1\n";
+    return answer;
   }
   if (request.Args.size() > static_cast<size_t>(count) || request.Args.size() < static_cast<size_t>(signature.Required)) {
     std::string expected = std::to_string(signature.Required);
     if (signature.Required != count) expected += " to " + std::to_string(count);
     std::string names;
     for (LONG i = 0; i < count; ++i) names += std::string(i ? ", " : "") + signature.Params[i].Name;
-    Err("ostrak: " + name + " takes " + expected + " argument" + (count == 1 ? "" : "s") + " (" + names + "), " +
-        std::to_string(request.Args.size()) + " given\n");
-    return ExitUsage;
+    return Misused(name + " takes " + expected + " argument" + (count == 1 ? "" : "s") + " (" + names + "), " +
+                   std::to_string(request.Args.size()) + " given");
   }
-  for (int n : request.TextArgs) {
-    if (n < 1 || static_cast<size_t>(n) > request.Args.size()) {
-      Err("ostrak: --text " + std::to_string(n) + ": there is no argument " + std::to_string(n) + "\n");
-      return ExitUsage;
-    }
-  }
+  for (int n : request.TextArgs)
+    if (n < 1 || static_cast<size_t>(n) > request.Args.size())
+      return Misused("--text " + std::to_string(n) + ": there is no argument " + std::to_string(n));
 
   std::vector<TVariant> args;
   for (size_t i = 0; i < request.Args.size(); ++i) {
@@ -129,21 +155,47 @@ int RunCall(const TSessionOptions& options, const TCallRequest& request) {
 
   TCallOutcome outcome;
   if (!IsListing(method)) {
-    HRESULT hr = session.Call(method, args, outcome);
-    PrintReports(session);
-    if (FAILED(hr)) return ExitFailed;
-    Out(NameValue("result", outcome.Return.ToUtf8()));
+    if (Failed(session.Call(method, args, outcome), session, answer)) return answer;
+    answer.Json["result"] = ValueJson(outcome.Return);
+    answer.Json["outputs"] = OutputsJson(signature, outcome);
+    answer.Text = NameValue("result", outcome.Return.ToUtf8());
     for (size_t i = 0; i < signature.Params.size() && i < outcome.Params.size(); ++i)
-      if (signature.Params[i].Out) Out(NameValue(signature.Params[i].Name, outcome.Params[i].ToUtf8()));
-    return ExitOk;
+      if (signature.Params[i].Out) answer.Text += NameValue(signature.Params[i].Name, outcome.Params[i].ToUtf8());
+    return answer;
   }
 
   // A listing hands out one item per call until it returns 0.
   for (;;) {
-    HRESULT hr = session.Call(method, args, outcome);
-    PrintReports(session);
-    if (FAILED(hr)) return ExitFailed;
-    if (!outcome.Return.IsInt() || outcome.Return.AsInt() == 0) return ExitOk;
-    Out(OutputsLine(signature, outcome) + "\n");
+    if (Failed(session.Call(method, args, outcome), session, answer)) return answer;
+    if (!outcome.Return.IsInt() || outcome.Return.AsInt() == 0) {
+      answer.Json["result"] = ValueJson(outcome.Return);
+      return answer;
+    }
+    answer.Json["items"].push_back(OutputsJson(signature, outcome));
+    answer.Text += OutputsLine(signature, outcome) + "\n";
   }
 }
+
+}  // namespace
+
+TCallAnswer CallFunction(TSession& session, const TCallRequest& request) {
+  TCallAnswer answer = Called(session, request);
+  if (answer.Status != ExitOk) return answer;
+  TJson reports = TJson::array();
+  for (const TErrorReport& report : answer.Reports)
+    reports.push_back(TJson{{"code", report.Code}, {"text", report.Description}});
+  answer.Json["reports"] = std::move(reports);
+  return answer;
+}
+
+int RunCall(const TSessionOptions& options, const TCallRequest& request, bool json) {
+  TSession session(options);
+  int status = ExitOk;
+  if (!StartAndLoad(session, request.Directory, status)) return status;
+  const TCallAnswer answer = CallFunction(session, request);
+  for (const TErrorReport& report : answer.Reports) Err(std::to_string(report.Code) + ": " + report.Description + "\n");
+  if (!answer.Error.empty()) Err("ostrak: " + answer.Error + "\n");
+  if (answer.Status == ExitOk) Out(json ? JsonText(answer.Json, 2) + "\n" : answer.Text);
+  return answer.Status;
+}
+

@@ -2,6 +2,7 @@
 #include <CLI/CLI.hpp>
 
 #include "host/tool/Commands.h"
+#include "host/tool/Mcp.h"
 
 namespace {
 const char* const BaseHelp = "Information-base directory holding vellum.md, or a container file";
@@ -27,8 +28,9 @@ const std::vector<TCommand> Table = {
        c.add_option("--text", a.TextArgs, "Pass argument N (1-based) as text even when it is a number")
            ->type_name("N")
            ->allow_extra_args(false);
+       JsonFlag(c, a, "{\"function\", \"result\", \"outputs\", \"items\" (a listing's, one per item), \"reports\"}");
      },
-     [](const TArguments& a) { return RunCall(a.Session, {a.Path, a.Function, a.Args, a.TextArgs}); }},
+     [](const TArguments& a) { return RunCall(a.Session, {a.Path, a.Function, a.Args, a.TextArgs}, a.Json); }},
     {"dump", "Load DIR and print its configuration as JSON, read only through the script functions",
      PathOption, [](const TArguments& a) { return RunDump(a.Session, a.Path); }},
     {"text",
@@ -108,6 +110,13 @@ const std::vector<TCommand> Table = {
        JsonFlag(c, a, "{\"found\", \"kind\", \"object\", \"part\", \"item\"}");
      },
      [](const TArguments& a) { return RunId(a.Path, a.Name, a.Json); }},
+    {"mcp",
+     "Serve DIR to an AI assistant: a Model Context Protocol server on standard input and output "
+     "(JSON-RPC messages one a line; diagnostics on standard error). Its tools answer as show, find, "
+     "refs, path, id and call do: summary, list_objects, show_object, find, where_used, resolve_path, "
+     "lookup_id, call_function. The configuration is read again when its container changes. Ends, "
+     "with status 0, when its input ends.",
+     PathOption, [](const TArguments& a) { return RunMcp(a.Session, a.Path); }},
 };
 }  // namespace
 

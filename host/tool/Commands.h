@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "host/Session.h"
 
 namespace CLI {
@@ -49,7 +51,20 @@ struct TCallRequest {
   std::vector<int> TextArgs;      // 1-based argument numbers forced to text
 };
 
-int RunCall(const TSessionOptions& options, const TCallRequest& request);
+// What call prints: the text lines, or with --json {"function", "result", "outputs",
+// "items", "reports"}; a listing is walked to its end, one member of items per item.
+// Status ExitFailed when the component failed (Reports say why), ExitUsage with Error for
+// people when the call was misspelt.
+struct TCallAnswer {
+  int Status = ExitOk;
+  std::string Error;
+  std::vector<TErrorReport> Reports;
+  nlohmann::ordered_json Json;
+  std::string Text;
+};
+// Calls a function in a session whose directory is loaded, as call does.
+TCallAnswer CallFunction(TSession& session, const TCallRequest& request);
+int RunCall(const TSessionOptions& options, const TCallRequest& request, bool json);
 // DIR may also be a container file of any name (see StartAndLoad).
 int RunDump(const TSessionOptions& options, const std::string& path);
 int RunText(const TSessionOptions& options, const std::string& path);
@@ -77,6 +92,9 @@ bool FindSource(const std::string& path, TSource& source, std::string& error);
 // vellum.md); on failure prints the reports and what is wrong with the path, and gives the
 // exit status.
 bool StartAndLoad(TSession& session, const std::string& path, int& status);
+// The same, saying nothing: error gets the component's reports as "code: text" lines and,
+// on failure, a last line without a newline saying what is wrong.
+bool StartAndLoad(TSession& session, const std::string& path, std::string& error);
 // Prints the error log's reports to standard error as "code: text", and forgets them.
 void PrintReports(TSession& session);
 // Why a directory holds no loadable container, for people; empty when nothing is seen.

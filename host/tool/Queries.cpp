@@ -192,12 +192,20 @@ std::vector<TRefUse> FindUses(const TModel& model, int32_t target) {
       if (std::find(list.Ids.begin(), list.Ids.end(), id) != list.Ids.end())
         uses.push_back({int32_t(i), list.Part, list.Item, "refers"});
   }
-  auto key = [&](const TRefUse& u) {
-    const TObject& o = model.Object(u.Object);
-    return std::make_tuple(KindEnglish(o.Kind), U(o.Name), U(u.Part), U(u.Item), std::string(u.How));
-  };
-  std::stable_sort(uses.begin(), uses.end(), [&](const TRefUse& a, const TRefUse& b) { return key(a) < key(b); });
-  return uses;
+  // Each key made once: an object used tens of thousands of times would otherwise convert
+  // its names at every comparison.
+  using TKey = std::tuple<std::string, std::string, std::string, std::string, std::string>;
+  std::vector<std::pair<TKey, size_t>> keyed;
+  keyed.reserve(uses.size());
+  for (size_t i = 0; i < uses.size(); ++i) {
+    const TObject& o = model.Object(uses[i].Object);
+    keyed.emplace_back(TKey{KindEnglish(o.Kind), U(o.Name), U(uses[i].Part), U(uses[i].Item), uses[i].How}, i);
+  }
+  std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<TRefUse> sorted;
+  sorted.reserve(uses.size());
+  for (const auto& [key, i] : keyed) sorted.push_back(uses[i]);
+  return sorted;
 }
 
 TPathResult ResolvePath(const TModel& model, const TNameQuery& query) {

@@ -66,3 +66,24 @@ struct TPathResult {
   bool Dead = false;                    // the last step's type has no attributes
 };
 TPathResult ResolvePath(const TModel& model, const TNameQuery& query);
+
+// One question answered as the commands print it: Json for --json, Text for people, and the
+// exit status (ExitFailed also when nothing was found: find, path and id still answer). When
+// there is no answer at all (no such object, a misspelt question) Error says why, for people.
+struct TAnswer {
+  int Status = ExitOk;
+  TJson Json;
+  std::string Text;
+  std::string Error;
+};
+// Objects per kind.
+TAnswer AnswerSummary(const TModel& model);
+// One object (Name or Kind.Name, UTF-8), with everything the model holds.
+TAnswer AnswerShow(const TModel& model, const std::string& name);
+// The objects of one kind (either language of the kind table, or the tool's label), in the
+// order of the text: an array of {"kind", "id", "name", "comment", "synonym"}.
+TAnswer AnswerList(const TModel& model, const std::string& kind);
+TAnswer AnswerFind(const TModel& model, const std::string& text);
+TAnswer AnswerRefs(const TModel& model, const std::string& name);
+TAnswer AnswerPath(const TModel& model, const std::string& attributePath);
+TAnswer AnswerId(const TModel& model, const std::string& id);

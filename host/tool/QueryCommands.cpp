@@ -13,7 +13,7 @@ const char* const StandardNote =
     "Стандартные реквизиты платформы (код, наименование, номер, дата и подобные) не входят в описание "
     "конфигурации, поэтому ostrak их не знает.\n";
 
-std::unique_ptr<TModel> Load(const std::string& path, int& status) {
+std::unique_ptr<TModel> LoadOrSay(const std::string& path, int& status) {
   TModelResult result = LoadModel(path);
   if (!result.Model) {
     Err("ostrak: " + result.Error + "\n");
@@ -59,45 +59,30 @@ std::string ItemWords(const TModel& model, const TNamed& node, const TValueType*
 }
 
 // Several objects of different kinds under one name: say which to write.
-bool OneObject(const TModel& model, const TNameQuery& query, const std::vector<int32_t>& found, int32_t& object) {
+bool OneObject(const TModel& model, const TNameQuery& query, const std::vector<int32_t>& found, int32_t& object,
+               std::string& error) {
   object = found.back();
   for (int32_t o : found)
     if (model.Object(o).Kind != model.Object(object).Kind) {
       std::string choices;
       for (int32_t c : found) choices += " " + KindRussian(model.Object(c).Kind) + "." + U(model.Object(c).Name);
-      Err("ostrak: several objects are named " + U(query.Segments.front()) + "; write one of:" + choices + "\n");
+      error = "several objects are named " + U(query.Segments.front()) + "; write one of:" + choices;
       return false;
     }
   return true;
 }
 
-bool OneSegment(const TNameQuery& query, const std::string& name) {
+bool OneSegment(const TNameQuery& query, const std::string& name, std::string& error) {
   if (query.Segments.size() == 1 && !query.Segments.front().empty()) return true;
-  Err("ostrak: " + name + ": write Name or Kind.Name (the kind as EnumObjects takes it, e.g. Справочник or REFERENCE)\n");
+  error = name + ": write Name or Kind.Name (the kind as EnumObjects takes it, e.g. Справочник or REFERENCE)";
   return false;
 }
 
-int Summary(const TModel& model, bool json) {
-  std::vector<int> counts(KindCount, 0);
-  for (const TObject& object : model.Objects()) ++counts[size_t(object.Kind)];
-  std::string task;
-  for (const TObject& object : model.Objects())
-    if (object.Kind == 0) {
-      task = U(object.Name);
-      break;
-    }
-  if (json) {
-    TJson kinds = TJson::array();
-    for (int k = 0; k < KindCount; ++k) kinds.push_back(TJson{{"kind", KindEnglish(k)}, {"count", counts[size_t(k)]}});
-    Out(JsonText(TJson{{"name", task}, {"objects", model.Objects().size()}, {"kinds", std::move(kinds)}}, 2) + "\n");
-    return ExitOk;
-  }
-  std::string text = "Конфигурация" + (task.empty() ? std::string() : " " + task) + ": объектов " +
-                     std::to_string(model.Objects().size()) + "\n";
-  for (int k = 0; k < KindCount; ++k)
-    if (counts[size_t(k)]) text += "  " + KindRussian(k) + ": " + std::to_string(counts[size_t(k)]) + "\n";
-  Out(text);
-  return ExitOk;
+TAnswer Refused(int status, std::string error) {
+  TAnswer answer;
+  answer.Status = status;
+  answer.Error = std::move(error);
+  return answer;
 }
 
 std::string ShowText(const TModel& model, int32_t index) {
@@ -146,148 +131,171 @@ TJson Place(const TModel& model, int32_t object, std::string_view part, std::str
   return TJson{{"kind", KindEnglish(model.Object(object).Kind)}, {"object", U(model.Object(object).Name)},
                {"part", U(part)}, {"item", U(item)}};
 }
+
+int Print(const TAnswer& answer, bool json) {
+  if (!answer.Error.empty()) {
+    Err("ostrak: " + answer.Error + "\n");
+    return answer.Status;
+  }
+  Out(json ? JsonText(answer.Json, 2) + "\n" : answer.Text);
+  return answer.Status;
+}
 }  // namespace
 
-int RunShow(const std::string& path, const std::string& name, bool json) {
-  int status = ExitOk;
-  std::unique_ptr<TModel> model = Load(path, status);
-  if (!model) return status;
-  if (name.empty()) return Summary(*model, json);
+TAnswer AnswerSummary(const TModel& model) {
+  std::vector<int> counts(KindCount, 0);
+  for (const TObject& object : model.Objects()) ++counts[size_t(object.Kind)];
+  std::string task;
+  for (const TObject& object : model.Objects())
+    if (object.Kind == 0) {
+      task = U(object.Name);
+      break;
+    }
+  TAnswer answer;
+  TJson kinds = TJson::array();
+  for (int k = 0; k < KindCount; ++k) kinds.push_back(TJson{{"kind", KindEnglish(k)}, {"count", counts[size_t(k)]}});
+  answer.Json = TJson{{"name", task}, {"objects", model.Objects().size()}, {"kinds", std::move(kinds)}};
+  answer.Text = "Конфигурация" + (task.empty() ? std::string() : " " + task) + ": объектов " +
+                std::to_string(model.Objects().size()) + "\n";
+  for (int k = 0; k < KindCount; ++k)
+    if (counts[size_t(k)]) answer.Text += "  " + KindRussian(k) + ": " + std::to_string(counts[size_t(k)]) + "\n";
+  return answer;
+}
+
+TAnswer AnswerShow(const TModel& model, const std::string& name) {
   TNameQuery query = ParseName(name);
-  if (!OneSegment(query, name)) return ExitUsage;
   std::string error;
-  std::vector<int32_t> found = ResolveObjects(*model, query, error);
-  if (found.empty()) {
-    Err("ostrak: " + error + "\n");
-    return ExitFailed;
-  }
+  if (!OneSegment(query, name, error)) return Refused(ExitUsage, error);
+  std::vector<int32_t> found = ResolveObjects(model, query, error);
+  if (found.empty()) return Refused(ExitFailed, error);
   int32_t object = -1;
-  if (!OneObject(*model, query, found, object)) return ExitFailed;
-  Out(json ? JsonText(ShowJson(*model, object), 2) + "\n" : ShowText(*model, object));
-  return ExitOk;
+  if (!OneObject(model, query, found, object, error)) return Refused(ExitFailed, error);
+  TAnswer answer;
+  answer.Json = ShowJson(model, object);
+  answer.Text = ShowText(model, object);
+  return answer;
 }
 
-int RunFind(const std::string& path, const std::string& text, bool json) {
-  if (text.empty()) {
-    Err("ostrak: find: TEXT is empty\n");
-    return ExitUsage;
+TAnswer AnswerList(const TModel& model, const std::string& kindName) {
+  const int kind = KindOfName(Utf8ToAnsi(kindName));
+  if (kind < 0) {
+    std::string kinds;
+    for (int k = 0; k < KindCount; ++k) kinds += std::string(k ? ", " : "") + KindRussian(k) + " (" + KindEnglish(k) + ")";
+    return Refused(ExitUsage, "no kind named " + kindName + "; the kinds: " + kinds);
   }
-  int status = ExitOk;
-  std::unique_ptr<TModel> model = Load(path, status);
-  if (!model) return status;
-  std::vector<TFindMatch> matches = FindText(*model, Utf8ToAnsi(text));
-  if (json) {
-    TJson out = TJson::array();
-    for (const TFindMatch& m : matches) {
-      TJson entry = Place(*model, m.Object, m.Part, m.Item);
-      entry["field"] = m.Field;
-      entry["text"] = U(m.Text);
-      out.push_back(std::move(entry));
-    }
-    Out(JsonText(out, 2) + "\n");
-  } else {
-    std::string lines;
-    for (const TFindMatch& m : matches) {
-      const std::string field = m.Field == std::string("name") ? "имя" : m.Field == std::string("synonym") ? "синоним" : "комментарий";
-      lines += PlaceWords(*model, m.Object, m.Part, m.Item) + ": " + field + " " + Quoted(m.Text) + "\n";
-    }
-    Out(lines);
+  TAnswer answer;
+  TJson objects = TJson::array();
+  std::string lines;
+  size_t count = 0;
+  for (const TObject& object : model.Objects()) {
+    if (object.Kind != kind) continue;
+    ++count;
+    objects.push_back(TJson{{"kind", KindEnglish(kind)}, {"id", U(object.Id)}, {"name", U(object.Name)},
+                            {"comment", U(object.Comment)}, {"synonym", U(object.Synonym)}});
+    const std::string rest = ItemWords(model, object, nullptr);
+    lines += "  " + U(object.Name) + " (" + U(object.Id) + ")" + (rest.empty() ? "" : ": " + rest) + "\n";
   }
-  return matches.empty() ? ExitFailed : ExitOk;
+  answer.Json = std::move(objects);
+  answer.Text = KindRussian(kind) + ": объектов " + std::to_string(count) + "\n" + lines;
+  return answer;
 }
 
-int RunRefs(const std::string& path, const std::string& name, bool json) {
-  int status = ExitOk;
-  std::unique_ptr<TModel> model = Load(path, status);
-  if (!model) return status;
+TAnswer AnswerFind(const TModel& model, const std::string& text) {
+  if (text.empty()) return Refused(ExitUsage, "find: TEXT is empty");
+  std::vector<TFindMatch> matches = FindText(model, Utf8ToAnsi(text));
+  TAnswer answer;
+  answer.Json = TJson::array();
+  for (const TFindMatch& m : matches) {
+    TJson entry = Place(model, m.Object, m.Part, m.Item);
+    entry["field"] = m.Field;
+    entry["text"] = U(m.Text);
+    answer.Json.push_back(std::move(entry));
+    const std::string field = m.Field == std::string("name") ? "имя" : m.Field == std::string("synonym") ? "синоним" : "комментарий";
+    answer.Text += PlaceWords(model, m.Object, m.Part, m.Item) + ": " + field + " " + Quoted(m.Text) + "\n";
+  }
+  answer.Status = matches.empty() ? ExitFailed : ExitOk;
+  return answer;
+}
+
+TAnswer AnswerRefs(const TModel& model, const std::string& name) {
   TNameQuery query = ParseName(name);
-  if (!OneSegment(query, name)) return ExitUsage;
   std::string error;
-  std::vector<int32_t> targets = ResolveObjects(*model, query, error);
-  if (targets.empty()) {
-    Err("ostrak: " + error + "\n");
-    return ExitFailed;
-  }
-  if (json) {
-    TJson out = TJson::array();
-    for (int32_t target : targets)
-      for (const TRefUse& use : FindUses(*model, target)) {
-        TJson entry = Place(*model, use.Object, use.Part, use.Item);
-        entry["how"] = use.How;
-        entry["to"] = TJson{{"kind", KindEnglish(model->Object(target).Kind)}, {"name", U(model->Object(target).Name)}};
-        out.push_back(std::move(entry));
-      }
-    auto key = [](const TJson& e) {
-      return std::make_tuple(e["kind"].get<std::string>(), e["object"].get<std::string>(), e["part"].get<std::string>(),
-                             e["item"].get<std::string>(), e["how"].get<std::string>(),
-                             e["to"]["kind"].get<std::string>(), e["to"]["name"].get<std::string>());
-    };
-    std::stable_sort(out.begin(), out.end(), [&](const TJson& a, const TJson& b) { return key(a) < key(b); });
-    Out(JsonText(out, 2) + "\n");
-    return ExitOk;
-  }
-  std::string text;
+  if (!OneSegment(query, name, error)) return Refused(ExitUsage, error);
+  std::vector<int32_t> targets = ResolveObjects(model, query, error);
+  if (targets.empty()) return Refused(ExitFailed, error);
+  TAnswer answer;
+  answer.Json = TJson::array();
   for (int32_t target : targets) {
-    text += ObjectWords(*model, target) + " (" + U(model->Object(target).Id) + "):\n";
-    std::vector<TRefUse> uses = FindUses(*model, target);
-    if (uses.empty()) text += "  ссылок нет\n";
+    answer.Text += ObjectWords(model, target) + " (" + U(model.Object(target).Id) + "):\n";
+    std::vector<TRefUse> uses = FindUses(model, target);
+    if (uses.empty()) answer.Text += "  ссылок нет\n";
     for (const TRefUse& use : uses) {
+      TJson entry = Place(model, use.Object, use.Part, use.Item);
+      entry["how"] = use.How;
+      entry["to"] = TJson{{"kind", KindEnglish(model.Object(target).Kind)}, {"name", U(model.Object(target).Name)}};
+      answer.Json.push_back(std::move(entry));
       const std::string how = use.How == std::string("type")    ? "тип"
                               : use.How == std::string("owner") ? "подчиненный справочник"
                                                                 : "список Refers";
-      text += "  " + PlaceWords(*model, use.Object, use.Part, use.Item) + " (" + how + ")\n";
+      answer.Text += "  " + PlaceWords(model, use.Object, use.Part, use.Item) + " (" + how + ")\n";
     }
   }
-  Out(text);
-  return ExitOk;
+  // Each target's uses come sorted; only several targets need one order over all.
+  if (targets.size() > 1) {
+    auto key = [](const TJson& e) {
+      auto text = [](const TJson& v) -> const std::string& { return v.get_ref<const std::string&>(); };
+      return std::tie(text(e["kind"]), text(e["object"]), text(e["part"]), text(e["item"]), text(e["how"]),
+                      text(e["to"]["kind"]), text(e["to"]["name"]));
+    };
+    std::stable_sort(answer.Json.begin(), answer.Json.end(), [&](const TJson& a, const TJson& b) { return key(a) < key(b); });
+  }
+  return answer;
 }
 
-int RunPath(const std::string& path, const std::string& attributePath, bool json) {
+std::string PathMisspelt(const std::string& attributePath) {
   TNameQuery query = ParseName(attributePath);
-  if (query.Segments.front().empty() ||
-      std::any_of(query.Segments.begin(), query.Segments.end(), [](const std::string& s) { return s.empty(); })) {
-    Err("ostrak: " + attributePath + ": write Kind.Name.Attribute[.Attribute...]\n");
-    return ExitUsage;
+  if (std::any_of(query.Segments.begin(), query.Segments.end(), [](const std::string& s) { return s.empty(); }))
+    return attributePath + ": write Kind.Name.Attribute[.Attribute...]";
+  return {};
+}
+
+TAnswer AnswerPath(const TModel& model, const std::string& attributePath) {
+  if (std::string error = PathMisspelt(attributePath); !error.empty()) return Refused(ExitUsage, error);
+  TNameQuery query = ParseName(attributePath);
+  const TPathResult result = ResolvePath(model, query);
+  TAnswer answer;
+  TJson steps = TJson::array();
+  for (const TPathStep& step : result.Steps) {
+    const TItem& item = step.Item;
+    TJson ref = nullptr;
+    if (item.Type.Refers())
+      ref = item.Type.RefObject >= 0 ? TJson{{"kind", KindEnglish(model.Object(item.Type.RefObject).Kind)},
+                                             {"name", U(model.Object(item.Type.RefObject).Name)}}
+                                     : TJson{{"kind", ""}, {"name", ""}};
+    steps.push_back(TJson{{"name", U(item.Name)}, {"kind", KindEnglish(model.Object(step.Object).Kind)},
+                          {"object", U(model.Object(step.Object).Name)}, {"part", U(step.Part)},
+                          {"type", U(item.Type.Letter)}, {"length", item.Type.Length},
+                          {"precision", item.Type.Precision}, {"ref", std::move(ref)}});
   }
-  int status = ExitOk;
-  std::unique_ptr<TModel> model = Load(path, status);
-  if (!model) return status;
-  const TPathResult result = ResolvePath(*model, query);
-  if (json) {
-    TJson steps = TJson::array();
-    for (const TPathStep& step : result.Steps) {
-      const TItem& item = step.Item;
-      TJson ref = nullptr;
-      if (item.Type.Refers())
-        ref = item.Type.RefObject >= 0 ? TJson{{"kind", KindEnglish(model->Object(item.Type.RefObject).Kind)},
-                                               {"name", U(model->Object(item.Type.RefObject).Name)}}
-                                       : TJson{{"kind", ""}, {"name", ""}};
-      steps.push_back(TJson{{"name", U(item.Name)}, {"kind", KindEnglish(model->Object(step.Object).Kind)},
-                            {"object", U(model->Object(step.Object).Name)}, {"part", U(step.Part)},
-                            {"type", U(item.Type.Letter)}, {"length", item.Type.Length},
-                            {"precision", item.Type.Precision}, {"ref", std::move(ref)}});
-    }
-    Out(JsonText(TJson{{"found", result.Found}, {"steps", std::move(steps)},
-                       {"missing", result.Found ? TJson() : TJson(result.Missing)}, {"candidates", result.Candidates}},
-                 2) + "\n");
-    return result.Found ? ExitOk : ExitFailed;
-  }
-  std::string text = attributePath + "\n";
+  answer.Json = TJson{{"found", result.Found}, {"steps", std::move(steps)},
+                      {"missing", result.Found ? TJson() : TJson(result.Missing)}, {"candidates", result.Candidates}};
+  std::string& text = answer.Text;
+  text = attributePath + "\n";
   for (const TPathStep& step : result.Steps)
-    text += "  " + U(step.Item.Name) + ": " + TypeWords(*model, step.Item.Type) + " (" +
-            PlaceWords(*model, step.Object, step.Part, {}) + ")\n";
+    text += "  " + U(step.Item.Name) + ": " + TypeWords(model, step.Item.Type) + " (" +
+            PlaceWords(model, step.Object, step.Part, {}) + ")\n";
   if (!result.Found) {
     std::string why;
     if (result.Ambiguous) {
       why = "объекты разных видов носят это имя, напишите вид:";
     } else if (result.Dead) {
-      why = "у типа " + TypeWords(*model, result.Steps.back().Item.Type) + " нет реквизитов";
-    } else if (result.Steps.empty() && model->ObjectsNamed(query.Segments.front(), query.Kind).empty()) {
+      why = "у типа " + TypeWords(model, result.Steps.back().Item.Type) + " нет реквизитов";
+    } else if (result.Steps.empty() && model.ObjectsNamed(query.Segments.front(), query.Kind).empty()) {
       why = "нет такого объекта";
     } else {
-      const int32_t in = result.Steps.empty() ? model->ObjectsNamed(query.Segments.front(), query.Kind).back()
+      const int32_t in = result.Steps.empty() ? model.ObjectsNamed(query.Segments.front(), query.Kind).back()
                                               : result.Steps.back().Item.Type.RefObject;
-      why = "нет такого реквизита у " + ObjectWords(*model, in);
+      why = "нет такого реквизита у " + ObjectWords(model, in);
     }
     std::string candidates;
     for (const std::string& c : result.Candidates) candidates += (candidates.empty() ? "" : ", ") + c;
@@ -295,34 +303,70 @@ int RunPath(const std::string& path, const std::string& attributePath, bool json
     text += "  " + result.Missing + ": " + why + "\n";
     if (!result.Ambiguous && !result.Dead) text += StandardNote;
   }
-  Out(text);
-  return result.Found ? ExitOk : ExitFailed;
+  answer.Status = result.Found ? ExitOk : ExitFailed;
+  return answer;
+}
+
+TAnswer AnswerId(const TModel& model, const std::string& id) {
+  const TLocation where = model.Locate(Utf8ToAnsi(id));
+  TAnswer answer;
+  answer.Json = TJson{{"found", where.Found}, {"kind", nullptr}, {"object", nullptr}, {"part", nullptr}, {"item", nullptr}};
+  answer.Status = where.Found ? ExitOk : ExitFailed;
+  if (!where.Found) {
+    answer.Text = id + ": нет такого идентификатора\n";
+    return answer;
+  }
+  answer.Json["kind"] = where.Kind >= 0 ? TJson(KindEnglish(where.Kind)) : TJson("");
+  answer.Json["object"] = where.Object >= 0 ? U(model.Object(where.Object).Name) : std::string();
+  answer.Json["part"] = U(where.Part);
+  answer.Json["item"] = U(where.Item);
+  std::string text;
+  if (where.Object >= 0) text = PlaceWords(model, where.Object, where.Part, where.Item);
+  else if (where.Kind >= 0) text = "раздел " + KindRussian(where.Kind);
+  else text = "вне разделов конфигурации";
+  answer.Text = id + ": " + text + "\n";
+  return answer;
+}
+
+int RunShow(const std::string& path, const std::string& name, bool json) {
+  if (!name.empty()) {
+    std::string error;
+    if (!OneSegment(ParseName(name), name, error)) return Print(Refused(ExitUsage, error), json);
+  }
+  int status = ExitOk;
+  std::unique_ptr<TModel> model = LoadOrSay(path, status);
+  if (!model) return status;
+  return Print(name.empty() ? AnswerSummary(*model) : AnswerShow(*model, name), json);
+}
+
+int RunFind(const std::string& path, const std::string& text, bool json) {
+  if (text.empty()) return Print(Refused(ExitUsage, "find: TEXT is empty"), json);
+  int status = ExitOk;
+  std::unique_ptr<TModel> model = LoadOrSay(path, status);
+  if (!model) return status;
+  return Print(AnswerFind(*model, text), json);
+}
+
+int RunRefs(const std::string& path, const std::string& name, bool json) {
+  std::string error;
+  if (!OneSegment(ParseName(name), name, error)) return Print(Refused(ExitUsage, error), json);
+  int status = ExitOk;
+  std::unique_ptr<TModel> model = LoadOrSay(path, status);
+  if (!model) return status;
+  return Print(AnswerRefs(*model, name), json);
+}
+
+int RunPath(const std::string& path, const std::string& attributePath, bool json) {
+  if (std::string error = PathMisspelt(attributePath); !error.empty()) return Print(Refused(ExitUsage, error), json);
+  int status = ExitOk;
+  std::unique_ptr<TModel> model = LoadOrSay(path, status);
+  if (!model) return status;
+  return Print(AnswerPath(*model, attributePath), json);
 }
 
 int RunId(const std::string& path, const std::string& id, bool json) {
   int status = ExitOk;
-  std::unique_ptr<TModel> model = Load(path, status);
+  std::unique_ptr<TModel> model = LoadOrSay(path, status);
   if (!model) return status;
-  const TLocation where = model->Locate(Utf8ToAnsi(id));
-  if (json) {
-    TJson out = TJson{{"found", where.Found}, {"kind", nullptr}, {"object", nullptr}, {"part", nullptr}, {"item", nullptr}};
-    if (where.Found) {
-      out["kind"] = where.Kind >= 0 ? TJson(KindEnglish(where.Kind)) : TJson("");
-      out["object"] = where.Object >= 0 ? U(model->Object(where.Object).Name) : std::string();
-      out["part"] = U(where.Part);
-      out["item"] = U(where.Item);
-    }
-    Out(JsonText(out, 2) + "\n");
-    return where.Found ? ExitOk : ExitFailed;
-  }
-  if (!where.Found) {
-    Out(id + ": нет такого идентификатора\n");
-    return ExitFailed;
-  }
-  std::string text;
-  if (where.Object >= 0) text = PlaceWords(*model, where.Object, where.Part, where.Item);
-  else if (where.Kind >= 0) text = "раздел " + KindRussian(where.Kind);
-  else text = "вне разделов конфигурации";
-  Out(id + ": " + text + "\n");
-  return ExitOk;
+  return Print(AnswerId(*model, id), json);
 }

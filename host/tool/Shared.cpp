@@ -121,32 +121,45 @@ bool FindSource(const std::string& path, TSource& source, std::string& error) {
   return false;
 }
 
-bool StartAndLoad(TSession& session, const std::string& path, int& status) {
+bool StartAndLoad(TSession& session, const std::string& path, std::string& error) {
   HRESULT hr = session.Start();
   if (FAILED(hr)) {
-    Err("ostrak: " + session.StartError() + "\n");
-    status = ExitFailed;
+    error = session.StartError();
     return false;
   }
   std::string directory = path, shownFile;
   TContainerDir container;
   std::error_code code;
   if (fs::is_regular_file(PathOf(path), code)) {
-    std::string error;
-    if (!container.Make(PathOf(path), error)) {
-      Err("ostrak: " + error + "\n");
-      status = ExitFailed;
-      return false;
-    }
+    if (!container.Make(PathOf(path), error)) return false;
     directory = container.Directory();
     shownFile = path;
   }
+  auto reports = [&session] {
+    std::string text;
+    for (const TErrorReport& report : session.Log().TakeReports())
+      text += std::to_string(report.Code) + ": " + report.Description + "\n";
+    return text;
+  };
   if (session.Load(directory, &hr)) {
-    PrintReports(session);
+    error = reports();
     return true;
   }
-  PrintReports(session);
-  Err("ostrak: " + DiagnoseDirectory(directory, shownFile) + "\n");
+  error = reports() + DiagnoseDirectory(directory, shownFile);
+  return false;
+}
+
+bool StartAndLoad(TSession& session, const std::string& path, int& status) {
+  std::string said;
+  const bool loaded = StartAndLoad(session, path, said);
+  if (loaded) {
+    Err(said);
+    return true;
+  }
+  // The component's reports stand as they are, what ostrak saw after them.
+  const size_t last = said.rfind('\n');
+  Err(last == std::string::npos ? "ostrak: " + said + "\n"
+                                : said.substr(0, last + 1) + "ostrak: " + said.substr(last + 1) + "\n");
   status = ExitFailed;
   return false;
 }

@@ -90,7 +90,7 @@ int main(int argc, char** argv) {
   CLI::App app{"ostrak: runs the kalamos component's script functions against an information base, "
                "dumps a configuration as JSON or as lines of text, compares two configurations, packs "
                "a configuration text into a container, and answers questions about a configuration: "
-               "show, find, refs, path, id. Wherever DIR stands, a container file of any name may "
+               "show, find, refs, path, id; mcp serves those questions to AI assistants. Wherever DIR stands, a container file of any name may "
                "stand instead (it is loaded as DIR/vellum.md would be). \"--\" ends the options, so "
                "that an argument may begin with \"-\"."};
   app.name("ostrak");

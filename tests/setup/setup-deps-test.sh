@@ -114,6 +114,25 @@ scenario only 0 works i386 --only x11-apps imagemagick
 [ "$(sort "$STATE/installed" | tr '\n' ' ')" = "imagemagick x11-apps " ] || fail "installed: $(cat "$STATE/installed")"
 done_ok
 
+# Node.js for the MCP client test: Debian's nodejs and npm on a machine without node, nothing
+# where a node is already there (Debian's npm would conflict with it). The machine without
+# node is a PATH of only what setup-deps and the stand-ins run.
+bare=$work/bare-bin
+mkdir -p "$bare"
+for tool in bash sh env grep mktemp rm cat sleep tail sed tr; do ln -s "$(command -v "$tool")" "$bare/$tool"; done
+cp "$bin"/* "$bare/"
+scenario node-present 0 works i386 --native
+grep -qx nodejs "$STATE/installed" && fail "nodejs installed although node is there"
+done_ok
+name=no-node; ok=1
+export STATE=$work/$name
+mkdir -p "$STATE"; echo 0 >"$STATE/update_fails"; echo works >"$STATE/install"; echo i386 >"$STATE/arches"
+: >"$STATE/calls"; : >"$STATE/installed"
+PATH=$bare SETUP_DEPS_PAUSE=0 "$bare/bash" "$script" --native >"$STATE/out" 2>"$STATE/err"
+[ $? = 0 ] || fail "exit $?: $(cat "$STATE/err")"
+grep -qx nodejs "$STATE/installed" && grep -qx npm "$STATE/installed" || fail "no nodejs and npm: $(cat "$STATE/installed")"
+done_ok
+
 scenario bad-option 0 works i386 --bogus
 [ "$status" = 2 ] && grep -q "unknown option '--bogus'" "$STATE/err" || fail "exit $status: $(cat "$STATE/err")"
 [ -s "$STATE/calls" ] && fail "apt was called"

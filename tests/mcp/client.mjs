@@ -1,0 +1,212 @@
+// The protocol's official TypeScript SDK as a client of `ostrak mcp`: it connects over
+// standard input and output, lists the tools, calls each on the demo configuration and on a
+// configuration laid out as real ones are, and lets the SDK check every structuredContent
+// against the tool's outputSchema.
+//   node client.mjs DEMO MODEL -- COMMAND [ARGS...]
+// The server is started as COMMAND ARGS... mcp CONFIG, in the current directory (so that the
+// configurations may be named relative to it, which also suits ostrak.exe under Wine).
+import { Client } from '@modelcontextprotocol/sdk/client/index.js';
+import { StdioClientTransport } from '@modelcontextprotocol/sdk/client/stdio.js';
+import { AjvJsonSchemaValidator } from '@modelcontextprotocol/sdk/validation/ajv';
+
+const argv = process.argv.slice(2);
+const dash = argv.indexOf('--');
+if (dash !== 2 || argv.length < 4) {
+  console.error('usage: node client.mjs DEMO MODEL -- COMMAND [ARGS...]');
+  process.exit(2);
+}
+const [demo, model] = argv;
+const [command, ...prefix] = argv.slice(3);
+
+let passed = 0;
+let failed = 0;
+function check(condition, what, detail) {
+  if (condition) {
+    passed++;
+  } else {
+    failed++;
+    console.log(`FAIL: ${what}`);
+    if (detail !== undefined) console.log(`    ${typeof detail === 'string' ? detail : JSON.stringify(detail)}`.slice(0, 2000));
+  }
+}
+
+const expectedTools = ['summary', 'list_objects', 'show_object', 'find', 'where_used', 'resolve_path', 'lookup_id', 'call_function'];
+
+async function connect(config) {
+  const client = new Client({ name: 'kalamos-sdk-test', version: '1.0.0' });
+  // The whole environment: the SDK passes on only a few variables by default, and Wine's
+  // wrapper needs its own (KALAMOS_WINEARCH).
+  const transport = new StdioClientTransport({
+    command, args: [...prefix, 'mcp', config], cwd: process.cwd(), env: { ...process.env }, stderr: 'pipe',
+  });
+  let stderr = '';
+  transport.stderr?.on('data', (chunk) => { stderr += chunk; });
+  try {
+    await client.connect(transport);
+  } catch (error) {
+    throw new Error(`${error}; the server said: ${stderr}`);
+  }
+  return { client, stderr: () => stderr };
+}
+
+// A call that the SDK validated; the result, or the error the SDK raised.
+async function call(client, name, args) {
+  try {
+    return await client.callTool({ name, arguments: args });
+  } catch (error) {
+    return { thrown: error };
+  }
+}
+
+function textOf(result) {
+  return (result.content ?? []).filter((c) => c.type === 'text').map((c) => c.text).join('\n');
+}
+
+// A successful call: no error from the SDK (which checked the output schema), not isError,
+// structured content present and a text block for people.
+async function answer(client, name, args, what) {
+  const result = await call(client, name, args);
+  const ok = !result.thrown && !result.isError && result.structuredContent && textOf(result).length > 0;
+  check(ok, `${what}: ${name} answers with structured content the SDK accepts and a text`,
+        result.thrown ? String(result.thrown) : result);
+  return ok ? result : { structuredContent: {}, content: [] };
+}
+
+// A tool error: isError with a message holding each of the words.
+async function refusal(client, name, args, words, what) {
+  const result = await call(client, name, args);
+  const text = result.thrown ? '' : textOf(result);
+  check(!result.thrown && result.isError === true && result.structuredContent === undefined && words.every((w) => text.includes(w)),
+        `${what}: ${name} answers isError naming ${words.join(', ')}`, result.thrown ? String(result.thrown) : result);
+}
+
+async function demoChecks() {
+  const { client } = await connect(demo);
+  check(client.getServerVersion()?.name === 'kalamos', 'serverInfo names kalamos', client.getServerVersion());
+  check(client.getServerCapabilities()?.tools !== undefined, 'the server offers tools', client.getServerCapabilities());
+  check(/Отвечает/.test(client.getInstructions() ?? ''), 'instructions in both languages', client.getInstructions());
+
+  const { tools } = await client.listTools();
+  check(JSON.stringify(tools.map((t) => t.name)) === JSON.stringify(expectedTools), 'the tools, in order', tools.map((t) => t.name));
+  for (const tool of tools) {
+    check(/[A-Za-z]{4}/.test(tool.description) && /[А-Яа-я]{4}/.test(tool.description), `${tool.name}: description in English and Russian`);
+    check(tool.inputSchema?.type === 'object' && tool.outputSchema?.type === 'object', `${tool.name}: input and output schemas`);
+    check(tool.annotations?.readOnlyHint === true, `${tool.name}: read-only`);
+  }
+
+  // The schemas are not vacuous: the SDK's own validator refuses a summary with a wrong member.
+  const validator = new AjvJsonSchemaValidator();
+  const summarySchema = tools.find((t) => t.name === 'summary').outputSchema;
+  check(!validator.getValidator(summarySchema)({ name: 'x', objects: 'many', kinds: [] }).valid,
+        "the SDK's validator refuses output that does not fit summary's schema");
+  const showSchema = tools.find((t) => t.name === 'show_object').outputSchema;
+  check(!validator.getValidator(showSchema)({ kind: 'REFERENCE', id: '1', name: 'x' }).valid,
+        "the SDK's validator refuses a show_object answer without its parts");
+
+  let r = await answer(client, 'summary', {}, 'demo');
+  check(r.structuredContent.name === 'Торговля' && r.structuredContent.objects === 24, 'summary: Торговля, 24 objects', r.structuredContent);
+  check(r.structuredContent.kinds?.find((k) => k.kind === 'DOCUMENT')?.count === 3, 'summary: 3 documents');
+
+  r = await answer(client, 'list_objects', { kind: 'Документ' }, 'demo');
+  check(JSON.stringify(r.structuredContent.objects?.map((o) => o.name)) === JSON.stringify(['РасходнаяНакладная', 'ПриходнаяНакладная', 'Оплата']),
+        'list_objects: the documents in the order of the text', r.structuredContent);
+  r = await answer(client, 'list_objects', { kind: 'reference' }, 'demo');
+  check(r.structuredContent.objects?.length === 7, 'list_objects: the kind in English, any case', r.structuredContent);
+
+  r = await answer(client, 'show_object', { name: 'РасходнаяНакладная' }, 'demo');
+  const table = r.structuredContent.parts?.find((p) => p.part === 'Table Fields');
+  const goods = table?.items?.find((i) => i.name === 'Товар');
+  check(goods?.type === 'B' && goods?.ref?.name === 'Номенклатура', 'show_object: Товар refers to the catalogue Номенклатура', table);
+  check(textOf(r).includes('Справочник.Номенклатура'), 'show_object: the text says the type as people write it', textOf(r));
+  r = await answer(client, 'show_object', { name: 'справочник.номенклатура' }, 'demo');
+  check(r.structuredContent.owned?.map((o) => o.name).includes('ЕдиницыИзмерения'), 'show_object: Kind.Name in lower case; owned catalogues', r.structuredContent.owned);
+
+  r = await answer(client, 'find', { text: 'артикул' }, 'demo');
+  check(r.structuredContent.matches?.some((m) => m.object === 'Номенклатура' && m.item === 'Артикул' && m.field === 'name'),
+        'find: the attribute Артикул of Номенклатура', r.structuredContent);
+  r = await answer(client, 'find', { text: 'ничего такого нет' }, 'demo');
+  check(Array.isArray(r.structuredContent.matches) && r.structuredContent.matches.length === 0, 'find: nothing found is an empty list, not an error');
+
+  r = await answer(client, 'where_used', { name: 'Склады' }, 'demo');
+  check(r.structuredContent.uses?.length === 5, 'where_used: the five uses of Склады', r.structuredContent);
+  check(r.structuredContent.uses?.some((u) => u.kind === 'REGISTER' && u.item === 'Склад' && u.how === 'type'),
+        'where_used: the register dimension Склад');
+
+  r = await answer(client, 'resolve_path', { path: 'Документ.РасходнаяНакладная.Товар.Артикул' }, 'demo');
+  check(r.structuredContent.found === true && r.structuredContent.steps?.length === 2 && r.structuredContent.steps[1].type === 'S',
+        'resolve_path: Товар.Артикул found, a string at its end', r.structuredContent);
+  r = await answer(client, 'resolve_path', { path: 'Документ.РасходнаяНакладная.Товар.Артикл' }, 'demo');
+  check(r.structuredContent.found === false && r.structuredContent.missing === 'Артикл' && r.structuredContent.candidates?.includes('Артикул'),
+        'resolve_path: a misspelt attribute is named, with the closest names', r.structuredContent);
+
+  r = await answer(client, 'lookup_id', { id: '141' }, 'demo');
+  check(r.structuredContent.found === true && r.structuredContent.object === 'Номенклатура' && r.structuredContent.item === 'Артикул',
+        'lookup_id: 141 is Номенклатура.Артикул', r.structuredContent);
+  r = await answer(client, 'lookup_id', { id: '999999' }, 'demo');
+  check(r.structuredContent.found === false, 'lookup_id: an unknown identifier is found false', r.structuredContent);
+
+  r = await answer(client, 'call_function', { function: 'EnumDocTable', args: ['РасходнаяНакладная'] }, 'demo');
+  check(r.structuredContent.items?.length === 5 && r.structuredContent.items[4]?.ref === 'Номенклатура',
+        'call_function: a listing walked to its end', r.structuredContent);
+  check(textOf(r).startsWith('name: СтавкаНДС, type: 10'), 'call_function: the lines of ostrak call', textOf(r));
+  r = await answer(client, 'call_function', { function: 'ЗначениеПоНомеруСтр', args: ['ВидыОплаты', 1] }, 'demo');
+  check(r.structuredContent.result === 'Бартер', 'call_function: a number travels as a number', r.structuredContent);
+  r = await answer(client, 'call_function', { function: 'EnumDocTable', args: ['РасходнаяНакладная'] }, 'demo');
+  check(r.structuredContent.items?.length === 5, 'call_function: the same listing again starts over', r.structuredContent);
+
+  await refusal(client, 'show_object', { name: 'Склад' }, ['Склады'], 'demo');
+  await refusal(client, 'where_used', { name: 'Номенклатур' }, ['Номенклатура'], 'demo');
+  await refusal(client, 'list_objects', { kind: 'Справочники' }, ['Справочник', 'REFERENCE'], 'demo');
+  await refusal(client, 'show_object', { name: 42 }, ['name', 'string'], 'demo');
+  await refusal(client, 'show_object', {}, ['missing', 'name'], 'demo');
+  await refusal(client, 'find', { text: 'x', limit: 3 }, ['limit', 'text'], 'demo');
+  await refusal(client, 'call_function', { function: 'ЗначениеПоНомеруСтр', args: ['ВидыОплаты', '1'] }, ['1006'], 'demo');
+  await refusal(client, 'call_function', { function: 'Bogus', args: [] }, ['Bogus'], 'demo');
+  await refusal(client, 'call_function', { function: 'EnumValues', args: [1.5] }, ['element 1'], 'demo');
+
+  const unknown = await call(client, 'no_such_tool', {});
+  check(unknown.thrown?.code === -32602 && String(unknown.thrown).includes('show_object'),
+        'an unknown tool is a protocol error -32602 that lists the tools', String(unknown.thrown));
+  check((await client.ping()) !== undefined, 'ping');
+  await client.close();
+}
+
+async function modelChecks() {
+  const { client } = await connect(model);
+  await client.listTools();
+  let r = await answer(client, 'summary', {}, 'model');
+  check(r.structuredContent.kinds?.find((k) => k.kind === 'CONST')?.count === 2, 'summary: two constants', r.structuredContent);
+  r = await answer(client, 'list_objects', { kind: 'ОбщийРеквизит' }, 'model');
+  check(r.structuredContent.objects?.some((o) => o.name === 'Комментарий' && o.comment === 'Произвольный комментарий к документу'),
+        'list_objects: the common attributes with their comments', r.structuredContent);
+  await refusal(client, 'show_object', { name: 'Склады' }, ['Справочник.Склады', 'Перечисление.Склады'], 'model: a name two kinds use');
+  r = await answer(client, 'show_object', { name: 'Справочник.Склады' }, 'model');
+  check(r.structuredContent.comment === 'или собственное' && r.structuredContent.synonym === 'Места хранения',
+        'show_object: comment is field 2, synonym field 3', r.structuredContent);
+  check(r.structuredContent.parts?.[0]?.items?.find((i) => i.name === 'Метка')?.type === 'A', 'show_object: another type letter as it stands');
+  r = await answer(client, 'where_used', { name: 'Районы' }, 'model');
+  check(r.structuredContent.uses?.some((u) => u.kind === 'REGISTER' && u.part === 'Props' && u.item === 'Район'),
+        'where_used: a register dimension that refers through field 7', r.structuredContent);
+  r = await answer(client, 'where_used', { name: 'Заказ' }, 'model');
+  check(r.structuredContent.uses?.some((u) => u.how === 'refers'), 'where_used: a Refers list', r.structuredContent);
+  r = await answer(client, 'resolve_path', { path: 'Документ.Приход.Склад.Район' }, 'model');
+  check(r.structuredContent.found === true && r.structuredContent.steps?.[1]?.ref?.name === 'Районы',
+        'resolve_path: through a catalogue to the one it refers to', r.structuredContent);
+  r = await answer(client, 'find', { text: 'ИЛИ СОБСТВЕННОЕ' }, 'model');
+  check(r.structuredContent.matches?.[0]?.field === 'comment', 'find: letter case ignored, in comments', r.structuredContent);
+  r = await answer(client, 'lookup_id', { id: '244' }, 'model');
+  check(r.structuredContent.kind === 'REGISTER' && r.structuredContent.part === 'Props', 'lookup_id: a register dimension', r.structuredContent);
+  r = await answer(client, 'call_function', { function: 'EnumRegDim', args: ['Остатки'] }, 'model');
+  check(r.structuredContent.items?.length === 2, 'call_function: a register\'s dimensions', r.structuredContent);
+  await client.close();
+}
+
+try {
+  await demoChecks();
+  await modelChecks();
+} catch (error) {
+  failed++;
+  console.log(`FAIL: the client stopped: ${error?.stack ?? error}`);
+}
+console.log(`${passed} passed, ${failed} failed`);
+process.exit(failed ? 1 : 0);

@@ -1,0 +1,282 @@
+#!/usr/bin/env python3
+"""`ostrak mcp` spoken to line by line, for what no SDK sends: malformed JSON, requests
+before initialize, unknown methods, tools and notifications, wrong argument types, a 1 MB
+argument, batches, each protocol version's features, input that ends mid-message, and the
+container changed under a running server.
+    raw-protocol.py SOURCE_DIR OSTRAK
+Prints one line per failed check and "N passed, N failed"; exit status 1 on a failure."""
+import json
+import os
+import queue
+import shutil
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+src, ostrak = sys.argv[1], sys.argv[2]
+passed = failed = 0
+
+
+def check(condition, what, detail=None):
+    global passed, failed
+    if condition:
+        passed += 1
+    else:
+        failed += 1
+        print(f"FAIL: {what}")
+        if detail is not None:
+            print("    " + str(detail)[:1500])
+
+
+class Server:
+    """One `ostrak mcp` process; every line it writes to standard output must be JSON."""
+
+    def __init__(self, config):
+        self.process = subprocess.Popen([ostrak, "mcp", config], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                        stderr=subprocess.PIPE)
+        self.lines = queue.Queue()
+        self.stderr = b""
+        threading.Thread(target=self._read, daemon=True).start()
+        threading.Thread(target=self._read_stderr, daemon=True).start()
+        self.next_id = 100
+
+    def _read(self):
+        for line in self.process.stdout:
+            self.lines.put(line)
+        self.lines.put(None)
+
+    def _read_stderr(self):
+        self.stderr = self.process.stderr.read()
+
+    def send_raw(self, data):
+        self.process.stdin.write(data if isinstance(data, bytes) else data.encode())
+        self.process.stdin.flush()
+
+    def send(self, message):
+        self.send_raw(json.dumps(message, ensure_ascii=False) + "\n")
+
+    def receive(self, timeout=20):
+        try:
+            line = self.lines.get(timeout=timeout)
+        except queue.Empty:
+            return "timeout"
+        if line is None:
+            return "end"
+        try:
+            return json.loads(line)
+        except ValueError:
+            check(False, "standard output holds JSON messages only", line[:200])
+            return "not json"
+
+    def request(self, method, params=None, **extra):
+        self.next_id += 1
+        message = {"jsonrpc": "2.0", "id": self.next_id, "method": method}
+        if params is not None:
+            message["params"] = params
+        message.update(extra)
+        self.send(message)
+        return self.receive()
+
+    def initialize(self, version="2025-06-18"):
+        answer = self.request("initialize", {"protocolVersion": version, "capabilities": {},
+                                             "clientInfo": {"name": "raw", "version": "1"}})
+        self.send({"jsonrpc": "2.0", "method": "notifications/initialized"})
+        return answer
+
+    def tool(self, name, arguments):
+        return self.request("tools/call", {"name": name, "arguments": arguments})
+
+    def close(self):
+        """Ends input; the server's exit status."""
+        if not self.process.stdin.closed:
+            self.process.stdin.close()
+        try:
+            return self.process.wait(timeout=20)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            return "did not end"
+
+
+def error_code(answer):
+    return answer.get("error", {}).get("code") if isinstance(answer, dict) else answer
+
+
+def text_of(answer):
+    return "".join(c.get("text", "") for c in answer.get("result", {}).get("content", []))
+
+
+def tool_error(answer):
+    return isinstance(answer, dict) and answer.get("result", {}).get("isError") is True
+
+
+work = tempfile.mkdtemp()
+try:
+    demo = os.path.join(work, "demo")
+    model = os.path.join(work, "model")
+    for text, folder in ((os.path.join(src, "samples/demo/config.txt"), demo),
+                         (os.path.join(src, "tests/cli/fixtures/model.txt"), model)):
+        subprocess.run([ostrak, "pack", text, folder], check=True, capture_output=True)
+
+    # --- before initialize, and bad messages -----------------------------------------------
+    s = Server(demo)
+    a = s.request("tools/list")
+    check(error_code(a) == -32600 and a.get("id") == s.next_id, "a request before initialize: -32600 with its id", a)
+    a = s.request("ping")
+    check(a.get("result") == {}, "ping before initialize is answered", a)
+    s.send_raw("{not json\n")
+    a = s.receive()
+    check(error_code(a) == -32700 and a.get("id") is None, "malformed JSON: -32700 with id null", a)
+    s.send_raw("[1, 2\n")
+    check(error_code(s.receive()) == -32700, "a cut batch: -32700")
+    s.send_raw("42\n")
+    check(error_code(s.receive()) == -32600, "a message that is no object: -32600")
+    s.send({"id": 5, "method": "ping"})
+    a = s.receive()
+    check(error_code(a) == -32600 and a.get("id") == 5, "no \"jsonrpc\": -32600 with its id", a)
+    s.send({"jsonrpc": "2.0", "id": None, "method": "ping"})
+    check(error_code(s.receive()) == -32600, "id null: -32600")
+    s.send({"jsonrpc": "2.0", "id": {"x": 1}, "method": "ping"})
+    check(error_code(s.receive()) == -32600, "an object as id: -32600")
+    s.send({"jsonrpc": "2.0", "id": 6, "method": 7})
+    check(error_code(s.receive()) == -32600, "a method that is no string: -32600")
+    s.send([{"jsonrpc": "2.0", "id": 7, "method": "ping"}])
+    a = s.receive()
+    check(error_code(a) == -32600, "a batch before initialize: one -32600", a)
+    s.send_raw("\xff\xfe\n".encode("latin-1"))
+    check(error_code(s.receive()) == -32700, "bytes that are not UTF-8: -32700")
+    s.send_raw("\n   \n")
+    a = s.initialize()
+    check(a.get("result", {}).get("protocolVersion") == "2025-06-18", "initialize after bad input; blank lines skipped", a)
+    a = s.initialize()
+    check(error_code(a) == -32600, "a second initialize: -32600", a)
+
+    # --- methods, tools, arguments --------------------------------------------------------
+    a = s.request("resources/list")
+    check(error_code(a) == -32601 and a.get("id") == s.next_id, "an unknown method: -32601 with its id", a)
+    s.send({"jsonrpc": "2.0", "method": "notifications/whatever", "params": {}})
+    s.send({"jsonrpc": "2.0", "method": "bogus"})
+    s.send({"jsonrpc": "2.0", "method": "notifications/cancelled", "params": {"requestId": 3}})
+    a = s.request("ping")
+    check(a.get("id") == s.next_id and a.get("result") == {}, "notifications, known or not, are not answered", a)
+    s.send({"jsonrpc": "2.0", "id": "text-id", "method": "ping"})
+    check(s.receive().get("id") == "text-id", "a string id comes back as it was")
+    s.send({"jsonrpc": "2.0", "id": 8, "result": {}})
+    check(s.request("ping").get("id") == s.next_id, "a response from the client is read, not answered")
+    check(error_code(s.request("tools/list", [1])) == -32602, "params that is no object: -32602")
+    a = s.tool("no_such_tool", {})
+    check(error_code(a) == -32602 and "show_object" in a["error"]["message"], "an unknown tool: -32602 naming the tools", a)
+    check(error_code(s.request("tools/call", {"arguments": {}})) == -32602, "tools/call without a name: -32602")
+    check(error_code(s.request("tools/call", {"name": "find", "arguments": ["x"]})) == -32602,
+          "arguments that is no object: -32602")
+    for name, arguments, words in (
+            ("show_object", {"name": ["Склады"]}, ["name", "string", "array"]),
+            ("lookup_id", {"id": 141}, ["id", "string", "whole number"]),
+            ("find", {}, ["missing", "text"]),
+            ("find", {"text": "склад", "txt": "x"}, ["unknown argument", "txt"]),
+            ("summary", {"verbose": True}, ["takes no arguments"]),
+            ("call_function", {"function": "EnumObjects", "args": "Документ"}, ["args", "array"]),
+            ("call_function", {"function": "EnumObjects", "args": [None]}, ["element 1", "null"]),
+            ("call_function", {"function": "EnumObjects", "args": [1, 2, 3, 4, 5, 6, 7, 8]}, ["more than 7"]),
+            ("call_function", {"function": "ValueByNum", "args": ["ВидыОплаты", 1, 2]}, ["takes 2 arguments", "3 given"]),
+            ("call_function", {"function": "EnumObjects", "args": [2 ** 40]}, ["32 bits"]),
+            ("show_object", {"name": "Склады.Адрес.Лишнее"}, ["Kind.Name"]),
+            ("resolve_path", {"path": "Документ..Товар"}, ["Kind.Name.Attribute"])):
+        a = s.tool(name, arguments)
+        check(tool_error(a) and all(w in text_of(a) for w in words),
+              f"{name} {json.dumps(arguments, ensure_ascii=False)[:60]}: isError naming {words}", a)
+
+    huge = "Ж" * (1 << 19)  # 1 MB of UTF-8
+    started = time.monotonic()
+    a = s.tool("show_object", {"name": huge})
+    check(tool_error(a) and len(json.dumps(a)) < 2000, "a 1 MB argument: isError, briefly", str(a)[:300])
+    a = s.tool("find", {"text": huge})
+    check(tool_error(a), "a 1 MB find: isError", str(a)[:300])
+    s.send_raw('{"jsonrpc":"2.0","id":"big","method":"ping","params":{"_meta":{"pad":"' + "x" * (1 << 20) + '"}}}\n')
+    check(s.receive().get("id") == "big", "a 1 MB message is read whole")
+    check(time.monotonic() - started < 10, "the 1 MB messages take little time")
+    a = s.tool("show_object", {"name": "Склады"})
+    check(not tool_error(a) and a["result"]["structuredContent"]["name"] == "Склады", "the server goes on after all that", a)
+    check(s.close() == 0, "end of input ends the server with status 0")
+
+    # --- versions and their features -----------------------------------------------------
+    for asked, answered in (("2025-11-25", "2025-11-25"), ("2025-06-18", "2025-06-18"), ("2025-03-26", "2025-03-26"),
+                            ("2024-11-05", "2024-11-05"), ("1999-01-01", "2025-11-25"), ("2026-99-99", "2025-11-25")):
+        s = Server(demo)
+        a = s.initialize(asked)
+        result = a.get("result", {})
+        check(result.get("protocolVersion") == answered, f"initialize {asked}: {answered}", a)
+        check(result.get("capabilities", {}).get("tools") is not None, f"{asked}: tools offered")
+        tools = s.request("tools/list").get("result", {}).get("tools", [])
+        structured = answered >= "2025-06-18"
+        check(len(tools) == 8 and all(("outputSchema" in t) == structured and ("title" in t) == structured for t in tools),
+              f"{asked}: outputSchema and title {'present' if structured else 'absent'}", tools[:1])
+        check(all(("annotations" in t) == (answered >= "2025-03-26") for t in tools), f"{asked}: annotations as the version has them")
+        a = s.tool("lookup_id", {"id": "141"})
+        check(("structuredContent" in a.get("result", {})) == structured and "Артикул" in text_of(a),
+              f"{asked}: structuredContent {'present' if structured else 'absent'}, the text always", a)
+        s.send([{"jsonrpc": "2.0", "id": "b1", "method": "ping"}, {"jsonrpc": "2.0", "method": "notifications/x"},
+                {"jsonrpc": "2.0", "id": "b2", "method": "tools/call", "params": {"name": "summary"}}])
+        a = s.receive()
+        if answered == "2025-03-26":
+            check(isinstance(a, list) and [m.get("id") for m in a] == ["b1", "b2"], "2025-03-26: a batch answered as a batch", a)
+            s.send([])
+            check(error_code(s.receive()) == -32600, "2025-03-26: an empty batch: -32600")
+            s.send([{"jsonrpc": "2.0", "id": "i", "method": "initialize", "params": {"protocolVersion": asked}}])
+            a = s.receive()
+            check(isinstance(a, list) and error_code(a[0]) == -32600, "2025-03-26: initialize in a batch: -32600", a)
+        else:
+            check(error_code(a) == -32600 and a.get("id") is None, f"{asked}: a batch is refused with -32600", a)
+        check(s.close() == 0, f"{asked}: status 0 at the end of input")
+
+    # --- input that ends mid-message ---------------------------------------------------------
+    s = Server(demo)
+    s.initialize()
+    s.send_raw('{"jsonrpc":"2.0","id":9,"meth')
+    s.process.stdin.close()
+    a = s.receive()
+    check(error_code(a) == -32700, "input that ends mid-message: -32700", a)
+    check(s.close() == 0, "input that ends mid-message: status 0")
+    s = Server(demo)
+    s.send_raw('{"jsonrpc":"2.0","id":1,"method":"ping"}')
+    s.process.stdin.close()
+    check(s.receive() == {"jsonrpc": "2.0", "id": 1, "result": {}}, "a last message without its newline is answered")
+    check(s.close() == 0, "a last message without its newline: status 0")
+
+    # --- the container changes under the server ------------------------------------------
+    live = os.path.join(work, "live")
+    shutil.copytree(demo, live)
+    s = Server(live)
+    s.initialize()
+    a = s.tool("summary", {})
+    check(a["result"]["structuredContent"]["objects"] == 24, "the demo at first", a)
+    a = s.tool("call_function", {"function": "EnumObjects", "args": ["Справочник"]})
+    check(len(a["result"]["structuredContent"]["items"]) == 7, "the component's view at first", a)
+    time.sleep(0.05)
+    subprocess.run([ostrak, "pack", os.path.join(src, "tests/cli/fixtures/model.txt"), live], check=True, capture_output=True)
+    a = s.tool("summary", {})
+    check(a["result"]["structuredContent"]["objects"] == 18, "a changed container is read again before the next call", a)
+    a = s.tool("call_function", {"function": "EnumObjects", "args": ["Справочник"]})
+    check(len(a["result"]["structuredContent"]["items"]) == 5, "the component loads the changed container too", a)
+    os.rename(os.path.join(live, "vellum.md"), os.path.join(live, "gone.md"))
+    a = s.tool("show_object", {"name": "Склады"})
+    check(tool_error(a) and "no such file" in text_of(a), "a container that went away: isError saying so", a)
+    a = s.tool("call_function", {"function": "EnumObjects", "args": ["Справочник"]})
+    check(tool_error(a), "call_function without a container: isError", a)
+    os.rename(os.path.join(live, "gone.md"), os.path.join(live, "vellum.md"))
+    a = s.tool("summary", {})
+    check(not tool_error(a) and a["result"]["structuredContent"]["objects"] == 18, "and it is read again when it is back", a)
+    check(s.close() == 0, "status 0 after the changes")
+    check(b"read again" in s.stderr, "a reload is said on standard error", s.stderr[-300:])
+
+    s = Server(os.path.join(work, "nowhere"))
+    check(s.initialize().get("result", {}).get("protocolVersion") == "2025-06-18", "a server on a missing directory starts")
+    a = s.tool("summary", {})
+    check(tool_error(a) and "no such directory" in text_of(a), "and each call says what is wrong", a)
+    check(s.close() == 0, "a missing directory: status 0 at the end of input")
+finally:
+    shutil.rmtree(work, ignore_errors=True)
+
+print(f"{passed} passed, {failed} failed")
+sys.exit(1 if failed else 0)
