@@ -57,8 +57,13 @@ const std::vector<TCommand> Table = {
        c.add_option("DIR", a.Other, "Directory to write vellum.md into (made when missing)")->required();
        auto* oem = c.add_flag("--oem", a.Oem, "Write the text in code page 866 instead");
        c.add_flag("--raw", a.Raw, "Take the file's bytes as they are, unconverted")->excludes(oem);
+       c.add_option("--stream", a.Streams,
+                    "Write one more stream, PATH=FILE: FILE's bytes as they are at PATH, storages parted by \"/\" "
+                    "(\"Document/Document_Number12/WorkBook/Dialog Stream=form.txt\"); may be repeated")
+           ->type_name("PATH=FILE")
+           ->allow_extra_args(false);
      },
-     [](const TArguments& a) { return RunPack(a.Path, a.Other, a.Oem, a.Raw); }},
+     [](const TArguments& a) { return RunPack(a.Path, a.Other, a.Oem, a.Raw, a.Streams); }},
     {"show",
      "Show one object with everything the configuration says of it: identifier, comment (field 2), "
      "synonym (field 3), type, owner and subordinate catalogues, its sub-sections with their items "

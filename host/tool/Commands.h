@@ -27,6 +27,7 @@ struct TArguments {
   std::string Function;             // call
   std::vector<std::string> Args;    // call's arguments, UTF-8
   std::vector<int> TextArgs;        // call: 1-based argument numbers forced to text
+  std::vector<std::string> Streams; // pack: PATH=FILE
   std::string Name;                 // show, refs, path, id, find: what is asked about
   bool Json = false, Oem = false, Raw = false, Stat = false, Full = false;
 };
@@ -65,7 +66,9 @@ struct TDiffOptions {
 bool DiffText(const std::string& left, const std::string& right, const TDiffOptions& options, std::string& out,
               bool& different, std::string& error);
 int RunDiff(const std::string& left, const std::string& right, const TDiffOptions& options);
-int RunPack(const std::string& textFile, const std::string& directory, bool oem, bool raw);
+// streams: further streams to write, each PATH=FILE.
+int RunPack(const std::string& textFile, const std::string& directory, bool oem, bool raw,
+            const std::vector<std::string>& streams);
 // The questions about the configuration model: one object or a summary; objects and items
 // by a piece of a name, synonym or comment; where an object is used; an attribute path;
 // an identifier.

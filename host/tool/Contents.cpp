@@ -9,6 +9,7 @@
 namespace {
 std::string U(std::string_view ansi) { return AnsiToUtf8(ansi); }
 
+constexpr std::string_view DescriptionStream = "Metadata/Main MetaData Stream";
 constexpr std::string_view ModuleStream = "MD Programm text", FormStream = "Dialog Stream";
 
 bool Digits(std::string_view text) {
@@ -239,5 +240,8 @@ void ObjectText(const TContents& contents, int32_t index, std::string& out) {
 }
 
 void ContainerText(const TContents& contents, std::string& out) {
-  for (const TPlacedStream* stream : contents.StreamsOf(-1)) StreamText(contents, *stream, out);
+  // The description's own stream is what the lines above show; its bytes differ with the
+  // code page and the preamble, which change nothing.
+  for (const TPlacedStream* stream : contents.StreamsOf(-1))
+    if (stream->Stream->Path != DescriptionStream) StreamText(contents, *stream, out);
 }
