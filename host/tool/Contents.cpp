@@ -9,6 +9,8 @@
 namespace {
 std::string U(std::string_view ansi) { return AnsiToUtf8(ansi); }
 
+// Its bytes differ with the code page and the preamble, which change nothing; the lines of
+// the description stand for it.
 constexpr std::string_view DescriptionStream = "Metadata/Main MetaData Stream";
 constexpr std::string_view ModuleStream = "MD Programm text", FormStream = "Dialog Stream";
 
@@ -98,7 +100,8 @@ bool LoadContents(const std::string& path, TContents& contents, std::string& err
   contents.Model = std::move(model.Model);
   TSource source;
   if (!FindSource(path, source, error)) return false;
-  if (FAILED(ReadContainerStreams(Utf8ToWide(source.File), contents.Streams))) {
+  // The description's own stream is the model's; its lines stand for it.
+  if (FAILED(ReadContainerStreams(Utf8ToWide(source.File), contents.Streams, std::string(DescriptionStream)))) {
     error = DiagnoseContainer(source.File, source.Shown);
     return false;
   }
@@ -168,14 +171,63 @@ std::vector<TFact> ObjectFacts(const TModel& model, int32_t index) {
   return facts;
 }
 
-std::string ItemValue(const TModel& model, const TItem& item) {
-  std::string text = ItemWords(model, item, &item.Type);
-  const std::vector<std::string_view> all = AllFields(model.Store().TextAt(item.Position));
-  if (all.size() > 7) {
-    std::string fields;
-    for (size_t i = 7; i < all.size(); ++i) fields += (i > 7 ? ", " : "") + JsonString(U(all[i]));
-    text += (text.empty() ? "" : ", ") + ("поля 8-" + std::to_string(all.size())) + ": " + fields;
+namespace {
+bool PlainAscii(std::string_view text) {
+  for (char c : text)
+    if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x80 || c == '"' || c == '\\') return false;
+  return true;
+}
+
+// U(text) appended; most of a configuration's fields are digits, which need no table.
+void AppendU(std::string& out, std::string_view ansi) {
+  if (PlainAscii(ansi)) out += ansi;
+  else out += U(ansi);
+}
+
+// JsonString(U(text)) appended.
+void AppendQuoted(std::string& out, std::string_view ansi) {
+  if (PlainAscii(ansi)) {
+    out += '"';
+    out += ansi;
+    out += '"';
+  } else {
+    out += JsonString(U(ansi));
   }
+}
+
+// The item's words after its name, as ItemWords has them, then the fields after the type.
+void AppendItemValue(const TModel& model, const TItem& item, std::string& out) {
+  const size_t start = out.size();
+  out += TypeWords(model, item.Type);
+  auto separate = [&] {
+    if (out.size() > start) out += ", ";
+  };
+  if (!item.Comment.empty()) separate(), out += "комментарий ", AppendQuoted(out, item.Comment);
+  if (!item.Synonym.empty()) separate(), out += "синоним ", AppendQuoted(out, item.Synonym);
+  std::string_view fields[64];
+  const std::string_view text = model.Store().TextAt(item.Position);
+  int count = SplitFields(text, fields, 64);
+  std::vector<std::string_view> many;
+  const std::string_view* all = fields;
+  if (count == 64) {
+    many = AllFields(text);
+    all = many.data();
+    count = int(many.size());
+  }
+  if (count > 7) {
+    separate();
+    out += "поля 8-" + std::to_string(count) + ": ";
+    for (int i = 7; i < count; ++i) {
+      if (i > 7) out += ", ";
+      AppendQuoted(out, all[i]);
+    }
+  }
+}
+}  // namespace
+
+std::string ItemValue(const TModel& model, const TItem& item) {
+  std::string text;
+  AppendItemValue(model, item, text);
   return text;
 }
 
@@ -228,20 +280,23 @@ void ObjectText(const TContents& contents, int32_t index, std::string& out) {
   Line(out, name);
   for (const TFact& fact : ObjectFacts(model, index)) Line(out, name + ": " + fact.Label + ": " + fact.Value);
   for (const TPart& part : object.Parts) {
-    const std::string partName = name + ": " + PartWordsOf(part.Tag);
+    const std::string partName = name + ": " + PartWordsOf(part.Tag) + ": ";
     const std::vector<TItem> items = model.Items(part);
-    if (items.empty()) Line(out, partName + ": нет");
+    if (items.empty()) Line(out, partName + "нет");
     for (const TItem& item : items) {
-      const std::string value = ItemValue(model, item);
-      Line(out, partName + ": " + U(item.Name) + (value.empty() ? "" : ": " + value));
+      out += partName;
+      AppendU(out, item.Name);
+      const size_t mark = out.size();
+      out += ": ";
+      AppendItemValue(model, item, out);
+      // Nothing to say past the name: no ": " either.
+      if (out.size() == mark + 2) out.resize(mark);
+      out += '\n';
     }
   }
   for (const TPlacedStream* stream : contents.StreamsOf(index)) StreamText(contents, *stream, out);
 }
 
 void ContainerText(const TContents& contents, std::string& out) {
-  // The description's own stream is what the lines above show; its bytes differ with the
-  // code page and the preamble, which change nothing.
-  for (const TPlacedStream* stream : contents.StreamsOf(-1))
-    if (stream->Stream->Path != DescriptionStream) StreamText(contents, *stream, out);
+  for (const TPlacedStream* stream : contents.StreamsOf(-1)) StreamText(contents, *stream, out);
 }

@@ -95,10 +95,10 @@ public:
         else BothObjects(xa[size_t(i)], xb[size_t(j)]);
       }
     }
-    Counts.push_back({});
-    CurrentCounts = &Counts.back();
+    // The container's own streams count for no object.
+    TCounts none;
+    CurrentCounts = &none;
     Streams(nullptr, -1, -1);
-    Counts.pop_back();
   }
 
 private:
@@ -106,6 +106,8 @@ private:
   const TModel &MA, &MB;
   TDiffOptions Options;
   TCounts* CurrentCounts = nullptr;
+  const TModel* CurrentModel = nullptr;
+  int32_t CurrentObject = -1;
   std::string Current;  // "Документ Счет"
 
 
@@ -117,13 +119,27 @@ private:
 
   static std::string Mark(const std::string& op) { return op == "added" ? "+ " : op == "removed" ? "- " : "~ "; }
 
+  // The object whose changes come next; its words and counts are made at its first change,
+  // since most objects of a large configuration have none.
   void StartObject(const TModel& model, int32_t o) {
-    TCounts counts;
-    counts.Name = ObjectWords(model, o);
-    counts.Kind = model.Object(o).Kind;
-    Counts.push_back(counts);
-    CurrentCounts = &Counts.back();
-    Current = ObjectWords(model, o);
+    CurrentModel = &model;
+    CurrentObject = o;
+    CurrentCounts = nullptr;
+  }
+  TCounts& Counted() {
+    if (!CurrentCounts) {
+      TCounts counts;
+      counts.Name = Cur();
+      counts.Kind = CurrentObject >= 0 ? CurrentModel->Object(CurrentObject).Kind : 0;
+      Counts.push_back(counts);
+      CurrentCounts = &Counts.back();
+    }
+    return *CurrentCounts;
+  }
+  const std::string& Cur() {
+    if (CurrentCounts) return Counted().Name;
+    Current = CurrentObject >= 0 ? ObjectWords(*CurrentModel, CurrentObject) : std::string();
+    return Current;
   }
 
   TJson Brief(const TModel& model, int32_t o) {
@@ -148,9 +164,9 @@ private:
     std::vector<std::string> path{KindEnglish(model.Object(o).Kind), U(model.Object(o).Name)};
     size_t items = 0;
     for (const TPart& part : model.Object(o).Parts) items += model.Items(part).size();
-    (op == "added" ? CurrentCounts->Added : CurrentCounts->Removed) += items;
-    CurrentCounts->State = op == "added" ? "добавлен" : "удален";
-    std::string human = Mark(op) + Current + "\n";
+    (op == "added" ? Counted().Added : Counted().Removed) += items;
+    Counted().State = op == "added" ? "добавлен" : "удален";
+    std::string human = Mark(op) + Cur() + "\n";
     if (Options.Full) {
       std::string text;
       ObjectText(contents, o, text);
@@ -175,34 +191,46 @@ private:
     const TObject &ox = MA.Object(x), &oy = MB.Object(y);
     const std::string kind = KindEnglish(oy.Kind), name = U(oy.Name);
     if (ox.Name != oy.Name) {
-      ++CurrentCounts->Changed;
+      ++Counted().Changed;
       Add("renamed", {kind, name}, U(ox.Name), name, "~ " + ObjectWords(MA, x) + " → " + U(oy.Name) + "\n");
     }
-    // The object's own facts, by key.
+    // The object's own facts, by key; they all come from its text and its Refers lists.
+    if (MA.Store().TextAt(ox.Position) != MB.Store().TextAt(oy.Position) || !SameRefers(ox, oy)) Facts(x, y, kind, name);
+    Parts(x, y, kind, name);
+    Streams(&ox, x, y);
+  }
+
+  static bool SameRefers(const TObject& x, const TObject& y) {
+    if (x.Refers.size() != y.Refers.size()) return false;
+    for (size_t i = 0; i < x.Refers.size(); ++i)
+      if (x.Refers[i].Part != y.Refers[i].Part || x.Refers[i].Item != y.Refers[i].Item || x.Refers[i].Ids != y.Refers[i].Ids)
+        return false;
+    return true;
+  }
+
+  void Facts(int32_t x, int32_t y, const std::string& kind, const std::string& name) {
     std::vector<TFact> fx = ObjectFacts(MA, x), fy = ObjectFacts(MB, y);
     std::map<std::string, const TFact*> byKey;
     for (const TFact& f : fx) byKey[f.Key] = &f;
     for (const TFact& f : fy) {
       auto found = byKey.find(f.Key);
       if (found == byKey.end()) {
-        ++CurrentCounts->Added;
-        Add("added", {kind, name, f.Key}, nullptr, f.Raw, "+ " + Current + ": " + f.Label + ": " + f.Value + "\n");
+        ++Counted().Added;
+        Add("added", {kind, name, f.Key}, nullptr, f.Raw, "+ " + Cur() + ": " + f.Label + ": " + f.Value + "\n");
       } else {
         if (found->second->Value != f.Value) {
-          ++CurrentCounts->Changed;
+          ++Counted().Changed;
           Add("changed", {kind, name, f.Key}, found->second->Raw, f.Raw,
-              "~ " + Current + ": " + f.Label + "\n    было:  " + found->second->Value + "\n    стало: " + f.Value + "\n");
+              "~ " + Cur() + ": " + f.Label + "\n    было:  " + found->second->Value + "\n    стало: " + f.Value + "\n");
         }
         byKey.erase(found);
       }
     }
     for (const TFact& f : fx)
       if (byKey.count(f.Key)) {
-        ++CurrentCounts->Removed;
-        Add("removed", {kind, name, f.Key}, f.Raw, nullptr, "- " + Current + ": " + f.Label + ": " + f.Value + "\n");
+        ++Counted().Removed;
+        Add("removed", {kind, name, f.Key}, f.Raw, nullptr, "- " + Cur() + ": " + f.Label + ": " + f.Value + "\n");
       }
-    Parts(x, y, kind, name);
-    Streams(&ox, x, y);
   }
 
   void Parts(int32_t x, int32_t y, const std::string& kind, const std::string& name) {
@@ -214,38 +242,52 @@ private:
       auto found = tags.find(part.Tag);
       std::vector<TItem> before;
       if (found != tags.end()) {
-        before = MA.Items(*found->second);
+        const TPart& old = *found->second;
         tags.erase(found);
+        if (SameItems(old, part)) continue;
+        before = MA.Items(old);
       }
       Items(part.Tag, before, MB.Items(part), kind, name);
     }
     for (const auto& [tag, part] : tags) Items(tag, MA.Items(*part), none, kind, name);
   }
 
+  // The same identifiers with the same texts in the same order: most parts of most objects.
+  bool SameItems(const TPart& x, const TPart& y) const {
+    const std::vector<int32_t> px = MA.ItemPositions(x), py = MB.ItemPositions(y);
+    if (px.size() != py.size()) return false;
+    for (size_t k = 0; k < px.size(); ++k)
+      if (MA.Store().IdAt(px[k]) != MB.Store().IdAt(py[k]) || MA.Store().TextAt(px[k]) != MB.Store().TextAt(py[k]))
+        return false;
+    return true;
+  }
+
   void Items(std::string_view tag, const std::vector<TItem>& a, const std::vector<TItem>& b, const std::string& kind,
              const std::string& name) {
-    const std::string part = Current + ": " + PartWordsOf(tag);
+    const std::string part = Cur() + ": " + PartWordsOf(tag);
     auto pairs = Match(a, b, MA.Store(), MB.Store(), [](const TItem& i) { return i.Id; },
                        [](const TItem& i) { return i.Name; });
     for (auto [i, j] : pairs) {
       if (i < 0) {
         const TItem& item = b[size_t(j)];
-        ++CurrentCounts->Added;
+        ++Counted().Added;
         const std::string value = ItemValue(MB, item);
         Add("added", {kind, name, U(tag), U(item.Name)}, nullptr, ItemJson(MB, item),
             "+ " + part + ": " + U(item.Name) + (value.empty() ? "" : ": " + value) + "\n");
       } else if (j < 0) {
         const TItem& item = a[size_t(i)];
-        ++CurrentCounts->Removed;
+        ++Counted().Removed;
         const std::string value = ItemValue(MA, item);
         Add("removed", {kind, name, U(tag), U(item.Name)}, ItemJson(MA, item), nullptr,
             "- " + part + ": " + U(item.Name) + (value.empty() ? "" : ": " + value) + "\n");
       } else {
         const TItem &x = a[size_t(i)], &y = b[size_t(j)];
+        // Same text, same item: a referenced object's new name is that object's change.
+        if (MA.Store().TextAt(x.Position) == MB.Store().TextAt(y.Position)) continue;
         const std::string vx = ItemValue(MA, x), vy = ItemValue(MB, y);
         const bool renamed = x.Name != y.Name;
         if (!renamed && vx == vy) continue;
-        ++CurrentCounts->Changed;
+        ++Counted().Changed;
         std::string human = "~ " + part + ": " + U(x.Name) + (renamed ? " → " + U(y.Name) : "") + "\n";
         if (vx != vy) human += "    было:  " + vx + "\n    стало: " + vy + "\n";
         Add(renamed ? "renamed" : "changed", {kind, name, U(tag), U(y.Name)}, ItemJson(MA, x), ItemJson(MB, y), human);
@@ -280,14 +322,12 @@ private:
       for (const TPlacedStream* s : list) pairs.emplace_back(s, nullptr);
     for (auto [sa, sb] : pairs) {
       const TPlacedStream& any = sb ? *sb : *sa;
-      // The description itself is compared above, node by node.
-      if (!object && any.Stream->Path == "Metadata/Main MetaData Stream") continue;
       if (sa && sb && sa->Stream->Bytes == sb->Stream->Bytes) continue;
       std::vector<std::string> path;
       if (object) path = {KindEnglish(MB.Object(y).Kind), U(MB.Object(y).Name)};
       path.push_back("streams");
       path.push_back(any.Stream->Path);
-      const std::string owner = (object ? Current : OwnerWords(sb ? B : A, any)) + ": " + any.Words;
+      const std::string owner = (object ? Cur() : OwnerWords(sb ? B : A, any)) + ": " + any.Words;
       const std::string op = !sa ? "added" : !sb ? "removed" : "changed";
       TJson old = sa ? StreamJson(*sa) : TJson(), now = sb ? StreamJson(*sb) : TJson();
       if (any.Kind == TStreamKind::Module) {
@@ -295,21 +335,21 @@ private:
         if (!ta.Damaged && !tb.Damaged) {
           if (sa && sb && ta.Utf8 == tb.Utf8) continue;  // compressed anew, the same text
           TLineDiff lines = DiffLines(SplitLines(ta.Utf8), SplitLines(tb.Utf8));
-          CurrentCounts->LinesAdded += lines.Added;
-          CurrentCounts->LinesRemoved += lines.Removed;
-          ++CurrentCounts->Changed;
+          Counted().LinesAdded += lines.Added;
+          Counted().LinesRemoved += lines.Removed;
+          ++Counted().Changed;
           std::string human = Mark(op) + owner + "\n";
           for (std::string_view line : SplitLines(lines.Hunks)) human += "    " + std::string(line) + "\n";
           Add(op, path, std::move(old), std::move(now), human, lines.Hunks);
           continue;
         }
-        ++CurrentCounts->Changed;
+        ++Counted().Changed;
         const TStreamText& bad = tb.Damaged ? tb : ta;
         Add(op, path, std::move(old), std::move(now),
             Mark(op) + owner + ": " + (tb.Damaged ? "поврежден" : "был поврежден") + " (" + bad.Why + ")\n");
         continue;
       }
-      ++CurrentCounts->Changed;
+      ++Counted().Changed;
       std::string human = Mark(op) + owner;
       if (any.Kind == TStreamKind::Other)
         human += ": " + (sa ? DigestWords(*sa->Stream) : std::string("нет")) + " → " + (sb ? DigestWords(*sb->Stream) : std::string("нет"));

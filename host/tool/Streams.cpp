@@ -13,16 +13,18 @@ constexpr int MaxDepth = 32;
 
 std::string Utf8(const WideString& name) { return WideToUtf8(name.data(), name.size()); }
 
-void Walk(TStorage& storage, const std::string& prefix, int depth, std::vector<TContainerStream>& streams) {
+void Walk(TStorage& storage, const std::string& prefix, int depth, const std::string& skip,
+          std::vector<TContainerStream>& streams) {
   std::vector<TStorageChild> children;
   if (depth > MaxDepth || FAILED(ListChildren(storage, children))) return;
   for (const TStorageChild& child : children) {
     const std::string path = prefix + Utf8(child.Name);
     if (child.IsStorage) {
       TStorage inner;
-      if (SUCCEEDED(OpenChildStorage(storage, child.Name, inner))) Walk(inner, path + "/", depth + 1, streams);
+      if (SUCCEEDED(OpenChildStorage(storage, child.Name, inner))) Walk(inner, path + "/", depth + 1, skip, streams);
       continue;
     }
+    if (path == skip) continue;
     TStream stream;
     uint64_t size = 0;
     if (FAILED(OpenChildStream(storage, child.Name, stream)) || FAILED(StreamSize(stream, size))) continue;
@@ -38,12 +40,13 @@ void Walk(TStorage& storage, const std::string& prefix, int depth, std::vector<T
 }
 }  // namespace
 
-HRESULT ReadContainerStreams(const WideString& fileName, std::vector<TContainerStream>& streams) {
+HRESULT ReadContainerStreams(const WideString& fileName, std::vector<TContainerStream>& streams,
+                             const std::string& skip) {
   streams.clear();
   TStorage root;
   HRESULT hr = OpenRootStorage(fileName, root);
   if (FAILED(hr)) return hr;
-  Walk(root, std::string(), 0, streams);
+  Walk(root, std::string(), 0, skip, streams);
   std::sort(streams.begin(), streams.end(),
             [](const TContainerStream& a, const TContainerStream& b) { return a.Path < b.Path; });
   return S_OK;

@@ -17,10 +17,11 @@ struct TContainerStream {
   std::string Bytes;
 };
 
-// Every stream at every depth, sorted by path (UTF-8 bytes), so that the order does not
-// depend on the platform's storage library. A failure code when the file does not open as
-// a compound file; a storage or stream that cannot be opened inside it is left out.
-HRESULT ReadContainerStreams(const WideString& fileName, std::vector<TContainerStream>& streams);
+// Every stream at every depth but skip (a path), sorted by path (UTF-8 bytes), so that the
+// order does not depend on the platform's storage library. A failure code when the file does
+// not open as a compound file; a storage or stream that cannot be opened inside it is left out.
+HRESULT ReadContainerStreams(const WideString& fileName, std::vector<TContainerStream>& streams,
+                             const std::string& skip = std::string());
 
 // A module stream holds raw deflate data (no header). Inflates it into out, stopping at
 // limit bytes.
