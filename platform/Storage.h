@@ -52,8 +52,17 @@ HRESULT StreamSize(TStream& stream, uint64_t& size);
 // IStream::Read of up to count bytes; read receives how many arrived.
 HRESULT StreamRead(TStream& stream, void* buffer, uint32_t count, uint32_t& read);
 
+// One entry directly inside a storage.
+struct TStorageChild {
+  WideString Name;
+  bool IsStorage = false;
+};
+// IStorage::EnumElements: the storage's children, in no promised order.
+HRESULT ListChildren(TStorage& storage, std::vector<TStorageChild>& children);
+
 // One entry of a compound file to write: a stream (with its bytes) inside a storage, or a
-// bare storage when stream is empty. storage empty means the root.
+// bare storage when stream is empty. storage empty means the root; a storage inside
+// storages is named by its path, the names parted by "/".
 struct TStorageEntry {
   WideString storage;
   WideString stream;

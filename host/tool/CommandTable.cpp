@@ -34,30 +34,38 @@ const std::vector<TCommand> Table = {
     {"dump", "Load DIR and print its configuration as JSON, read only through the script functions",
      PathOption, [](const TArguments& a) { return RunDump(a.Session, a.Path); }},
     {"text",
-     "Load DIR and print its configuration as UTF-8 text, one fact a line, each line naming its "
-     "object (\"Документ Оплата: шапка: Сумма: тип 1, комментарий \"Сумма\", длина 15, точность 2\"); "
-     "the content and order of dump. Made for diffs: git config diff.kalamos.textconv \"ostrak text\"",
-     PathOption, [](const TArguments& a) { return RunText(a.Session, a.Path); }},
+     "Print the configuration as UTF-8 lines for version control: each object with its "
+     "identifier, comment, synonym and items (\"Документ Оплата: шапка: Сумма: Число 15.2\"), then "
+     "its modules as text and its forms (each under a line naming the object and the place), then "
+     "the global module; other streams one line each with a digest. Made for diffs: "
+     "git config diff.kalamos.textconv \"ostrak text\"",
+     PathOption, [](const TArguments& a) { return RunText(a.Path); }},
     {"diff",
-     "Compare two configurations: objects added and removed, and within objects on both sides "
-     "the attributes, table parts, dimensions, resources, enumeration values, subordinate "
-     "catalogues and settings added, removed or changed (items matched by name, a repeated name "
-     "numbered NAME#2, NAME#3; order is no change). Exit status 0 when equal, 1 when different, "
-     "2 on trouble.",
+     "Compare two configurations: objects and their items matched by identifier, then by name, so "
+     "that a rename is one change (\"~ Документ Старое → Новое\") with the changes inside it; "
+     "module texts as unified diffs; forms and other streams changed, added or removed. Exit "
+     "status 0 when equal, 1 when different, 2 on trouble.",
      [](CLI::App& c, TArguments& a) {
        c.add_option("A", a.Path, std::string(BaseHelp) + ", the old side")->required();
        c.add_option("B", a.Other, std::string(BaseHelp) + ", the new side")->required();
-       JsonFlag(c, a, "one array of {\"op\", \"path\", \"old\", \"new\"}, sorted by path");
+       JsonFlag(c, a, "one array of {\"op\", \"path\", \"old\", \"new\"} (\"diff\" too for a module), sorted by path");
+       c.add_flag("--stat", a.Stat, "One line per object: items added, removed, changed, module lines; and a total");
+       c.add_flag("--full", a.Full, "Show the contents of added and removed objects");
      },
-     [](const TArguments& a) { return RunDiff(a.Session, a.Path, a.Other, a.Json); }},
+     [](const TArguments& a) { return RunDiff(a.Path, a.Other, {a.Json, a.Stat, a.Full}); }},
     {"pack", "Write DIR/vellum.md holding the configuration text of TEXTFILE (UTF-8), in code page 1251",
      [](CLI::App& c, TArguments& a) {
        c.add_option("TEXTFILE", a.Path, "Configuration text, UTF-8")->required();
        c.add_option("DIR", a.Other, "Directory to write vellum.md into (made when missing)")->required();
        auto* oem = c.add_flag("--oem", a.Oem, "Write the text in code page 866 instead");
        c.add_flag("--raw", a.Raw, "Take the file's bytes as they are, unconverted")->excludes(oem);
+       c.add_option("--stream", a.Streams,
+                    "Write one more stream, PATH=FILE: FILE's bytes as they are at PATH, storages parted by \"/\" "
+                    "(\"Document/Document_Number12/WorkBook/Dialog Stream=form.txt\"); may be repeated")
+           ->type_name("PATH=FILE")
+           ->allow_extra_args(false);
      },
-     [](const TArguments& a) { return RunPack(a.Path, a.Other, a.Oem, a.Raw); }},
+     [](const TArguments& a) { return RunPack(a.Path, a.Other, a.Oem, a.Raw, a.Streams); }},
     {"show",
      "Show one object with everything the configuration says of it: identifier, comment (field 2), "
      "synonym (field 3), type, owner and subordinate catalogues, its sub-sections with their items "

@@ -1,6 +1,7 @@
 // The commands of the ostrak tool, and what they share.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,8 +29,9 @@ struct TArguments {
   std::string Function;             // call
   std::vector<std::string> Args;    // call's arguments, UTF-8
   std::vector<int> TextArgs;        // call: 1-based argument numbers forced to text
+  std::vector<std::string> Streams; // pack: PATH=FILE
   std::string Name;                 // show, refs, path, id, find: what is asked about
-  bool Json = false, Oem = false, Raw = false;
+  bool Json = false, Oem = false, Raw = false, Stat = false, Full = false;
 };
 
 // One row per command: git's commands[] table. Options declares the command's arguments on
@@ -67,9 +69,21 @@ TCallAnswer CallFunction(TSession& session, const TCallRequest& request);
 int RunCall(const TSessionOptions& options, const TCallRequest& request, bool json);
 // DIR may also be a container file of any name (see StartAndLoad).
 int RunDump(const TSessionOptions& options, const std::string& path);
-int RunText(const TSessionOptions& options, const std::string& path);
-int RunDiff(const TSessionOptions& options, const std::string& left, const std::string& right, bool json);
-int RunPack(const std::string& textFile, const std::string& directory, bool oem, bool raw);
+// The configuration's description, its modules and forms and the digests of its other
+// streams as lines of text; written through write piece by piece. False with a message.
+bool WriteConfigurationText(const std::string& path, const std::function<void(const std::string&)>& write,
+                            std::string& error);
+int RunText(const std::string& path);
+struct TDiffOptions {
+  bool Json = false, Stat = false, Full = false;
+};
+// The differences between two configurations, as RunDiff prints them; false with a message.
+bool DiffText(const std::string& left, const std::string& right, const TDiffOptions& options, std::string& out,
+              bool& different, std::string& error);
+int RunDiff(const std::string& left, const std::string& right, const TDiffOptions& options);
+// streams: further streams to write, each PATH=FILE.
+int RunPack(const std::string& textFile, const std::string& directory, bool oem, bool raw,
+            const std::vector<std::string>& streams);
 // The questions about the configuration model: one object or a summary; objects and items
 // by a piece of a name, synonym or comment; where an object is used; an attribute path;
 // an identifier.

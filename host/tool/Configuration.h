@@ -55,15 +55,3 @@ private:
 std::string JsonText(const TJson& value, int indent = -1);
 // The same for one text, without the library's serializer where nothing needs escaping.
 std::string JsonString(const std::string& text);
-
-// The configuration as lines of text, one fact a line, each naming its object, appended to
-// out: the objects of every kind, then one item of a section.
-void ObjectLines(const TJson& objects, std::string& out);
-void ItemLines(const std::string& section, const TJson& item, std::string& out);
-// Pieces of those lines, shared with the difference view.
-std::string KindLabel(const std::string& kind);            // "DOCUMENT" -> "Документ"
-std::string PartLabel(const std::string& part);            // "head" -> "шапка", as the dump names lists
-std::string AttributeText(const TJson& item);              // "тип 11, комментарий \"...\", ссылка X"
-std::string TypeText(const TJson& type);                   // "тип 11"
-std::string SettingsText(const TJson& settings);           // "8, 100, 3, 1, 2, 0, 0"
-std::string InternalText(const TJson& internal);           // "внутреннее представление \"...\""

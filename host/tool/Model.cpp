@@ -240,6 +240,15 @@ std::vector<TItem> TModel::Items(const TPart& part) const {
   return items;
 }
 
+std::vector<int32_t> TModel::ItemPositions(const TPart& part) const {
+  std::vector<int32_t> positions;
+  const TChildren children = ChildrenOf(part.Position);
+  positions.reserve(size_t(children.size()));
+  for (int32_t node : children)
+    if (!IsRefers(Store_->TextAt(node))) positions.push_back(node);
+  return positions;
+}
+
 void TModel::Resolve(TValueType& type) const {
   if (type.Refers()) type.RefObject = ObjectById(type.RefId);
 }

@@ -80,6 +80,9 @@ public:
 
   // The items of a sub-section in the order of the text, with their references resolved.
   std::vector<TItem> Items(const TPart& part) const;
+  // Where the items of a sub-section stand in the store's identifier index, in the order of
+  // the text: enough to see that two versions hold the same items, without reading them.
+  std::vector<int32_t> ItemPositions(const TPart& part) const;
   // One item, read from the store at its identifier-index position.
   TItem ItemAt(int32_t position) const;
 

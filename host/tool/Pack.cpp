@@ -7,6 +7,7 @@
 
 #include "host/Pack.h"
 #include "host/tool/Commands.h"
+#include "platform/Storage.h"
 #include "platform/Text.h"
 
 namespace {
@@ -40,7 +41,8 @@ bool HoldsUtf8Cyrillic(const std::string& text) {
 }
 }  // namespace
 
-int RunPack(const std::string& textFile, const std::string& directory, bool oem, bool raw) {
+int RunPack(const std::string& textFile, const std::string& directory, bool oem, bool raw,
+            const std::vector<std::string>& streams) {
   std::error_code error;
   // A directory opens as a stream on Linux and fails only on the first read.
   if (std::filesystem::is_directory(PathOf(textFile), error)) {
@@ -83,6 +85,26 @@ int RunPack(const std::string& textFile, const std::string& directory, bool oem,
     text = std::move(converted);
   }
 
+  // Further streams, their bytes as they are: PATH=FILE, the storages in PATH parted by "/".
+  std::vector<TStorageEntry> entries{{OLESTR("Metadata"), OLESTR("Main MetaData Stream"), PackStreamBytes(text + "\r\n}")}};
+  for (const std::string& stream : streams) {
+    const size_t equals = stream.find('=');
+    const size_t slash = stream.rfind('/', equals);
+    if (equals == std::string::npos || equals == 0 || slash + 1 == equals) {
+      Err("ostrak: --stream " + stream + ": write PATH=FILE, e.g. \"TypedText/ModuleText_Number1/MD Programm text=module.bin\"\n");
+      return ExitUsage;
+    }
+    std::ifstream file(PathOf(stream.substr(equals + 1)), std::ios::binary);
+    if (!file) {
+      Err("ostrak: cannot read " + stream.substr(equals + 1) + "\n");
+      return ExitFailed;
+    }
+    std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const std::string storage = slash == std::string::npos ? std::string() : stream.substr(0, slash);
+    const std::string name = stream.substr(slash == std::string::npos ? 0 : slash + 1, equals - (slash == std::string::npos ? 0 : slash + 1));
+    entries.push_back({Utf8ToWide(storage), Utf8ToWide(name), std::move(bytes)});
+  }
+
   std::filesystem::path dir = PathOf(directory);
   std::filesystem::create_directories(dir, error);
   if (!std::filesystem::is_directory(dir, error)) {
@@ -92,7 +114,7 @@ int RunPack(const std::string& textFile, const std::string& directory, bool oem,
   std::filesystem::path target = dir / "vellum.md";
   std::u8string target8 = target.u8string();
   // The closing brace ends the list that encloses the top-level lists, as in real files.
-  HRESULT hr = WriteConfigurationContainer(std::string(target8.begin(), target8.end()), PackStreamBytes(text + "\r\n}"));
+  HRESULT hr = WriteCompoundFile(Utf8ToWide(std::string(target8.begin(), target8.end())), entries);
   if (FAILED(hr)) {
     char code[16];
     std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(static_cast<uint32_t>(hr)));

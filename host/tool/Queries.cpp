@@ -177,6 +177,30 @@ std::string TypeWords(const TModel& model, const TValueType& type) {
   return U(letter);
 }
 
+std::string ObjectWords(const TModel& model, int32_t index) {
+  const TObject& object = model.Object(index);
+  return object.Name.empty() ? KindRussian(object.Kind) : KindRussian(object.Kind) + " " + AnsiToUtf8(object.Name);
+}
+
+std::string PartWordsOf(std::string_view tag) {
+  static const std::pair<std::string_view, const char*> words[] = {
+      {"Head Fields", "шапка"},  {"Table Fields", "табличная часть"}, {"Params", "реквизит"},
+      {"Props", "измерение"},    {"Figures", "ресурс"},               {"Flds", "реквизит"},
+      {"EnumVal", "значение"},   {"JournalFld", "графа"},             {"SbKind", "вид субконто"},
+  };
+  for (const auto& [t, w] : words)
+    if (t == tag) return w;
+  return AnsiToUtf8(tag);
+}
+
+std::string ItemWords(const TModel& model, const TNamed& node, const TValueType* type) {
+  std::string text = type ? TypeWords(model, *type) : std::string();
+  auto add = [&](const std::string& piece) { text += (text.empty() ? "" : ", ") + piece; };
+  if (!node.Comment.empty()) add("комментарий " + JsonString(AnsiToUtf8(node.Comment)));
+  if (!node.Synonym.empty()) add("синоним " + JsonString(AnsiToUtf8(node.Synonym)));
+  return text;
+}
+
 std::vector<TRefUse> FindUses(const TModel& model, int32_t target) {
   std::vector<TRefUse> uses;
   const std::string_view id = model.Object(target).Id;

@@ -28,6 +28,14 @@ std::vector<std::string> ClosestNames(const std::vector<std::string_view>& names
 // another letter as it stands.
 std::string TypeWords(const TModel& model, const TValueType& type);
 
+// "Документ Счет", or the kind alone for an object without a name.
+std::string ObjectWords(const TModel& model, int32_t object);
+// A sub-section as people call it ("шапка", "реквизит"), else its tag.
+std::string PartWordsOf(std::string_view tag);
+// What follows an item's name: "Число 15.2, комментарий "...", синоним "..."" (the type
+// only when given).
+std::string ItemWords(const TModel& model, const TNamed& node, const TValueType* type);
+
 // The object with everything the model holds about it.
 TJson ShowJson(const TModel& model, int32_t object);
 

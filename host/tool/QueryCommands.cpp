@@ -24,37 +24,10 @@ std::unique_ptr<TModel> LoadOrSay(const std::string& path, int& status) {
 
 std::string Quoted(std::string_view ansi) { return JsonString(U(ansi)); }
 
-std::string PartWordsOf(std::string_view tag);
-
-std::string ObjectWords(const TModel& model, int32_t index) {
-  const TObject& object = model.Object(index);
-  return object.Name.empty() ? KindRussian(object.Kind) : KindRussian(object.Kind) + " " + U(object.Name);
-}
-
 std::string PlaceWords(const TModel& model, int32_t object, std::string_view part, std::string_view item) {
   std::string text = ObjectWords(model, object);
   if (!part.empty()) text += ": " + PartWordsOf(part);
   if (!item.empty()) text += ": " + U(item);
-  return text;
-}
-
-std::string PartWordsOf(std::string_view tag) {
-  static const std::pair<std::string_view, const char*> words[] = {
-      {"Head Fields", "шапка"},  {"Table Fields", "табличная часть"}, {"Params", "реквизит"},
-      {"Props", "измерение"},    {"Figures", "ресурс"},               {"Flds", "реквизит"},
-      {"EnumVal", "значение"},   {"JournalFld", "графа"},             {"SbKind", "вид субконто"},
-  };
-  for (const auto& [t, w] : words)
-    if (t == tag) return w;
-  return U(tag);
-}
-
-// "Число 15.2, комментарий "...", синоним "..."": what follows an item's name.
-std::string ItemWords(const TModel& model, const TNamed& node, const TValueType* type) {
-  std::string text = type ? TypeWords(model, *type) : std::string();
-  auto add = [&](const std::string& piece) { text += (text.empty() ? "" : ", ") + piece; };
-  if (!node.Comment.empty()) add("комментарий " + Quoted(node.Comment));
-  if (!node.Synonym.empty()) add("синоним " + Quoted(node.Synonym));
   return text;
 }
 

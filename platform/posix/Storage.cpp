@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
 #include <map>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -322,6 +323,20 @@ HRESULT StreamRead(TStream& stream, void* buffer, uint32_t count, uint32_t& read
   return S_OK;
 }
 
+HRESULT ListChildren(TStorage& storage, std::vector<TStorageChild>& children) {
+  children.clear();
+  if (!storage.Impl) return STG_E_INVALIDHANDLE;
+  GsfInfile* infile = storage.Impl->Infile.get();
+  const int count = gsf_infile_num_children(infile);
+  for (int i = 0; i < count; ++i) {
+    const char* name = gsf_infile_name_by_index(infile, i);
+    TGPtr<GsfInput> child(gsf_infile_child_by_index(infile, i));
+    if (!name || !child) continue;
+    children.push_back({Utf8ToWide(name), IsStorage(child.get())});
+  }
+  return S_OK;
+}
+
 namespace {
 
 bool WriteAll(int fd, const guint8* data, size_t size) {
@@ -343,17 +358,25 @@ HRESULT BuildCompoundFile(const std::vector<TStorageEntry>& entries, GsfOutput* 
   if (!root) return STG_E_CANTSAVE;
   std::map<WideString, TGPtr<GsfOutfile>> storages;
   bool ok = true;
-  for (const TStorageEntry& entry : entries) {
-    GsfOutfile* parent = root.get();
-    if (!entry.storage.empty()) {
-      auto& slot = storages[entry.storage];
-      if (!slot) {
-        std::string name = WideToUtf8(entry.storage.data(), entry.storage.size());
-        slot.reset(GSF_OUTFILE(gsf_outfile_new_child(root.get(), name.c_str(), TRUE)));
-        if (!slot) return STG_E_CANTSAVE;
-      }
-      parent = slot.get();
+  // A storage's path, made one level at a time: "A/B" is B inside A.
+  std::vector<WideString> made;  // in the order made, so that inner ones close first
+  std::function<GsfOutfile*(const WideString&)> storageAt = [&](const WideString& path) -> GsfOutfile* {
+    if (path.empty()) return root.get();
+    auto& slot = storages[path];
+    if (!slot) {
+      const size_t slash = path.find_last_of(L'/');
+      GsfOutfile* parent = storageAt(slash == WideString::npos ? WideString() : path.substr(0, slash));
+      if (!parent) return nullptr;
+      const WideString leaf = slash == WideString::npos ? path : path.substr(slash + 1);
+      std::string name = WideToUtf8(leaf.data(), leaf.size());
+      storages[path].reset(GSF_OUTFILE(gsf_outfile_new_child(parent, name.c_str(), TRUE)));
+      made.push_back(path);
     }
+    return storages[path].get();
+  };
+  for (const TStorageEntry& entry : entries) {
+    GsfOutfile* parent = storageAt(entry.storage);
+    if (!parent) return STG_E_CANTSAVE;
     if (entry.stream.empty()) continue;
     std::string name = WideToUtf8(entry.stream.data(), entry.stream.size());
     TGPtr<GsfOutput> stream(gsf_outfile_new_child(parent, name.c_str(), FALSE));
@@ -361,7 +384,8 @@ HRESULT BuildCompoundFile(const std::vector<TStorageEntry>& entries, GsfOutput* 
     ok = gsf_output_write(stream.get(), entry.bytes.size(), reinterpret_cast<const guint8*>(entry.bytes.data())) && ok;
     ok = gsf_output_close(stream.get()) && ok;
   }
-  for (auto& [name, storage] : storages) ok = gsf_output_close(GSF_OUTPUT(storage.get())) && ok;
+  for (auto path = made.rbegin(); path != made.rend(); ++path)
+    ok = gsf_output_close(GSF_OUTPUT(storages[*path].get())) && ok;
   ok = gsf_output_close(GSF_OUTPUT(root.get())) && ok;
   return ok ? S_OK : STG_E_CANTSAVE;
 }

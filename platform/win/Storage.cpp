@@ -1,6 +1,7 @@
 // Compound files on Windows: OLE structured storage itself.
 #include "platform/Storage.h"
 
+#include <functional>
 #include <map>
 
 namespace {
@@ -98,24 +99,48 @@ HRESULT StreamRead(TStream& stream, void* buffer, uint32_t count, uint32_t& read
   return FAILED(hr) ? hr : S_OK;
 }
 
+HRESULT ListChildren(TStorage& storage, std::vector<TStorageChild>& children) {
+  children.clear();
+  if (!storage.Impl) return STG_E_INVALIDHANDLE;
+  IEnumSTATSTG* opened = nullptr;
+  HRESULT hr = storage.Impl->Storage->EnumElements(0, nullptr, 0, &opened);
+  if (FAILED(hr)) return hr;
+  TComPtr<IEnumSTATSTG> elements(opened);
+  STATSTG stat{};
+  while (elements->Next(1, &stat, nullptr) == S_OK) {
+    if (stat.pwcsName && (stat.type == STGTY_STORAGE || stat.type == STGTY_STREAM))
+      children.push_back({WideString(stat.pwcsName), stat.type == STGTY_STORAGE});
+    CoTaskMemFree(stat.pwcsName);
+    stat = STATSTG{};
+  }
+  return S_OK;
+}
+
 HRESULT WriteCompoundFile(const WideString& fileName, const std::vector<TStorageEntry>& entries) {
   IStorage* created = nullptr;
   HRESULT hr = StgCreateDocfile(fileName.c_str(), kWriteMode, 0, &created);
   if (FAILED(hr)) return hr;
   TComPtr<IStorage> root(created);
   std::map<WideString, TComPtr<IStorage>> storages;
+  // A storage's path, made one level at a time: "A/B" is B inside A.
+  std::vector<WideString> made;
+  std::function<IStorage*(const WideString&)> storageAt = [&](const WideString& path) -> IStorage* {
+    if (path.empty()) return root.get();
+    auto found = storages.find(path);
+    if (found != storages.end()) return found->second.get();
+    const size_t slash = path.find_last_of(L'/');
+    IStorage* parent = storageAt(slash == WideString::npos ? WideString() : path.substr(0, slash));
+    if (!parent) return nullptr;
+    const WideString leaf = slash == WideString::npos ? path : path.substr(slash + 1);
+    IStorage* child = nullptr;
+    if (FAILED(hr = parent->CreateStorage(leaf.c_str(), kWriteMode, 0, 0, &child))) return nullptr;
+    storages[path].reset(child);
+    made.push_back(path);
+    return child;
+  };
   for (const TStorageEntry& entry : entries) {
-    IStorage* parent = root.get();
-    if (!entry.storage.empty()) {
-      auto& slot = storages[entry.storage];
-      if (!slot) {
-        IStorage* child = nullptr;
-        hr = root->CreateStorage(entry.storage.c_str(), kWriteMode, 0, 0, &child);
-        if (FAILED(hr)) return hr;
-        slot.reset(child);
-      }
-      parent = slot.get();
-    }
+    IStorage* parent = storageAt(entry.storage);
+    if (!parent) return FAILED(hr) ? hr : STG_E_CANTSAVE;
     if (entry.stream.empty()) continue;
     IStream* created = nullptr;
     hr = parent->CreateStream(entry.stream.c_str(), kWriteMode, 0, 0, &created);
@@ -128,6 +153,7 @@ HRESULT WriteCompoundFile(const WideString& fileName, const std::vector<TStorage
       if (written != entry.bytes.size()) return STG_E_WRITEFAULT;
     }
   }
-  storages.clear();
+  // Inner storages are released before the ones that hold them.
+  for (auto path = made.rbegin(); path != made.rend(); ++path) storages.erase(*path);
   return root->Commit(STGC_DEFAULT);
 }

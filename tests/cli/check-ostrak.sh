@@ -157,7 +157,8 @@ run text demo866
 same_file out.txt demo.txt "text of the OEM container"
 run text edge
 status 0 "text of the edge cases"
-grep -qxF 'Справочник Items: параметры: нет, нет, нет, 12, 7, -4, 1' out.txt && ok || bad "settings that fail show as нет" "$(grep Items out.txt)"
+grep -qxF 'Справочник Items: поля 4-16: "0", "abc", "", "99999999999", "12", "7", "0", "0", "-4", "0", "0", "0", "1"' out.txt \
+  && ok || bad "settings that are no numbers show as they stand" "$(grep Items out.txt)"
 run text nodir
 status 1 "text of a missing directory"
 
@@ -185,8 +186,8 @@ for c in changes:
     assert c["op"] != "added" or c["old"] is None, c
     assert c["op"] != "removed" or c["new"] is None, c
     assert c["op"] != "changed" or c["old"] != c["new"], c
-    if c["path"][0] == "objects":
-        assert len(c["path"]) == 3 and c["old"] is None and c["new"] is None, c
+    if len(c["path"]) == 2 and c["op"] in ("added", "removed"):
+        assert set(c["old"] or c["new"]) == {"id", "name"}, c
 PY
 run diff changed demo
 status 1 "diff the other way round"
@@ -196,6 +197,90 @@ status 2 "diff with a side that does not load"
 stderr_has "nodir: no such directory or file" "diff names the side that does not load"
 run diff demo
 status 2 "diff with one side"
+
+# --- modules, forms and other streams -------------------------------------------------------
+# Module streams are raw deflate (no header) of code page 1251 text with CR LF line ends.
+deflate() { python3 -c 'import sys, zlib; c = zlib.compressobj(9, zlib.DEFLATED, -15); sys.stdout.buffer.write(c.compress(sys.stdin.buffer.read()) + c.flush())'; }
+cp1251() { iconv -f UTF-8 -t CP1251 | sed 's/$/\r/'; }
+printf 'Процедура ОбработкаПроведения()\n\tДвижения.Остатки.Приход();\n\tСообщить("Проведён");\nКонецПроцедуры\n' | cp1251 | deflate >transact-a.bin
+printf 'Процедура ОбработкаПроведения()\n\tДвижения.Остатки.Приход();\n\tСообщить("Проведён ВСД");\nКонецПроцедуры\n' | cp1251 | deflate >transact-b.bin
+printf 'Перем глВерсия Экспорт;\nглВерсия = "1.0";\n' | cp1251 | deflate >global.bin
+printf 'Процедура ПриОткрытии()\nКонецПроцедуры\n' | cp1251 | deflate >formmodule.bin
+printf '{"Form",{"Caption","Входящий ВСД"}}\n' | cp1251 >form-a.txt
+printf '{"Form",{"Caption","Входящий ветеринарный документ"}}\n' | cp1251 >form-b.txt
+printf '\x01\x02\x03\x04' >guid.bin
+common=(--stream "TypedText/ModuleText_Number1/MD Programm text=global.bin" --stream "Metadata/GUIDData=guid.bin"
+  --stream "Document/Document_Number174/WorkBook/MD Programm text=formmodule.bin"
+  --stream "SubList/SubList_Number143/WorkBook/Dialog Stream=form-a.txt"
+  --stream "Journal/Journal_Number215/WorkBook/Dialog Stream=form-a.txt")
+run pack "$fixtures/vsd-a.txt" vsd-a "${common[@]}" --stream "TypedText/Transact_Number174/MD Programm text=transact-a.bin" \
+  --stream "Document/Document_Number174/WorkBook/Dialog Stream=form-a.txt"
+status 0 "pack with further streams"
+run pack "$fixtures/vsd-b.txt" vsd-b "${common[@]}" --stream "TypedText/Transact_Number174/MD Programm text=transact-b.bin" \
+  --stream "Document/Document_Number174/WorkBook/Dialog Stream=form-b.txt"
+run text vsd-a
+status 0 "text of a container with modules"
+same_file out.txt "$expected/vsd.txt" "text shows modules and forms under their objects, other streams as digests"
+run diff vsd-a vsd-b
+status 1 "diff of a rename and a module change"
+same_file out.txt "$expected/vsd-diff.txt" "diff: a rename is one change, with the changes inside it and the module's unified diff"
+run diff vsd-b vsd-a
+grep -qxF '~ Документ ВСД_входящий → ВСД_входящаяПартия' out.txt && grep -qxF '    +	Сообщить("Проведён");' out.txt \
+  && ok || bad "diff the other way round renames back" "$(cat out.txt)"
+run diff --json vsd-a vsd-b
+python3 - out.txt <<'PY' && ok || bad "diff --json of a rename and a module change" "$(cat out.txt)"
+import json, sys
+changes = json.load(open(sys.argv[1], encoding="utf-8"))
+assert [c["path"] for c in changes] == sorted(c["path"] for c in changes)
+renamed = [c for c in changes if c["op"] == "renamed" and len(c["path"]) == 2]
+assert renamed == [{"op": "renamed", "path": ["DOCUMENT", "ВСД_входящий"], "old": "ВСД_входящаяПартия", "new": "ВСД_входящий"}], renamed
+item = next(c for c in changes if c["path"] == ["DOCUMENT", "ВСД_входящий", "Head Fields", "НомерВСД"])
+assert item["op"] == "renamed" and item["old"]["name"] == "Номер" and item["new"]["id"] == "177", item
+module = next(c for c in changes if c["path"][2:3] == ["streams"] and c["new"]["kind"] == "module")
+assert module["op"] == "changed" and module["path"][3] == "TypedText/Transact_Number174/MD Programm text", module
+assert '-\tСообщить("Проведён");\n+\tСообщить("Проведён ВСД");' in module["diff"], module["diff"]
+assert module["old"]["digest"] != module["new"]["digest"] and module["new"]["place"] == "модуль документа"
+form = next(c for c in changes if c["path"][2:3] == ["streams"] and c["new"]["kind"] == "form")
+assert form["op"] == "changed" and "diff" not in form
+assert {(c["op"], c["path"][1]) for c in changes if len(c["path"]) == 2} == {("renamed", "ВСД_входящий"), ("added", "Возврат"), ("removed", "Акт")}
+PY
+run diff --stat vsd-a vsd-b
+stdout_is 'Документ ВСД_входящий: +0 -0 ~5, строк модулей +1 -1
+Документ Возврат: добавлен, +1 -0 ~0
+Документ Акт: удален, +0 -1 ~0
+Итого: объектов добавлено 1, удалено 1, изменено 1; элементов +1 -1 ~5; строк модулей +1 -1' "diff --stat"
+run diff --full vsd-a vsd-b
+grep -qxF '    Документ Акт: шапка: Основание: Строка 100, поля 8-10: "0", "0", "0"' out.txt \
+  && grep -qxF '    Документ Возврат: шапка: Причина: Строка 50, поля 8-10: "0", "0", "0"' out.txt \
+  && ok || bad "diff --full shows what added and removed objects hold" "$(cat out.txt)"
+run diff vsd-a vsd-a
+status 0 "a container with modules equals itself"
+# A module recompressed differently but with the same text is no change.
+printf 'Процедура ОбработкаПроведения()\n\tДвижения.Остатки.Приход();\n\tСообщить("Проведён");\nКонецПроцедуры\n' | cp1251 \
+  | python3 -c 'import sys, zlib; c = zlib.compressobj(1, zlib.DEFLATED, -15); sys.stdout.buffer.write(c.compress(sys.stdin.buffer.read()) + c.flush())' >transact-fast.bin
+run pack "$fixtures/vsd-a.txt" vsd-fast "${common[@]}" --stream "TypedText/Transact_Number174/MD Programm text=transact-fast.bin" \
+  --stream "Document/Document_Number174/WorkBook/Dialog Stream=form-a.txt"
+run diff vsd-a vsd-fast
+status 0 "the same module text compressed anew"
+# Damaged modules: bytes that do not inflate, data cut short, and one that inflates past 64 MB.
+printf 'not deflate at all' >garbage.bin
+head -c 20 transact-a.bin >cut.bin
+python3 -c 'import sys, zlib; c = zlib.compressobj(9, zlib.DEFLATED, -15); sys.stdout.buffer.write(c.compress(b"\x20" * (65 << 20)) + c.flush())' >huge.bin
+for bad_module in garbage cut huge; do
+  run pack "$fixtures/vsd-a.txt" "vsd-$bad_module" --stream "TypedText/Transact_Number174/MD Programm text=$bad_module.bin"
+  run text "vsd-$bad_module"
+  status 0 "text of a damaged module ($bad_module)"
+  grep -qE '^Документ ВСД_входящаяПартия: модуль документа: поврежден \((не распаковывается|распакованный больше 64 МБ)\), crc32 [0-9a-f]{8}, [0-9]+ байт$' out.txt \
+    && ok || bad "a damaged module ($bad_module) is reported in the output" "$(grep 'модуль' out.txt)"
+done
+grep -qF 'больше 64 МБ' out.txt && ok || bad "a module past 64 MB is named as such"
+run diff vsd-a vsd-garbage
+status 1 "diff with a damaged module"
+grep -qxF '~ Документ ВСД_входящаяПартия: модуль документа: поврежден (не распаковывается)' out.txt && ok || bad "diff names the damaged module" "$(cat out.txt)"
+run pack "$fixtures/vsd-a.txt" vsd-bare --stream "bad=guid.bin"
+status 0 "a stream at the root"
+run pack "$fixtures/vsd-a.txt" vsd-bad --stream "nofile"
+status 2 "--stream without a file"
 
 # --- the configuration model: show, find, refs, path, id -----------------------------------
 # model.txt is laid out as real configurations are: field 2 the comment, field 3 the synonym.

@@ -17,19 +17,38 @@ cd "$work/repo" || exit 1
 git init -q . && git config user.name test && git config user.email test@localhost
 printf 'vellum.md diff=kalamos\n' >.gitattributes
 git config diff.kalamos.textconv "$ostrak text"
+# Hunk headers name the object and the place: the nearest line that is not indented.
+git config diff.kalamos.xfuncname '^[^ ].*$'
 
 "$ostrak" pack "$src/samples/demo/config.txt" Торговля >/dev/null || bad "pack, first version"
 git add -A && git commit -qm first || bad "commit, first version"
 sed 's/{"206","Комментарий","Комментарий","","S","100"/{"206","Комментарий","Комментарий","","S","200"/' \
-  "$src/samples/demo/config.txt" >second.txt
-"$ostrak" pack second.txt Торговля >/dev/null && rm second.txt || bad "pack, second version"
+  "$src/samples/demo/config.txt" >"$work/second.txt"
+"$ostrak" pack "$work/second.txt" Торговля >/dev/null || bad "pack, second version"
 git add -A && git commit -qm second || bad "commit, second version"
 
 changed=$(git -c core.quotePath=false diff HEAD~1 HEAD | grep -E '^[-+]' | grep -vE '^(\+\+\+|---) ')
-expected='-Документ РасходнаяНакладная: шапка: Комментарий: тип 2, комментарий "Комментарий", длина 100
-+Документ РасходнаяНакладная: шапка: Комментарий: тип 2, комментарий "Комментарий", длина 200'
+expected='-Документ РасходнаяНакладная: шапка: Комментарий: Строка 100, комментарий "Комментарий", поля 8-10: "0", "0", "0"
++Документ РасходнаяНакладная: шапка: Комментарий: Строка 200, комментарий "Комментарий", поля 8-10: "0", "0", "0"'
 [ "$changed" = "$expected" ] && ok || bad "git diff shows the changed attribute and nothing else" "$changed"
 git diff --no-textconv HEAD~1 HEAD | grep -q '^Binary files' && ok || bad "without textconv the container is binary"
+
+# A change of one line of a document's module, and nothing else: the line, as text.
+deflate() { python3 -c 'import sys, zlib; c = zlib.compressobj(9, zlib.DEFLATED, -15); sys.stdout.buffer.write(c.compress(sys.stdin.buffer.read()) + c.flush())'; }
+module() { printf 'Перем А;\nПерем Б;\nПерем В;\nПерем Г;\nПроцедура ОбработкаПроведения()\n\tСообщить("%s");\nКонецПроцедуры\n' "$1" | iconv -f UTF-8 -t CP1251 | sed 's/$/\r/' | deflate; }
+place="TypedText/Transact_Number200/MD Programm text"
+module "Проведена" >"$work/m1.bin" && module "Проведена накладная" >"$work/m2.bin"
+"$ostrak" pack "$work/second.txt" Торговля --stream "$place=$work/m1.bin" >/dev/null || bad "pack with a module"
+git add -A && git commit -qm third || bad "commit, third version"
+"$ostrak" pack "$work/second.txt" Торговля --stream "$place=$work/m2.bin" >/dev/null || bad "pack with the module changed"
+git add -A && git commit -qm fourth || bad "commit, fourth version"
+changed=$(git -c core.quotePath=false diff HEAD~1 HEAD | grep -E '^[-+]' | grep -vE '^(\+\+\+|---) ')
+expected=$(printf -- '-    \tСообщить("Проведена");\n+    \tСообщить("Проведена накладная");')
+[ "$changed" = "$expected" ] && ok || bad "git diff shows the changed module line and nothing else" "$changed"
+git -c core.quotePath=false diff HEAD~1 HEAD | grep -qE '^@@ -[0-9]+,[0-9]+ \+[0-9]+,[0-9]+ @@ Документ РасходнаяНакладная: модуль' \
+  && ok || bad "the hunk header names the object and the module" "$(git diff HEAD~1 HEAD | grep '^@@')"
+found=$(git log --format=%s -G'Проведена накладная' --textconv)
+[ "$found" = fourth ] && ok || bad "git log -G --textconv finds the commit that changed the line" "$found"
 
 # CMake's install, as make install runs it.
 build=$(dirname "$ostrak")

@@ -1,5 +1,6 @@
 // The container reader: the input is written out as a whole file and read the way Load
-// reads it. Anything but a store or a TStoreError (or a crash, a hang, a leak) is a fault.
+// reads it, then every stream the way `ostrak text` reads them, module streams inflated.
+// Anything but a store or a TStoreError (or a crash, a hang, a leak) is a fault.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -7,7 +8,9 @@
 #include <string>
 #include <unistd.h>
 
+#include "host/tool/Streams.h"
 #include "metadata/MetaStore.h"
+#include "platform/Text.h"
 #include "tests/fuzz/FuzzCheck.h"
 
 namespace {
@@ -46,6 +49,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(store.IdCount() <= store.ParentCount());
   } catch (const TStoreError& error) {
     FUZZ_CHECK(FAILED(error.Result));
+  }
+  std::vector<TContainerStream> streams;
+  if (SUCCEEDED(ReadContainerStreams(Utf8ToWide(path), streams))) {
+    for (const TContainerStream& stream : streams) {
+      // A small bound, so that a module that inflates far is cut short quickly.
+      std::string text;
+      const TInflated result = InflateRaw(stream.Bytes, text, 1 << 20);
+      FUZZ_CHECK(result == TInflated::Ok ? text.size() <= (1u << 20) : text.empty());
+    }
+    // The streams share the file's sectors; none is longer than the file.
+    for (const TContainerStream& stream : streams) FUZZ_CHECK(stream.Bytes.size() <= size);
   }
   return 0;
 }

@@ -1,0 +1,75 @@
+// `ostrak text` and `ostrak diff` on 50,000 documents of 20 head and 4 table attributes, as
+// a ratio to one Load of the same container in the same process. Both must stay within 3x
+// of the Load; diff reads two containers, so its ratio is to one Load as well.
+#include <ctime>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "host/Pack.h"
+#include "host/tool/Commands.h"
+#include "host/tool/Model.h"
+#include "metadata/MetaStore.h"
+#include "platform/Text.h"
+#include "tests/support/ConfigGen.h"
+#include "tests/support/TempDir.h"
+
+namespace {
+// Process CPU time: the machine is shared, and other processes' load shows in the wall
+// clock only.
+double Now() { return double(std::clock()) / CLOCKS_PER_SEC; }
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int Documents = argc > 1 ? std::atoi(argv[1]) : 50000;
+  TTempDir dir;
+  const std::string a = dir.Utf8File("a.md"), b = dir.Utf8File("b.md");
+  const std::string text = GenerateConfigText(DocumentsShape(Documents));
+  // The other version: one attribute made a number, somewhere in the middle.
+  std::string changed = text;
+  const size_t at = changed.find("\"S\",\"", changed.size() / 2);
+  if (at != std::string::npos) changed.replace(at + 1, 1, "N");
+  if (FAILED(WriteConfigurationContainer(a, MakeStreamBytes(text))) ||
+      FAILED(WriteConfigurationContainer(b, MakeStreamBytes(changed))))
+    return 1;
+  double bestLoad = 0, bestModel = 0, bestText = 0, bestDiff = 0;
+  size_t bytes = 0, diffBytes = 0;
+  for (int round = 0; round < 3; ++round) {
+    double start = Now();
+    { TMetaStore store(ReadConfigurationText(Utf8ToWide(a))); }
+    const double load = Now() - start;
+    start = Now();
+    { TModelResult model = LoadModel(a); }
+    const double modelTime = Now() - start;
+    if (round == 0 || modelTime < bestModel) bestModel = modelTime;
+
+    start = Now();
+    std::string error;
+    bytes = 0;
+    if (!WriteConfigurationText(a, [&](const std::string& piece) { bytes += piece.size(); }, error)) {
+      std::fprintf(stderr, "text: %s\n", error.c_str());
+      return 1;
+    }
+    const double textTime = Now() - start;
+
+    start = Now();
+    std::string out;
+    bool different = false;
+    if (!DiffText(a, b, {}, out, different, error) || !different) {
+      std::fprintf(stderr, "diff: %s\n", different ? error.c_str() : "no difference found");
+      return 1;
+    }
+    const double diffTime = Now() - start;
+    diffBytes = out.size();
+
+    if (round == 0 || load < bestLoad) bestLoad = load;
+    if (round == 0 || textTime < bestText) bestText = textTime;
+    if (round == 0 || diffTime < bestDiff) bestDiff = diffTime;
+  }
+  std::printf("%d documents: Load %.0f ms, Load and model %.0f ms, text %.0f ms (%zu bytes), diff %.0f ms (%zu bytes) (CPU time); "
+              "text / Load %.2fx, diff / Load %.2fx\n",
+              Documents, bestLoad * 1000, bestModel * 1000, bestText * 1000, bytes, bestDiff * 1000, diffBytes, bestText / bestLoad,
+              bestDiff / bestLoad);
+  return 0;
+}

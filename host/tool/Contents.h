@@ -1,0 +1,71 @@
+// A configuration as text and diff read it: the model of its description and every stream
+// of its container, each stream given to the object whose identifier its storage names
+// ("Document/Document_Number174/WorkBook/…" belongs to the object 174).
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/tool/Configuration.h"
+#include "host/tool/Model.h"
+#include "host/tool/Streams.h"
+
+enum class TStreamKind { Module, Form, Other };
+
+struct TPlacedStream {
+  const TContainerStream* Stream = nullptr;
+  TStreamKind Kind = TStreamKind::Other;
+  int32_t Object = -1;  // -1: the configuration's own (the global module) or the container's
+  std::string Words;    // "модуль документа", "форма списка", ...; for other streams the path
+  std::string Key;      // the path with the identifier put as "*": the same place in another version
+};
+
+// A module's or form's text, UTF-8, control characters but tabs and line ends shown as "?".
+// Damaged when a module does not inflate (Why says how); other streams have no text.
+struct TStreamText {
+  bool Damaged = false;
+  std::string Why, Utf8;
+};
+TStreamText TextOfStream(const TPlacedStream& stream);
+
+struct TContents {
+  std::unique_ptr<TModel> Model;
+  std::vector<TContainerStream> Streams;
+  std::vector<TPlacedStream> Placed;  // modules, forms, other streams of each object in turn
+  // The streams of an object (-1: of the configuration and the container), in the order
+  // they are shown: modules, forms, the others, each by path.
+  std::vector<const TPlacedStream*> StreamsOf(int32_t object) const;
+
+private:
+  friend bool LoadContents(const std::string&, TContents&, std::string&);
+  std::map<int32_t, std::vector<size_t>> ByObject;
+};
+// DIR (its vellum.md) or a container file; false with a message for people.
+bool LoadContents(const std::string& path, TContents& contents, std::string& error);
+
+// Where a stream stands, found from its path alone (for tests): kind, owning identifier
+// (empty when none), words.
+void PlaceOf(const std::string& path, TStreamKind& kind, std::string& id, std::string& words, std::string& key);
+
+// What people read of an object, for text and diff: its own facts (key for scripts, label
+// and value for people), then its sub-sections' items.
+struct TFact {
+  std::string Key, Label, Value;
+  TJson Raw;  // the value for scripts: the text itself, or a list of fields or names
+};
+std::vector<TFact> ObjectFacts(const TModel& model, int32_t object);
+// An item's words after its name: type, comment, synonym, the fields after the type.
+std::string ItemValue(const TModel& model, const TItem& item);
+// An item for scripts: id, name, comment, synonym, type, length, precision, ref, fields.
+TJson ItemJson(const TModel& model, const TItem& item);
+
+// The lines `ostrak text` prints: an object's description and its streams; the
+// configuration's and the container's own streams.
+void ObjectText(const TContents& contents, int32_t object, std::string& out);
+void ContainerText(const TContents& contents, std::string& out);
+// Words that name a stream's owner: "Документ Счет", "Конфигурация" or "Контейнер".
+std::string OwnerWords(const TContents& contents, const TPlacedStream& stream);
+// "crc32 1a2b3c4d, 512 байт"
+std::string DigestWords(const TContainerStream& stream);
