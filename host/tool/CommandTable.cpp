@@ -118,12 +118,35 @@ const std::vector<TCommand> Table = {
        JsonFlag(c, a, "{\"found\", \"kind\", \"object\", \"part\", \"item\"}");
      },
      [](const TArguments& a) { return RunId(a.Path, a.Name, a.Json); }},
+    {"module",
+     "Print the module texts of the object NAME (Name or Kind.Name) with line numbers, each under a "
+     "line naming its place as text does (\"модуль документа\", \"модуль формы\"...); without NAME the "
+     "global module. At most 2000 lines of each module at a time; --from and --to pick others. Exit "
+     "status 1 when there is no module.",
+     [](CLI::App& c, TArguments& a) {
+       PathOption(c, a);
+       c.add_option("NAME", a.Name, "Name or Kind.Name of the object");
+       c.add_option("--from", a.From, "First line to show (from 1)");
+       c.add_option("--to", a.To, "Last line to show");
+       JsonFlag(c, a, "{\"kind\", \"object\", \"modules\": [{\"place\", \"stream\", \"damaged\", \"total\", \"first\", \"lines\"}], \"truncated\"}");
+     },
+     [](const TArguments& a) { return RunModule(a.Path, a.Name, a.From, a.To, a.Json); }},
+    {"grep",
+     "Find the lines of every module that hold TEXT (letter case ignored, Cyrillic included), each "
+     "with its object, module and line number and two lines around it; at most 200. Exit status 1 "
+     "when nothing is found.",
+     [](CLI::App& c, TArguments& a) {
+       PathOption(c, a);
+       c.add_option("TEXT", a.Name, "Text to look for")->required();
+       JsonFlag(c, a, "{\"matches\": [{\"kind\", \"object\", \"place\", \"line\", \"text\", \"before\", \"after\"}], \"truncated\", \"damaged\"}");
+     },
+     [](const TArguments& a) { return RunGrep(a.Path, a.Name, a.Json); }},
     {"mcp",
      "Serve DIR to an AI assistant: a Model Context Protocol server on standard input and output "
      "(JSON-RPC messages one a line; diagnostics on standard error). Its tools answer as show, find, "
-     "refs, path, id and call do: summary, list_objects, show_object, find, where_used, resolve_path, "
-     "lookup_id, call_function. The configuration is read again when its container changes. Ends, "
-     "with status 0, when its input ends.",
+     "refs, path, id, module, grep and call do: summary, list_objects, show_object, find, where_used, "
+     "resolve_path, lookup_id, get_module, search_modules, call_function. The configuration is read "
+     "again when its container changes. Ends, with status 0, when its input ends.",
      PathOption, [](const TArguments& a) { return RunMcp(a.Session, a.Path); }},
 };
 }  // namespace

@@ -1,6 +1,7 @@
 // The commands of the ostrak tool, and what they share.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -30,7 +31,8 @@ struct TArguments {
   std::vector<std::string> Args;    // call's arguments, UTF-8
   std::vector<int> TextArgs;        // call: 1-based argument numbers forced to text
   std::vector<std::string> Streams; // pack: PATH=FILE
-  std::string Name;                 // show, refs, path, id, find: what is asked about
+  std::string Name;                 // show, refs, path, id, find, module, grep: what is asked about
+  int64_t From = 1, To = INT64_MAX; // module: the lines shown
   bool Json = false, Oem = false, Raw = false, Stat = false, Full = false;
 };
 
@@ -92,6 +94,10 @@ int RunFind(const std::string& path, const std::string& text, bool json);
 int RunRefs(const std::string& path, const std::string& name, bool json);
 int RunPath(const std::string& path, const std::string& attributePath, bool json);
 int RunId(const std::string& path, const std::string& id, bool json);
+// The module texts of one object (empty: the global module), lines from..to; lines of every
+// module holding a text.
+int RunModule(const std::string& path, const std::string& object, int64_t from, int64_t to, bool json);
+int RunGrep(const std::string& path, const std::string& text, bool json);
 
 // Where a configuration is read from: DIR (File is DIR/vellum.md) or a container file of
 // any name (Directory empty). Shown names the container in messages.

@@ -34,7 +34,7 @@ std::string Printable(std::string_view ansi) {
   std::string text(ansi);
   for (char& c : text)
     if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r') c = '?';
-  return U(text);
+  return text;
 }
 }  // namespace
 
@@ -68,14 +68,20 @@ void PlaceOf(const std::string& path, TStreamKind& kind, std::string& id, std::s
 }
 
 TStreamText TextOfStream(const TPlacedStream& stream) {
+  TStreamText text = AnsiTextOfStream(stream);
+  text.Text = U(text.Text);
+  return text;
+}
+
+TStreamText AnsiTextOfStream(const TPlacedStream& stream) {
   TStreamText text;
   const std::string& bytes = stream.Stream->Bytes;
   if (stream.Kind == TStreamKind::Form) {
-    text.Utf8 = Printable(bytes);
+    text.Text = Printable(bytes);
   } else if (stream.Kind == TStreamKind::Module && !bytes.empty()) {
     std::string plain;
     switch (InflateRaw(bytes, plain)) {
-      case TInflated::Ok: text.Utf8 = Printable(plain); break;
+      case TInflated::Ok: text.Text = Printable(plain); break;
       case TInflated::Damaged: text.Damaged = true, text.Why = "не распаковывается"; break;
       case TInflated::TooLarge: text.Damaged = true, text.Why = "распакованный больше 64 МБ"; break;
     }
@@ -265,7 +271,7 @@ void StreamText(const TContents& contents, const TPlacedStream& stream, std::str
   if (text.Damaged) return Line(out, owner + ": поврежден (" + text.Why + "), " + DigestWords(*stream.Stream));
   Line(out, owner);
   // Indented, so that no line of code passes for a line of the description.
-  for (std::string_view line : SplitLines(text.Utf8)) {
+  for (std::string_view line : SplitLines(text.Text)) {
     out += "    ";
     out += line;
     out += '\n';

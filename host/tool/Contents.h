@@ -10,6 +10,7 @@
 
 #include "host/tool/Configuration.h"
 #include "host/tool/Model.h"
+#include "host/tool/Queries.h"
 #include "host/tool/Streams.h"
 
 enum class TStreamKind { Module, Form, Other };
@@ -26,9 +27,11 @@ struct TPlacedStream {
 // Damaged when a module does not inflate (Why says how); other streams have no text.
 struct TStreamText {
   bool Damaged = false;
-  std::string Why, Utf8;
+  std::string Why, Text;
 };
 TStreamText TextOfStream(const TPlacedStream& stream);
+// The same text left in code page 1251, where letter case is one byte's business.
+TStreamText AnsiTextOfStream(const TPlacedStream& stream);
 
 struct TContents {
   std::unique_ptr<TModel> Model;
@@ -69,3 +72,17 @@ void ContainerText(const TContents& contents, std::string& out);
 std::string OwnerWords(const TContents& contents, const TPlacedStream& stream);
 // "crc32 1a2b3c4d, 512 байт"
 std::string DigestWords(const TContainerStream& stream);
+
+// The module texts of one object (Name or Kind.Name; empty: the configuration's own, the
+// global module), lines from..to (1-based, inclusive) of each, at most ModuleLinesShown of
+// each: {"kind", "object" (null for the configuration), "modules": [{"place", "stream",
+// "damaged", "total", "first", "lines"}], "truncated"}. No module is an answer with status
+// ExitFailed; a misspelt or unknown object is an Error.
+constexpr size_t ModuleLinesShown = 2000;
+TAnswer AnswerModule(const TContents& contents, const std::string& object, size_t from, size_t to);
+// Lines of every module holding text (UTF-8; letter case ignored, Cyrillic too), in the order
+// of the objects, then the configuration's own: {"matches": [{"kind", "object", "place",
+// "line", "text", "before", "after"}], "truncated", "damaged"}; at most GrepMost matches, each
+// with GrepContext lines around it. Nothing found: status ExitFailed.
+constexpr size_t GrepMost = 200, GrepContext = 2;
+TAnswer AnswerGrep(const TContents& contents, const std::string& text);

@@ -152,7 +152,7 @@ private:
     TJson streams = TJson::array();
     for (const TPlacedStream* s : contents.StreamsOf(o)) {
       TJson entry = StreamJson(*s);
-      if (s->Kind != TStreamKind::Other) entry["text"] = TextOfStream(*s).Utf8;
+      if (s->Kind != TStreamKind::Other) entry["text"] = TextOfStream(*s).Text;
       streams.push_back(std::move(entry));
     }
     json["streams"] = std::move(streams);
@@ -333,8 +333,8 @@ private:
       if (any.Kind == TStreamKind::Module) {
         const TStreamText ta = sa ? TextOfStream(*sa) : TStreamText(), tb = sb ? TextOfStream(*sb) : TStreamText();
         if (!ta.Damaged && !tb.Damaged) {
-          if (sa && sb && ta.Utf8 == tb.Utf8) continue;  // compressed anew, the same text
-          TLineDiff lines = DiffLines(SplitLines(ta.Utf8), SplitLines(tb.Utf8));
+          if (sa && sb && ta.Text == tb.Text) continue;  // compressed anew, the same text
+          TLineDiff lines = DiffLines(SplitLines(ta.Text), SplitLines(tb.Text));
           Counted().LinesAdded += lines.Added;
           Counted().LinesRemoved += lines.Removed;
           ++Counted().Changed;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "host/tool/Configuration.h"
+#include "host/tool/Contents.h"
 #include "host/tool/Model.h"
 
 // The configuration a server answers about, read again when its container has changed.
@@ -25,6 +26,8 @@ public:
   // The model of the container as it was at the last Refresh; null with a message for people
   // when it cannot be read.
   const TModel* Model(std::string& error);
+  // The model with every stream of the container, for the module tools; null with a message.
+  const TContents* Contents(std::string& error);
   // A session that has loaded the container, for the script functions; null with a message.
   TSession* Session(std::string& error);
 
@@ -42,6 +45,9 @@ private:
   std::unique_ptr<TModel> Model_;
   std::string ModelError;
   bool ModelRead = false;
+  std::unique_ptr<TContents> Contents_;
+  std::string ContentsError;
+  bool ContentsRead = false;
   std::unique_ptr<TSession> Session_;
   std::string SessionError;
   bool SessionTried = false;
@@ -93,7 +99,8 @@ private:
 };
 
 // Checks arguments against a tool's input schema (an object of named members of the types
-// "string", "integer" or "array"); empty when they fit, else what is wrong, for an assistant.
+// "string", "integer" or "array", with maxLength, minimum and maxItems); empty when they fit,
+// else what is wrong, for an assistant.
 std::string CheckArguments(const TJson& schema, const TJson& arguments);
 
 // Serves path on standard input and output until input ends; status 0 then.

@@ -99,6 +99,8 @@ std::string CheckArguments(const TJson& schema, const TJson& arguments) {
       return "argument \"" + it.key() + "\" must be " + Wanted(property["type"]) + ", not " + TypeName(it.value());
     if (tooLong(it.value(), property))
       return "argument \"" + it.key() + "\" is longer than " + property["maxLength"].dump() + " bytes";
+    if (it.value().is_number() && property.contains("minimum") && it.value().get<double>() < property["minimum"].get<double>())
+      return "argument \"" + it.key() + "\" must be at least " + property["minimum"].dump();
     if (it.value().is_array() && property.contains("items")) {
       const TJson& items = property["items"];
       if (property.contains("maxItems") && it.value().size() > property["maxItems"].get<size_t>())
@@ -146,6 +148,8 @@ bool TMcpConfiguration::Refresh() {
   Stamp = now;
   Model_.reset();
   ModelRead = false;
+  Contents_.reset();
+  ContentsRead = false;
   Session_.reset();
   SessionTried = false;
   return true;
@@ -160,6 +164,16 @@ const TModel* TMcpConfiguration::Model(std::string& error) {
   }
   if (!Model_) error = "the configuration cannot be read: " + ModelError;
   return Model_.get();
+}
+
+const TContents* TMcpConfiguration::Contents(std::string& error) {
+  if (!ContentsRead) {
+    ContentsRead = true;
+    auto contents = std::make_unique<TContents>();
+    if (LoadContents(Path_, *contents, ContentsError)) Contents_ = std::move(contents);
+  }
+  if (!Contents_) error = "the configuration cannot be read: " + ContentsError;
+  return Contents_.get();
 }
 
 TSession* TMcpConfiguration::Session(std::string& error) {

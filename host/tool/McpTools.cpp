@@ -1,6 +1,7 @@
 // The tools of ostrak mcp, one row each: what an assistant reads about it, its schemas and
 // what runs it. Every tool answers through the same queries as the commands, with their JSON.
 #include <climits>
+#include <cstdint>
 
 #include "host/tool/Commands.h"
 #include "host/tool/Mcp.h"
@@ -81,6 +82,26 @@ TToolResult OnModel(TMcpConfiguration& configuration, Query query) {
 }
 
 std::string Member(const TJson& arguments, const char* name) { return arguments[name].get<std::string>(); }
+
+// A line number given or not; the checker has seen to it that it is at least 1.
+size_t LineNumber(const TJson& arguments, const char* name, size_t otherwise) {
+  if (!arguments.contains(name)) return otherwise;
+  const TJson& value = arguments[name];
+  if (value.is_number_unsigned()) return size_t(std::min<uint64_t>(value.get<uint64_t>(), SIZE_MAX));
+  return size_t(std::min<int64_t>(value.get<int64_t>(), int64_t(std::min<uint64_t>(SIZE_MAX, INT64_MAX))));
+}
+
+// Runs a query on the model and the streams of the container as it is on disk now.
+template <typename Query>
+TToolResult OnContents(TMcpConfiguration& configuration, Query query) {
+  std::string error;
+  const TContents* contents = configuration.Contents(error);
+  if (!contents) return Failed(error);
+  return query(*contents);
+}
+
+const std::string LineArgument = R"({"type": "integer", "minimum": 1})";
+const std::string Lines = Texts;
 
 TToolResult CallFunctionTool(TMcpConfiguration& configuration, const TJson& arguments) {
   TCallRequest request;
@@ -225,6 +246,55 @@ const std::vector<TMcpTool> Table = {
             R"("found", "kind", "object", "part", "item")"),
      [](TMcpConfiguration& c, const TJson& a) {
        return OnModel(c, [&](const TModel& m) { return FromAnswer(AnswerId(m, Member(a, "id"))); });
+     }},
+    {"get_module", "Read the module texts of an object",
+     "The module texts of one object with line numbers: a document's module, form modules, list form modules "
+     "of a catalogue, each named by its place (модуль документа, модуль формы, модуль формы списка ...); "
+     "without object, the global module of the configuration. At most 2000 lines of each module per call "
+     "(truncated says when there are more); from_line and to_line pick a range. Use it to read the code that "
+     "handles an object before changing or explaining it; search_modules finds where something is written.\n"
+     "Тексты модулей объекта с номерами строк: модуль документа, модули форм, модули форм списка справочника, "
+     "каждый с названием места; без object — глобальный модуль конфигурации. Не больше 2000 строк каждого "
+     "модуля за вызов (truncated говорит, что есть еще); from_line и to_line задают диапазон. Используйте, "
+     "чтобы прочитать код объекта перед тем, как менять или объяснять его.",
+     Input(Argument("object", ArgumentText,
+                    "Name or Kind.Name of the object (e.g. РасходнаяНакладная or Документ.РасходнаяНакладная); "
+                    "omit it for the global module. / Имя объекта или Вид.Имя; без него — глобальный модуль.") +
+               ", " + Argument("from_line", LineArgument, "First line to show, from 1. / Первая строка.") + ", " +
+               Argument("to_line", LineArgument, "Last line to show. / Последняя строка."),
+           ""),
+     Object(R"("kind": )" + TextOrNull + R"(, "object": )" + TextOrNull + R"(, "modules": )" +
+                ArrayOf(Object(R"("place": )" + Text + R"(, "stream": )" + Text + R"(, "damaged": )" + TextOrNull +
+                                   R"(, "total": )" + Whole + R"(, "first": )" + Whole + R"(, "lines": )" + Lines,
+                               R"("place", "stream", "damaged", "total", "first", "lines")")) +
+                R"(, "truncated": {"type": "boolean"})",
+            R"("kind", "object", "modules", "truncated")"),
+     [](TMcpConfiguration& c, const TJson& a) {
+       return OnContents(c, [&](const TContents& contents) {
+         return FromAnswer(AnswerModule(contents, a.contains("object") ? Member(a, "object") : std::string(),
+                                        LineNumber(a, "from_line", 1), LineNumber(a, "to_line", SIZE_MAX)));
+       });
+     }},
+    {"search_modules", "Search the text of every module",
+     "Every line of every module (object modules, form modules, the global module) that holds the text, "
+     "letter case ignored (Cyrillic too), with its object, module place, line number and two lines before and "
+     "after it; at most 200 matches (truncated says when there are more). Use it to find where a procedure, "
+     "an attribute or a message is used in code, e.g. who writes to a register, before reading a whole module "
+     "with get_module.\n"
+     "Все строки всех модулей (модули объектов и форм, глобальный модуль), где есть текст, без учета регистра "
+     "букв, с объектом, местом модуля, номером строки и двумя строками до и после; не больше 200 совпадений "
+     "(truncated говорит, что есть еще). Используйте, чтобы найти, где в коде встречается процедура, "
+     "реквизит или сообщение, например кто пишет в регистр.",
+     Input(Argument("text", ArgumentText, "The text to look for, e.g. Движения.Остатки. / Искомый текст."), R"("text")"),
+     Object(R"("matches": )" +
+                ArrayOf(Object(R"("kind": )" + TextOrNull + R"(, "object": )" + TextOrNull + R"(, "place": )" + Text +
+                                   R"(, "line": )" + Whole + R"(, "text": )" + Text + R"(, "before": )" + Lines +
+                                   R"(, "after": )" + Lines,
+                               R"("kind", "object", "place", "line", "text", "before", "after")")) +
+                R"(, "truncated": {"type": "boolean"}, "damaged": )" + Texts,
+            R"("matches", "truncated", "damaged")"),
+     [](TMcpConfiguration& c, const TJson& a) {
+       return OnContents(c, [&](const TContents& contents) { return FromAnswer(AnswerGrep(contents, Member(a, "text"))); });
      }},
     {"call_function", "Call a script function of the component",
      "Runs one of the component's nineteen script functions on this configuration exactly as `ostrak call` does "

@@ -95,3 +95,9 @@ TAnswer AnswerFind(const TModel& model, const std::string& text);
 TAnswer AnswerRefs(const TModel& model, const std::string& name);
 TAnswer AnswerPath(const TModel& model, const std::string& attributePath);
 TAnswer AnswerId(const TModel& model, const std::string& id);
+
+// The one object Name or Kind.Name names; -1 with refusal set (status and message, closest
+// names included) when there is none or several kinds use the name.
+int32_t OneObjectNamed(const TModel& model, const std::string& name, TAnswer& refusal);
+// Prints an answer as the commands do: Error to standard error, else Json or Text; the status.
+int PrintAnswer(const TAnswer& answer, bool json);

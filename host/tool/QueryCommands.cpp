@@ -104,8 +104,9 @@ TJson Place(const TModel& model, int32_t object, std::string_view part, std::str
   return TJson{{"kind", KindEnglish(model.Object(object).Kind)}, {"object", U(model.Object(object).Name)},
                {"part", U(part)}, {"item", U(item)}};
 }
+}  // namespace
 
-int Print(const TAnswer& answer, bool json) {
+int PrintAnswer(const TAnswer& answer, bool json) {
   if (!answer.Error.empty()) {
     Err("ostrak: " + answer.Error + "\n");
     return answer.Status;
@@ -113,7 +114,16 @@ int Print(const TAnswer& answer, bool json) {
   Out(json ? JsonText(answer.Json, 2) + "\n" : answer.Text);
   return answer.Status;
 }
-}  // namespace
+
+int32_t OneObjectNamed(const TModel& model, const std::string& name, TAnswer& refusal) {
+  TNameQuery query = ParseName(name);
+  std::string error;
+  if (!OneSegment(query, name, error)) return refusal = Refused(ExitUsage, error), -1;
+  std::vector<int32_t> found = ResolveObjects(model, query, error);
+  int32_t object = -1;
+  if (found.empty() || !OneObject(model, query, found, object, error)) return refusal = Refused(ExitFailed, error), -1;
+  return object;
+}
 
 TAnswer AnswerSummary(const TModel& model) {
   std::vector<int> counts(KindCount, 0);
@@ -136,14 +146,9 @@ TAnswer AnswerSummary(const TModel& model) {
 }
 
 TAnswer AnswerShow(const TModel& model, const std::string& name) {
-  TNameQuery query = ParseName(name);
-  std::string error;
-  if (!OneSegment(query, name, error)) return Refused(ExitUsage, error);
-  std::vector<int32_t> found = ResolveObjects(model, query, error);
-  if (found.empty()) return Refused(ExitFailed, error);
-  int32_t object = -1;
-  if (!OneObject(model, query, found, object, error)) return Refused(ExitFailed, error);
   TAnswer answer;
+  const int32_t object = OneObjectNamed(model, name, answer);
+  if (object < 0) return answer;
   answer.Json = ShowJson(model, object);
   answer.Text = ShowText(model, object);
   return answer;
@@ -304,42 +309,42 @@ TAnswer AnswerId(const TModel& model, const std::string& id) {
 int RunShow(const std::string& path, const std::string& name, bool json) {
   if (!name.empty()) {
     std::string error;
-    if (!OneSegment(ParseName(name), name, error)) return Print(Refused(ExitUsage, error), json);
+    if (!OneSegment(ParseName(name), name, error)) return PrintAnswer(Refused(ExitUsage, error), json);
   }
   int status = ExitOk;
   std::unique_ptr<TModel> model = LoadOrSay(path, status);
   if (!model) return status;
-  return Print(name.empty() ? AnswerSummary(*model) : AnswerShow(*model, name), json);
+  return PrintAnswer(name.empty() ? AnswerSummary(*model) : AnswerShow(*model, name), json);
 }
 
 int RunFind(const std::string& path, const std::string& text, bool json) {
-  if (text.empty()) return Print(Refused(ExitUsage, "find: TEXT is empty"), json);
+  if (text.empty()) return PrintAnswer(Refused(ExitUsage, "find: TEXT is empty"), json);
   int status = ExitOk;
   std::unique_ptr<TModel> model = LoadOrSay(path, status);
   if (!model) return status;
-  return Print(AnswerFind(*model, text), json);
+  return PrintAnswer(AnswerFind(*model, text), json);
 }
 
 int RunRefs(const std::string& path, const std::string& name, bool json) {
   std::string error;
-  if (!OneSegment(ParseName(name), name, error)) return Print(Refused(ExitUsage, error), json);
+  if (!OneSegment(ParseName(name), name, error)) return PrintAnswer(Refused(ExitUsage, error), json);
   int status = ExitOk;
   std::unique_ptr<TModel> model = LoadOrSay(path, status);
   if (!model) return status;
-  return Print(AnswerRefs(*model, name), json);
+  return PrintAnswer(AnswerRefs(*model, name), json);
 }
 
 int RunPath(const std::string& path, const std::string& attributePath, bool json) {
-  if (std::string error = PathMisspelt(attributePath); !error.empty()) return Print(Refused(ExitUsage, error), json);
+  if (std::string error = PathMisspelt(attributePath); !error.empty()) return PrintAnswer(Refused(ExitUsage, error), json);
   int status = ExitOk;
   std::unique_ptr<TModel> model = LoadOrSay(path, status);
   if (!model) return status;
-  return Print(AnswerPath(*model, attributePath), json);
+  return PrintAnswer(AnswerPath(*model, attributePath), json);
 }
 
 int RunId(const std::string& path, const std::string& id, bool json) {
   int status = ExitOk;
   std::unique_ptr<TModel> model = LoadOrSay(path, status);
   if (!model) return status;
-  return Print(AnswerId(*model, id), json);
+  return PrintAnswer(AnswerId(*model, id), json);
 }

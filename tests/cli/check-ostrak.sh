@@ -277,6 +277,51 @@ grep -qF 'больше 64 МБ' out.txt && ok || bad "a module past 64 MB is nam
 run diff vsd-a vsd-garbage
 status 1 "diff with a damaged module"
 grep -qxF '~ Документ ВСД_входящаяПартия: модуль документа: поврежден (не распаковывается)' out.txt && ok || bad "diff names the damaged module" "$(cat out.txt)"
+# module and grep: the commands behind get_module and search_modules (tests/mcp checks
+# their answers in depth).
+run module vsd-a Документ.ВСД_входящаяПартия --from 3 --to 3
+stdout_is 'Документ ВСД_входящаяПартия: модуль формы: строк 2, с 3-й нет
+Документ ВСД_входящаяПартия: модуль документа: строки 3-3 из 4
+  3: 	Сообщить("Проведён");' "module with a line range"
+run module vsd-a
+status 0 "module without a name: the global module"
+grep -qxF '  2: глВерсия = "1.0";' out.txt && ok || bad "module: the global module's lines" "$(cat out.txt)"
+run module vsd-a Акт
+status 1 "module of an object without modules"
+stdout_is 'Документ Акт: модулей нет' "module says there is none"
+run module vsd-a Партия
+status 1 "module of an unknown object"
+stderr_has "no object named Партия; closest: ВСД_входящаяПартия Партии" "module names the closest objects"
+for range in "--from 0" "--to -1" "--from 4 --to 2"; do
+  run module vsd-a Акт $range
+  status 2 "module $range"
+done
+run module vsd-garbage ВСД_входящаяПартия --json
+python3 - out.txt <<'PY' && ok || bad "module --json of a damaged module" "$(cat out.txt)"
+import json, sys
+answer = json.load(open(sys.argv[1], encoding="utf-8"))
+assert answer["kind"] == "DOCUMENT" and answer["truncated"] is False, answer
+assert answer["modules"] == [{"place": "модуль документа", "stream": "TypedText/Transact_Number174/MD Programm text",
+                              "damaged": "не распаковывается", "total": 0, "first": 1, "lines": []}], answer
+PY
+run grep vsd-a 'остатки.приход'
+status 0 "grep finds a line"
+stdout_is 'Документ ВСД_входящаяПартия: модуль документа, строка 2
+    1: Процедура ОбработкаПроведения()
+>   2: 	Движения.Остатки.Приход();
+    3: 	Сообщить("Проведён");
+    4: КонецПроцедуры' "grep shows the line among its neighbours"
+run grep vsd-a 'нет такого'
+status 1 "grep that finds nothing"
+run grep vsd-garbage 'Проведён' --json
+python3 - out.txt <<'PY' && ok || bad "grep --json names what it could not read" "$(cat out.txt)"
+import json, sys
+answer = json.load(open(sys.argv[1], encoding="utf-8"))
+assert answer == {"matches": [], "truncated": False,
+                  "damaged": ["Документ ВСД_входящаяПартия: модуль документа: поврежден (не распаковывается)"]}, answer
+PY
+run grep vsd-a ''
+status 2 "grep with no text"
 run pack "$fixtures/vsd-a.txt" vsd-bare --stream "bad=guid.bin"
 status 0 "a stream at the root"
 run pack "$fixtures/vsd-a.txt" vsd-bad --stream "nofile"

@@ -1,8 +1,8 @@
 // The protocol's official TypeScript SDK as a client of `ostrak mcp`: it connects over
 // standard input and output, lists the tools, calls each on the demo configuration and on a
-// configuration laid out as real ones are, and lets the SDK check every structuredContent
-// against the tool's outputSchema.
-//   node client.mjs DEMO MODEL -- COMMAND [ARGS...]
+// configuration laid out as real ones are and on one with modules, and lets the SDK check every
+// structuredContent against the tool's outputSchema.
+//   node client.mjs DEMO MODEL MODULES -- COMMAND [ARGS...]
 // The server is started as COMMAND ARGS... mcp CONFIG, in the current directory (so that the
 // configurations may be named relative to it, which also suits ostrak.exe under Wine).
 import { Client } from '@modelcontextprotocol/sdk/client/index.js';
@@ -11,12 +11,12 @@ import { AjvJsonSchemaValidator } from '@modelcontextprotocol/sdk/validation/ajv
 
 const argv = process.argv.slice(2);
 const dash = argv.indexOf('--');
-if (dash !== 2 || argv.length < 4) {
-  console.error('usage: node client.mjs DEMO MODEL -- COMMAND [ARGS...]');
+if (dash !== 3 || argv.length < 5) {
+  console.error('usage: node client.mjs DEMO MODEL MODULES -- COMMAND [ARGS...]');
   process.exit(2);
 }
-const [demo, model] = argv;
-const [command, ...prefix] = argv.slice(3);
+const [demo, model, modules] = argv;
+const [command, ...prefix] = argv.slice(4);
 
 let passed = 0;
 let failed = 0;
@@ -30,7 +30,8 @@ function check(condition, what, detail) {
   }
 }
 
-const expectedTools = ['summary', 'list_objects', 'show_object', 'find', 'where_used', 'resolve_path', 'lookup_id', 'call_function'];
+const expectedTools = ['summary', 'list_objects', 'show_object', 'find', 'where_used', 'resolve_path', 'lookup_id',
+  'get_module', 'search_modules', 'call_function'];
 
 async function connect(config) {
   const client = new Client({ name: 'kalamos-sdk-test', version: '1.0.0' });
@@ -201,9 +202,68 @@ async function modelChecks() {
   await client.close();
 }
 
+// run-client.sh packs vsd-a.txt with: a document module and a form module for
+// ВСД_входящаяПартия, a global module of 2500 numbered lines, a module of Акт that does not
+// inflate; the journal ВетДокументы has none.
+async function moduleChecks() {
+  const { client } = await connect(modules);
+  await client.listTools();
+  let r = await answer(client, 'get_module', { object: 'Документ.всд_входящаяпартия' }, 'modules');
+  const places = r.structuredContent.modules?.map((m) => m.place);
+  check(JSON.stringify(places) === JSON.stringify(['модуль формы', 'модуль документа']),
+        'get_module: both modules of the document, named by place as text names them', r.structuredContent);
+  const transact = r.structuredContent.modules?.[1];
+  check(transact?.total === 4 && transact?.first === 1 && transact?.lines?.[2] === '\tСообщить("Проведён");',
+        'get_module: the document module whole, from 1251 to UTF-8, line ends gone, tabs kept', transact);
+  check(/модуль документа[^\n]*\n.*\n.*\n *3: \tСообщить/.test(textOf(r)), 'get_module: the text numbers the lines', textOf(r));
+
+  r = await answer(client, 'get_module', {}, 'modules');
+  const global = r.structuredContent.modules?.[0];
+  check(r.structuredContent.object === null && global?.place === 'глобальный модуль' && global?.total === 2500 &&
+        global?.lines?.length === 2000 && global?.lines?.[1999] === 'Сообщить("строка 2000");' && r.structuredContent.truncated === true,
+        'get_module without object: the global module, cut at 2000 lines and saying so', { ...r.structuredContent, modules: null });
+  check(textOf(r).includes('from_line 2001'), 'get_module: the text says where to go on', textOf(r).slice(-200));
+  r = await answer(client, 'get_module', { from_line: 2499, to_line: 9999 }, 'modules');
+  check(JSON.stringify(r.structuredContent.modules?.[0]?.lines) === JSON.stringify(['Сообщить("строка 2499");', 'Сообщить("строка 2500");']) &&
+        r.structuredContent.modules[0].first === 2499 && r.structuredContent.truncated === false,
+        'get_module: a range past the end stops at the last line', r.structuredContent);
+  r = await answer(client, 'get_module', { to_line: 1 }, 'modules');
+  check(r.structuredContent.modules?.[0]?.lines?.length === 1, 'get_module: to_line alone', r.structuredContent);
+
+  r = await answer(client, 'get_module', { object: 'Акт' }, 'modules');
+  check(r.structuredContent.modules?.[0]?.damaged === 'не распаковывается' && r.structuredContent.modules[0].lines.length === 0 &&
+        textOf(r).includes('поврежден'), 'get_module: a module that does not inflate is said damaged, not an error', r);
+  r = await answer(client, 'get_module', { object: 'ВетДокументы' }, 'modules');
+  check(r.structuredContent.modules?.length === 0 && textOf(r).includes('модулей нет'),
+        'get_module: an object without modules is a clear answer', r);
+  await refusal(client, 'get_module', { object: 'ВСД_входящая' }, ['ВСД_входящаяПартия'], 'modules: an unknown object');
+
+  r = await answer(client, 'search_modules', { text: 'СООБЩИТЬ("ПРОВЕДЁН' }, 'modules');
+  const hit = r.structuredContent.matches?.[0];
+  check(r.structuredContent.matches?.length === 1 && hit?.kind === 'DOCUMENT' && hit?.object === 'ВСД_входящаяПартия' &&
+        hit?.place === 'модуль документа' && hit?.line === 3 && hit?.text === '\tСообщить("Проведён");',
+        'search_modules: Cyrillic in any letter case (ё too), with object, place and line', r.structuredContent);
+  check(JSON.stringify(hit?.before) === JSON.stringify(['Процедура ОбработкаПроведения()', '\tДвижения.Остатки.Приход();']) &&
+        JSON.stringify(hit?.after) === JSON.stringify(['КонецПроцедуры']), 'search_modules: two lines before, what there is after', hit);
+  check(r.structuredContent.damaged?.length === 1 && r.structuredContent.damaged[0].includes('Акт'),
+        'search_modules: the module it could not read is named', r.structuredContent.damaged);
+  r = await answer(client, 'search_modules', { text: 'сообщить' }, 'modules');
+  const matches = r.structuredContent.matches ?? [];
+  check(matches.length === 200 && r.structuredContent.truncated === true, 'search_modules: at most 200 matches, truncated said', matches.length);
+  check(matches[0]?.place === 'модуль формы' && matches[1]?.place === 'модуль документа' && matches[2]?.place === 'глобальный модуль' &&
+        matches[2]?.object === null && matches[2]?.before?.length === 0 && matches[199]?.line === 198,
+        'search_modules: objects first in their order, then the global module', matches.slice(0, 3));
+  r = await answer(client, 'search_modules', { text: 'нет такого текста' }, 'modules');
+  check(r.structuredContent.matches?.length === 0 && r.structuredContent.truncated === false, 'search_modules: nothing found is an empty list');
+  r = await answer(client, 'search_modules', { text: '日本' }, 'modules');
+  check(r.structuredContent.matches?.length === 0, 'search_modules: letters 1251 lacks match nothing (no "?" stands in)');
+  await client.close();
+}
+
 try {
   await demoChecks();
   await modelChecks();
+  await moduleChecks();
 } catch (error) {
   failed++;
   console.log(`FAIL: the client stopped: ${error?.stack ?? error}`);

@@ -14,6 +14,7 @@ import sys
 import tempfile
 import threading
 import time
+import zlib
 
 src, ostrak = sys.argv[1], sys.argv[2]
 passed = failed = 0
@@ -182,7 +183,14 @@ try:
             ("call_function", {"function": "ValueByNum", "args": ["ВидыОплаты", 1, 2]}, ["takes 2 arguments", "3 given"]),
             ("call_function", {"function": "EnumObjects", "args": [2 ** 40]}, ["32 bits"]),
             ("show_object", {"name": "Склады.Адрес.Лишнее"}, ["Kind.Name"]),
-            ("resolve_path", {"path": "Документ..Товар"}, ["Kind.Name.Attribute"])):
+            ("resolve_path", {"path": "Документ..Товар"}, ["Kind.Name.Attribute"]),
+            ("get_module", {"from_line": 0}, ["from_line", "at least 1"]),
+            ("get_module", {"to_line": -5}, ["to_line", "at least 1"]),
+            ("get_module", {"from_line": 1.5}, ["from_line", "whole number", "fractional"]),
+            ("get_module", {"from_line": "3"}, ["from_line", "whole number", "string"]),
+            ("get_module", {"from_line": 5, "to_line": 2}, ["comes before"]),
+            ("get_module", {"object": "Склады.Адрес"}, ["Kind.Name"]),
+            ("search_modules", {"text": ""}, ["empty"])):
         a = s.tool(name, arguments)
         check(tool_error(a) and all(w in text_of(a) for w in words),
               f"{name} {json.dumps(arguments, ensure_ascii=False)[:60]}: isError naming {words}", a)
@@ -193,6 +201,9 @@ try:
     check(tool_error(a) and len(json.dumps(a)) < 2000, "a 1 MB argument: isError, briefly", str(a)[:300])
     a = s.tool("find", {"text": huge})
     check(tool_error(a), "a 1 MB find: isError", str(a)[:300])
+    a = s.tool("get_module", {"from_line": 2 ** 64 - 1, "to_line": 2 ** 64 - 1})
+    check(not tool_error(a) and a["result"]["structuredContent"]["modules"] == [],
+          "get_module: the largest line number JSON carries is no error", a)
     s.send_raw('{"jsonrpc":"2.0","id":"big","method":"ping","params":{"_meta":{"pad":"' + "x" * (1 << 20) + '"}}}\n')
     check(s.receive().get("id") == "big", "a 1 MB message is read whole")
     check(time.monotonic() - started < 10, "the 1 MB messages take little time")
@@ -210,7 +221,7 @@ try:
         check(result.get("capabilities", {}).get("tools") is not None, f"{asked}: tools offered")
         tools = s.request("tools/list").get("result", {}).get("tools", [])
         structured = answered >= "2025-06-18"
-        check(len(tools) == 8 and all(("outputSchema" in t) == structured and ("title" in t) == structured for t in tools),
+        check(len(tools) == 10 and all(("outputSchema" in t) == structured and ("title" in t) == structured for t in tools),
               f"{asked}: outputSchema and title {'present' if structured else 'absent'}", tools[:1])
         check(all(("annotations" in t) == (answered >= "2025-03-26") for t in tools), f"{asked}: annotations as the version has them")
         a = s.tool("lookup_id", {"id": "141"})
@@ -259,6 +270,18 @@ try:
     check(a["result"]["structuredContent"]["objects"] == 18, "a changed container is read again before the next call", a)
     a = s.tool("call_function", {"function": "EnumObjects", "args": ["Справочник"]})
     check(len(a["result"]["structuredContent"]["items"]) == 5, "the component loads the changed container too", a)
+    a = s.tool("get_module", {})
+    check(not tool_error(a) and a["result"]["structuredContent"]["modules"] == [], "no global module at first", a)
+    module = os.path.join(work, "global.bin")
+    with open(module, "wb") as f:
+        packer = zlib.compressobj(9, zlib.DEFLATED, -15)
+        f.write(packer.compress("Перем глНовая;\r\n".encode("cp1251")) + packer.flush())
+    time.sleep(0.05)
+    subprocess.run([ostrak, "pack", os.path.join(src, "tests/cli/fixtures/model.txt"), live,
+                    "--stream", "TypedText/ModuleText_Number1/MD Programm text=" + module], check=True, capture_output=True)
+    a = s.tool("search_modules", {"text": "ГЛНОВАЯ"})
+    check(not tool_error(a) and [m["line"] for m in a["result"]["structuredContent"]["matches"]] == [1],
+          "the modules of a changed container are read again too", a)
     os.rename(os.path.join(live, "vellum.md"), os.path.join(live, "gone.md"))
     a = s.tool("show_object", {"name": "Склады"})
     check(tool_error(a) and "no such file" in text_of(a), "a container that went away: isError saying so", a)

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Runs client.mjs against `ostrak mcp`: packs the demo configuration and the test
-# configuration with the tool under test, then lets the SDK client talk to the server.
+# Runs client.mjs against `ostrak mcp`: packs the demo configuration, the test configuration
+# and one with modules with the tool under test, then lets the SDK client talk to the server.
 #   run-client.sh SOURCE_DIR NODE_FOLDER COMMAND...   (COMMAND runs ostrak, e.g. a Wine
 #   wrapper and ostrak.exe with --dll)
 set -u
@@ -17,4 +17,16 @@ trap 'rm -rf "$work"' EXIT
 cd "$work" || exit 1
 "$@" pack "$src/samples/demo/config.txt" demo >pack.txt 2>&1 || { echo "FAIL: pack of the demo"; cat pack.txt; exit 1; }
 "$@" pack "$src/tests/cli/fixtures/model.txt" model >pack.txt 2>&1 || { echo "FAIL: pack of the test configuration"; cat pack.txt; exit 1; }
-node "$folder/client.mjs" demo model -- "$@"
+# Modules are raw deflate of 1251 text with CR LF line ends, as the platform writes them.
+deflate() { python3 -c 'import sys, zlib; c = zlib.compressobj(9, zlib.DEFLATED, -15); sys.stdout.buffer.write(c.compress(sys.stdin.buffer.read()) + c.flush())'; }
+cp1251() { iconv -f UTF-8 -t CP1251 | sed 's/$/\r/'; }
+printf 'Процедура ОбработкаПроведения()\n\tДвижения.Остатки.Приход();\n\tСообщить("Проведён");\nКонецПроцедуры\n' | cp1251 | deflate >transact.bin
+printf 'Процедура ПриОткрытии()\n\tсообщить("открыта");\nКонецПроцедуры\n' | cp1251 | deflate >form.bin
+for n in $(seq 1 2500); do printf 'Сообщить("строка %d");\n' "$n"; done | cp1251 | deflate >global.bin
+printf 'not deflate at all' >garbage.bin
+"$@" pack "$src/tests/cli/fixtures/vsd-a.txt" modules --stream "TypedText/Transact_Number174/MD Programm text=transact.bin" \
+  --stream "Document/Document_Number174/WorkBook/MD Programm text=form.bin" \
+  --stream "TypedText/ModuleText_Number1/MD Programm text=global.bin" \
+  --stream "TypedText/Transact_Number180/MD Programm text=garbage.bin" >pack.txt 2>&1 \
+  || { echo "FAIL: pack of the configuration with modules"; cat pack.txt; exit 1; }
+node "$folder/client.mjs" demo model modules -- "$@"
