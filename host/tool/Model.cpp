@@ -233,10 +233,7 @@ TItem TModel::ItemAt(int32_t position) const {
 
 std::vector<TItem> TModel::Items(const TPart& part) const {
   std::vector<TItem> items;
-  const TChildren children = ChildrenOf(part.Position);
-  items.reserve(size_t(children.size()));
-  for (int32_t node : children)
-    if (!IsRefers(Store_->TextAt(node))) items.push_back(ItemAt(node));
+  for (int32_t node : ItemPositions(part)) items.push_back(ItemAt(node));
   return items;
 }
 
