@@ -141,155 +141,57 @@ HRESULT VariantCopy(VARIANTARG* dest, const VARIANTARG* source) {
 
 namespace {
 
-// VarI4FromR8: round half to even, anything outside LONG (after rounding) overflows.
-HRESULT I4FromDouble(double value, LONG& out) {
-  if (std::isnan(value) || value < -2147483648.5 || value >= 2147483647.5) return DISP_E_OVERFLOW;
-  double rounded = std::floor(value);
-  double rest = value - rounded;
-  if (rest > 0.5 || (rest == 0.5 && std::fmod(rounded, 2.0) != 0.0)) rounded += 1.0;
-  out = LONG(rounded);
-  return S_OK;
-}
-
-bool IsBlank(OLECHAR c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
-
-// VarI4FromStr under the Russian locale: blanks around, an optional leading sign, digits,
-// an optional decimal comma with more digits; the value is rounded half to even.
-HRESULT I4FromText(BSTR text, LONG& out) {
-  UINT length = SysStringLen(text);
-  UINT i = 0;
-  while (i < length && IsBlank(text[i])) ++i;
-  bool negative = false;
-  if (i < length && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
-
-  uint64_t magnitude = 0;
-  bool tooBig = false;
-  UINT digits = 0;
-  for (; i < length && text[i] >= '0' && text[i] <= '9'; ++i, ++digits) {
-    magnitude = magnitude * 10 + (text[i] - '0');
-    if (magnitude > 0xFFFFFFFFull) {
-      tooBig = true;
-      magnitude = 0xFFFFFFFFull;
-    }
-  }
-  int firstFraction = -1;  // first digit after the comma
-  bool restNonZero = false; // any non-zero digit after that
-  if (i < length && text[i] == ',') {
-    ++i;
-    for (; i < length && text[i] >= '0' && text[i] <= '9'; ++i, ++digits) {
-      if (firstFraction < 0)
-        firstFraction = text[i] - '0';
-      else if (text[i] != '0')
-        restNonZero = true;
-    }
-  }
-  while (i < length && IsBlank(text[i])) ++i;
-  if (digits == 0 || i != length) return DISP_E_TYPEMISMATCH;
-
-  if (firstFraction > 5 || (firstFraction == 5 && (restNonZero || (magnitude & 1)))) ++magnitude;
-  if (tooBig) return DISP_E_OVERFLOW;
-  if (negative ? magnitude > 2147483648ull : magnitude > 2147483647ull) return DISP_E_OVERFLOW;
-  out = negative ? LONG(-int64_t(magnitude)) : LONG(magnitude);
-  return S_OK;
-}
-
-HRESULT ToI4(const VARIANT& v, LONG& out) {
-  switch (v.vt) {
-  case VT_EMPTY: out = 0; return S_OK;
-  case VT_I1: out = static_cast<signed char>(v.bVal); return S_OK;
-  case VT_UI1: out = v.bVal; return S_OK;
-  case VT_I2: out = v.iVal; return S_OK;
-  case VT_UI2: out = static_cast<USHORT>(v.iVal); return S_OK;
-  case VT_I4: case VT_INT: out = v.lVal; return S_OK;
-  case VT_UI4: case VT_UINT:
-    if (v.uintVal > 0x7FFFFFFFu) return DISP_E_OVERFLOW;
-    out = LONG(v.uintVal);
-    return S_OK;
-  case VT_BOOL: out = v.boolVal; return S_OK;
-  case VT_R4: return I4FromDouble(v.fltVal, out);
-  case VT_R8: case VT_DATE: return I4FromDouble(v.dblVal, out);
-  case VT_BSTR: return I4FromText(v.bstrVal, out);
-  default: return DISP_E_TYPEMISMATCH;
-  }
-}
-
-HRESULT ToBstr(const VARIANT& v, BSTR& out) {
-  int64_t value;
-  switch (v.vt) {
-  case VT_I1: value = static_cast<signed char>(v.bVal); break;
-  case VT_UI1: value = v.bVal; break;
-  case VT_I2: value = v.iVal; break;
-  case VT_UI2: value = static_cast<USHORT>(v.iVal); break;
-  case VT_I4: case VT_INT: value = v.lVal; break;
-  case VT_UI4: case VT_UINT: value = v.uintVal; break;
-  default: return DISP_E_TYPEMISMATCH;
-  }
-  std::string digits = std::to_string(value);
-  std::u16string wide(digits.begin(), digits.end());
-  out = SysAllocStringLen(wide.data(), UINT(wide.size()));
-  return out ? S_OK : E_OUTOFMEMORY;
-}
-
-// A by-reference source stands for the value it points at.
-bool Dereference(const VARIANT& source, VARIANT& value) {
+// The value a by-reference variant points at, borrowed: it owns nothing. A reference to a
+// VARIANT is followed once more, as VariantCopyInd does; a third level is refused.
+HRESULT Dereference(const VARIANT& source, VARIANT& value) {
+  if (!source.byref) return E_INVALIDARG;
   VARTYPE base = source.vt & ~VT_BYREF;
-  if (!source.byref) return false;
   if (base == VT_VARIANT) {
-    value = *source.pvarVal;
-    return !(value.vt & VT_BYREF);
+    const VARIANT& inner = *source.pvarVal;
+    if (inner.vt == (VT_BYREF | VT_VARIANT)) return E_INVALIDARG;
+    if (!IsValidVariantType(inner.vt)) return DISP_E_BADVARTYPE;
+    if (inner.vt & VT_BYREF) return Dereference(inner, value);
+    value = inner;
+    return S_OK;
   }
   VariantInit(&value);
   value.vt = base;
   if (base & VT_ARRAY) {
     value.parray = *source.pparray;
-    return true;
+    return S_OK;
   }
   switch (base) {
-  case VT_I1: case VT_UI1: value.bVal = *source.pbVal; return true;
-  case VT_I2: case VT_UI2: value.iVal = *source.piVal; return true;
-  case VT_BOOL: value.boolVal = *source.pboolVal; return true;
-  case VT_I4: case VT_UI4: case VT_INT: case VT_UINT: case VT_ERROR: value.lVal = *source.plVal; return true;
-  case VT_R4: std::memcpy(&value.fltVal, source.byref, sizeof(float)); return true;
-  case VT_R8: case VT_DATE: value.dblVal = *source.pdblVal; return true;
-  case VT_BSTR: value.bstrVal = *source.pbstrVal; return true;
-  case VT_UNKNOWN: case VT_DISPATCH: value.punkVal = *source.ppunkVal; return true;
-  default: return false;
+  case VT_I1: case VT_UI1: value.bVal = *source.pbVal; return S_OK;
+  case VT_I2: case VT_UI2: value.iVal = *source.piVal; return S_OK;
+  case VT_BOOL: value.boolVal = *source.pboolVal; return S_OK;
+  case VT_I4: case VT_UI4: case VT_INT: case VT_UINT: case VT_ERROR: value.lVal = *source.plVal; return S_OK;
+  case VT_R4: std::memcpy(&value.fltVal, source.byref, sizeof(float)); return S_OK;
+  case VT_R8: case VT_DATE: value.dblVal = *source.pdblVal; return S_OK;
+  case VT_CY: std::memcpy(&value.padding_[0], source.byref, 8); return S_OK;
+  case VT_BSTR: value.bstrVal = *source.pbstrVal; return S_OK;
+  case VT_UNKNOWN: case VT_DISPATCH: value.punkVal = *source.ppunkVal; return S_OK;
+  default: return DISP_E_BADVARTYPE;
   }
 }
 
 } // namespace
 
-HRESULT VariantChangeTypeEx(VARIANTARG* dest, const VARIANTARG* source, LCID, USHORT, VARTYPE type) {
+HRESULT VariantCopyInd(VARIANT* dest, const VARIANTARG* source) {
   if (!dest || !source) return E_INVALIDARG;
+  if (!(source->vt & VT_BYREF)) return VariantCopy(dest, source);
   if (!IsValidVariantType(source->vt)) return DISP_E_BADVARTYPE;
-
-  VARIANT value = *source; // borrowed: owns nothing
-  if (source->vt & VT_BYREF) {
-    if (!Dereference(*source, value)) return DISP_E_TYPEMISMATCH;
-  }
-
-  VARIANT result;
-  VariantInit(&result);
-  HRESULT hr;
-  if (value.vt == type) {
-    hr = VariantCopy(&result, &value);
-  } else if (type == VT_I4) {
-    hr = ToI4(value, result.lVal);
-    if (SUCCEEDED(hr)) result.vt = VT_I4;
-  } else if (type == VT_BSTR) {
-    hr = ToBstr(value, result.bstrVal);
-    if (SUCCEEDED(hr)) result.vt = VT_BSTR;
-  } else {
-    hr = DISP_E_TYPEMISMATCH;
-  }
+  VARIANT value;
+  HRESULT hr = Dereference(*source, value);
   if (FAILED(hr)) return hr;
-  // Only now may the destination go: it can be the source itself.
-  hr = VariantClear(dest);
-  if (FAILED(hr)) {
-    VariantClear(&result);
+  // Copy first: the destination can be the source itself.
+  VARIANT copy;
+  VariantInit(&copy);
+  if (FAILED(hr = VariantCopy(&copy, &value))) return hr;
+  if (FAILED(hr = VariantClear(dest))) {
+    VariantClear(&copy);
     return hr;
   }
-  *dest = result;
+  *dest = copy;
   return S_OK;
 }
 

@@ -263,8 +263,11 @@ UINT SysStringByteLen(BSTR text);
 void VariantInit(VARIANTARG* v);
 HRESULT VariantClear(VARIANTARG* v);
 HRESULT VariantCopy(VARIANTARG* dest, const VARIANTARG* source);
-// Conversions the component needs: to VT_I4 from numbers, booleans and text (the
-// Russian rules: decimal comma, rounding half to even), and to VT_BSTR from integers.
+// VariantCopy of the value a by-reference variant points at (through one VARIANT* at most).
+HRESULT VariantCopyInd(VARIANT* dest, const VARIANTARG* source);
+// Conversions: text to the integer types, VT_R4 and VT_R8 as oleaut32 reads numbers under
+// the locale (LOCALE_USER_DEFAULT is Russian: decimal comma, blanks between digit groups);
+// numbers and booleans to VT_I4; integers to VT_BSTR. By-reference sources are followed.
 HRESULT VariantChangeTypeEx(VARIANTARG* dest, const VARIANTARG* source, LCID lcid, USHORT flags, VARTYPE type);
 
 // One-dimensional arrays of VARIANT are the only kind the component meets.

@@ -373,6 +373,146 @@ TEST(PlatformOle, OtherConversions) {
   EXPECT_EQ(1u, object.Refs);
 }
 
+// Text to every numeric type as oleaut32 reads it; under Wine these rows run against the real
+// one. LOCALE_USER_DEFAULT is Russian: a decimal comma, and a no-break space (or a blank)
+// between groups of digits.
+TEST(PlatformOle, TextToNumbersFollowsOleaut32) {
+  constexpr LCID ru = LOCALE_USER_DEFAULT, en = 0x0409;
+  const HRESULT ok = S_OK, over = DISP_E_OVERFLOW, bad = DISP_E_TYPEMISMATCH;
+  struct Case {
+    const char* text;
+    VARTYPE type;
+    HRESULT hr;
+    double value;
+    LCID lcid = ru;
+  } cases[] = {
+      // Digit groups: either blank, any number of groups, group sizes not checked.
+      {"1 000", VT_I4, ok, 1000},
+      {"1\u00A0000", VT_I4, ok, 1000},
+      {"1 000 000", VT_UI4, ok, 1000000},
+      {"1\u00A0000\u00A0000", VT_R8, ok, 1000000},
+      {"1  000", VT_I2, ok, 1000},
+      {"10 00", VT_I4, ok, 1000},
+      {" 1 000 ", VT_I4, ok, 1000},
+      {"-1 000", VT_I2, ok, -1000},
+      {"1 000", VT_UI1, over, 0},
+      {"1 000 000 000 000", VT_I4, over, 0},
+      {"1\u202F000", VT_I4, bad, 0}, // a narrow no-break space is no group separator
+      {"1'000", VT_I4, bad, 0},
+      // The decimal comma, and whole numbers rounded half to even.
+      {"1 000,5", VT_I4, ok, 1000},
+      {"1 000,51", VT_I4, ok, 1001},
+      {"1 000,5", VT_R8, ok, 1000.5},
+      {"1 000,51", VT_R8, ok, 1000.51},
+      {"1 000,51", VT_R4, ok, 1000.51},
+      {"3,5", VT_I2, ok, 4},
+      {"2,5", VT_UI1, ok, 2},
+      {"-2,5", VT_I1, ok, -2},
+      {"-0,5", VT_UI1, ok, 0},
+      {"2,5000000000000000000000000000000000001", VT_I4, ok, 3},
+      {",5", VT_R8, ok, 0.5},
+      {"5,", VT_I4, ok, 5},
+      {"1 ,5", VT_R8, ok, 1.5},
+      {"1,5", VT_R8, ok, 1.5},
+      {"1.5", VT_R8, bad, 0},
+      {"1.000", VT_I4, bad, 0},
+      {"1,000", VT_I4, ok, 1},
+      {"1,,5", VT_R8, bad, 0},
+      {",", VT_I4, bad, 0},
+      // Blanks and signs around the number.
+      {"\t42\t", VT_I4, ok, 42},
+      {"\r\n42", VT_UI2, ok, 42},
+      {"\u00A042\u00A0", VT_I4, ok, 42},
+      {"+5", VT_I1, ok, 5},
+      {"- 5", VT_I4, ok, -5},
+      {"5-", VT_I4, ok, -5},
+      {"5 -", VT_R8, ok, -5},
+      {"(5)", VT_I4, ok, -5},
+      {"(5", VT_I4, bad, 0},
+      {"--5", VT_I4, bad, 0},
+      {"-5-", VT_I4, bad, 0},
+      {"-0", VT_UI4, ok, 0},
+      {"00012", VT_I2, ok, 12},
+      // An exponent, and &H and &O filling the type's bits.
+      {"1E3", VT_I4, ok, 1000},
+      {"1,5e2", VT_UI1, ok, 150},
+      {"35E-1", VT_I4, ok, 4},
+      {"1E-2", VT_R8, ok, 0.01},
+      {"1E", VT_I4, bad, 0},
+      {"1E2,5", VT_I4, bad, 0},
+      {"1E400", VT_R8, over, 0},
+      {"1E39", VT_R4, over, 0},
+      {"1E38", VT_R4, ok, 1e38},
+      {"&H10", VT_I4, ok, 16},
+      {"&hFFFF", VT_I2, ok, -1},
+      {"&HFFFF", VT_UI2, ok, 65535},
+      {"&HFF", VT_I1, ok, -1},
+      {"&H100", VT_UI1, over, 0},
+      {"&HFFFFFFFF", VT_I4, ok, -1},
+      {"&H100000000", VT_UINT, over, 0},
+      {"&O777", VT_I4, ok, 511},
+      {"&O8", VT_I4, bad, 0},
+      {"&H 10", VT_I4, bad, 0},
+      {"&H1,5", VT_I4, bad, 0},
+      // The limits of each type.
+      {"127", VT_I1, ok, 127},
+      {"128", VT_I1, over, 0},
+      {"-128", VT_I1, ok, -128},
+      {"-129", VT_I1, over, 0},
+      {"255", VT_UI1, ok, 255},
+      {"256", VT_UI1, over, 0},
+      {"-1", VT_UI1, over, 0},
+      {"32767", VT_I2, ok, 32767},
+      {"-32769", VT_I2, over, 0},
+      {"65535", VT_UI2, ok, 65535},
+      {"65536", VT_UI2, over, 0},
+      {"-2147483648", VT_INT, ok, -2147483648.0},
+      {"2147483648", VT_INT, over, 0},
+      {"4294967295", VT_UI4, ok, 4294967295.0},
+      {"4294967296", VT_UINT, over, 0},
+      {"-1", VT_UI4, over, 0},
+      {"99999999999999999999", VT_R8, ok, 1e20},
+      // Bad text.
+      {"", VT_R8, bad, 0},
+      {"\u00A0", VT_I4, bad, 0},
+      {"abc", VT_R4, bad, 0},
+      {"12abc", VT_I2, bad, 0},
+      {"1 000р.", VT_I4, bad, 0},
+      {"$1", VT_I4, bad, 0},
+      // English writes the same numbers the other way round.
+      {"1,000", VT_I4, ok, 1000, en},
+      {"1,000.5", VT_R8, ok, 1000.5, en},
+      {"1 000", VT_I4, bad, 0, en},
+      {"1.5", VT_R8, ok, 1.5, en},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << '"' << c.text << "\" to type " << c.type << " in locale " << c.lcid);
+    VARIANT source = Text(c.text);
+    VARIANT result;
+    VariantInit(&result);
+    EXPECT_EQ(c.hr, VariantChangeTypeEx(&result, &source, c.lcid, 0, c.type));
+    if (c.hr == S_OK) {
+      EXPECT_EQ(c.type, result.vt);
+      double value = 0;
+      switch (result.vt) {
+      case VT_I1: value = static_cast<signed char>(result.cVal); break;
+      case VT_UI1: value = result.bVal; break;
+      case VT_I2: value = result.iVal; break;
+      case VT_UI2: value = result.uiVal; break;
+      case VT_I4: case VT_INT: value = result.lVal; break;
+      case VT_UI4: case VT_UINT: value = result.ulVal; break;
+      case VT_R4: value = result.fltVal; break;
+      case VT_R8: value = result.dblVal; break;
+      }
+      EXPECT_EQ(c.type == VT_R4 ? double(float(c.value)) : c.value, value);
+    } else {
+      EXPECT_EQ(VT_EMPTY, result.vt);
+    }
+    VariantClear(&source);
+    VariantClear(&result);
+  }
+}
+
 TEST(PlatformOle, InterfaceIdentifiers) {
   const IID dispatch = {0x00020400, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
   const IID errorLog = {0x3127CA40, 0x446E, 0x11CE, {0x81, 0x35, 0x00, 0xAA, 0x00, 0x4B, 0xB8, 0x51}};
