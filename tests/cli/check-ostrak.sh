@@ -132,6 +132,19 @@ status 0 "dump of the edge cases"
 same_file out.txt "$expected/edge.json" "dump of the edge cases"
 stderr_has "1006: Неверный тип параметра" "a failing RefInfo is reported while dumping"
 
+# A setting written with digit groups, as people write a thousand: a blank or a no-break
+# space between the groups. The Windows build (oleaut32) reads them, so the native one must too.
+# (The Cyrillic name keeps the text plainly code page 1251: a lone 0xA0 would look like OEM.)
+printf '{"SbCnts",\n{"10","Товары","","","0","1 000","1 000 000","2\xC2\xA0000","12","7","0","0","0","0","0","0","1"}}\n' > groups.txt
+run pack groups.txt groups
+status 0 "pack of settings with digit groups"
+run call groups RefInfo Товары 1
+stdout_is "result: 1000" "RefInfo reads a blank between digit groups"
+run call groups RefInfo Товары 2
+stdout_is "result: 2000" "RefInfo reads a no-break space between digit groups"
+run call groups RefInfo Товары 3
+stdout_is "result: 1000000" "RefInfo reads several digit groups"
+
 # --- container files of any name -----------------------------------------------------------
 cp demo/vellum.md "Версия 5.MD"
 run dump "Версия 5.MD"
