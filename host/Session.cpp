@@ -9,11 +9,7 @@
 #include "Version.h"
 
 namespace {
-std::string HexResult(HRESULT hr) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(static_cast<uint32_t>(hr)));
-  return text;
-}
+std::string HexResult(HRESULT hr) { return "0x" + HresultDigits(hr); }
 
 #if KALAMOS_WINDOWS
 // The file version from a module's version resource, "a.b.c.d"; empty when it has none.

@@ -1,6 +1,5 @@
 // HasAttr, SetAttr and GetAttr: an attribute of a live host object, checked against the
 // configuration and the built-in names, then read or written through IDispatch.
-#include <cstdio>
 #include <string>
 
 #include "metadata/MetaStore.h"
@@ -102,9 +101,7 @@ HRESULT AttrAccess(TCall& call, LONG method) {
 
   if (FAILED(hr)) {
     call.SetLong(0);
-    char notice[9];
-    std::snprintf(notice, sizeof notice, "%08lX", static_cast<unsigned long>(static_cast<uint32_t>(hr)));
-    ShowFailureNotice(notice);
+    ShowFailureNotice(HresultDigits(hr));
     return call.Fail(MsgCodeInfo, setting ? IDS_SET_FAILED : IDS_GET_FAILED);
   }
   if (!setting) call.PutParam(3, answer.Value);

@@ -36,3 +36,12 @@ inline std::string AnsiToUtf8(std::string_view text) { return CodePageToUtf8(tex
 inline std::string Utf8ToAnsi(std::string_view text) { return Utf8ToCodePage(text, 1251); }
 std::string WideToUtf8(const OLECHAR* text, size_t length);
 WideString Utf8ToWide(std::string_view text);
+
+// The well-formed UTF-8 sequence at text[i]: its length, with its code point in c; 0 when
+// the bytes there are no such sequence (overlong forms, surrogates, past U+10FFFF, cut short).
+size_t DecodeUtf8(std::string_view text, size_t i, char32_t& c);
+// True when all of text is well-formed UTF-8.
+bool IsValidUtf8(std::string_view text);
+
+// An HRESULT as eight upper-case hexadecimal digits, as Windows shows one ("8007000E").
+std::string HresultDigits(HRESULT hr);

@@ -174,33 +174,9 @@ void TJsonWriter::CloseSection() {
 namespace {
 // True when text is well-formed UTF-8 with nothing JSON escapes: then it prints as it is.
 bool PrintsAsItIs(const std::string& text) {
-  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-  const auto* end = p + text.size();
-  while (p < end) {
-    const unsigned c = *p;
-    if (c < 0x80) {
-      if (c < 0x20 || c == '"' || c == '\\') return false;
-      ++p;
-      continue;
-    }
-    // Lead byte, the range of its first continuation byte, the number of continuations:
-    // no overlong forms, no surrogates, nothing past U+10FFFF.
-    unsigned low = 0x80, high = 0xBF;
-    size_t more;
-    if (c >= 0xC2 && c <= 0xDF) more = 1;
-    else if (c == 0xE0) more = 2, low = 0xA0;
-    else if (c == 0xED) more = 2, high = 0x9F;
-    else if (c >= 0xE1 && c <= 0xEF) more = 2;
-    else if (c == 0xF0) more = 3, low = 0x90;
-    else if (c >= 0xF1 && c <= 0xF3) more = 3;
-    else if (c == 0xF4) more = 3, high = 0x8F;
-    else return false;
-    if (size_t(end - p) <= more || p[1] < low || p[1] > high) return false;
-    for (size_t k = 2; k <= more; ++k)
-      if (p[k] < 0x80 || p[k] > 0xBF) return false;
-    p += more + 1;
-  }
-  return true;
+  for (unsigned char c : text)
+    if (c < 0x20 || c == '"' || c == '\\') return false;
+  return IsValidUtf8(text);
 }
 
 void AppendString(const std::string& text, std::string& out) {

@@ -1,5 +1,4 @@
 #include <cerrno>
-#include <cstdio>
 #include <system_error>
 #include <filesystem>
 #include <fstream>
@@ -15,24 +14,10 @@ std::filesystem::path PathOf(const std::string& utf8) {
   return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
-// True when every sequence in text is well-formed UTF-8.
-bool ValidUtf8(const std::string& text) {
-  size_t i = 0;
-  while (i < text.size()) {
-    unsigned char c = static_cast<unsigned char>(text[i]);
-    size_t extra = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : 9;
-    if (extra == 9 || (extra == 1 && c < 0xC2) || (extra > 0 && i + extra >= text.size())) return false;
-    for (size_t k = 1; k <= extra; ++k)
-      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
-    i += extra + 1;
-  }
-  return true;
-}
-
 // Well-formed UTF-8 with a Cyrillic letter (U+0400..U+04FF, lead bytes D0-D3): a text meant
 // for packing with conversion. Plain 1251 text is almost never well-formed UTF-8.
 bool HoldsUtf8Cyrillic(const std::string& text) {
-  if (!ValidUtf8(text)) return false;
+  if (!IsValidUtf8(text)) return false;
   for (size_t i = 0; i + 1 < text.size(); ++i) {
     const unsigned char c = static_cast<unsigned char>(text[i]);
     if (c >= 0xD0 && c <= 0xD3) return true;
@@ -70,7 +55,7 @@ int RunPack(const std::string& textFile, const std::string& directory, bool oem,
     Err("ostrak: warning: " + textFile + " is UTF-8 text with Cyrillic letters, so probably not code page 1251; "
         "its bytes are packed as they are (without --raw it would be converted)\n");
   if (!raw) {
-    if (!ValidUtf8(text)) {
+    if (!IsValidUtf8(text)) {
       Err("ostrak: " + textFile + " is not UTF-8 text (use --raw to pack its bytes as they are)\n");
       return ExitFailed;
     }
@@ -116,9 +101,7 @@ int RunPack(const std::string& textFile, const std::string& directory, bool oem,
   // The closing brace ends the list that encloses the top-level lists, as in real files.
   HRESULT hr = WriteCompoundFile(Utf8ToWide(std::string(target8.begin(), target8.end())), entries);
   if (FAILED(hr)) {
-    char code[16];
-    std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(static_cast<uint32_t>(hr)));
-    Err("ostrak: cannot write " + directory + "/vellum.md: " + code + "\n");
+    Err("ostrak: cannot write " + directory + "/vellum.md: 0x" + HresultDigits(hr) + "\n");
     return ExitFailed;
   }
   return ExitOk;

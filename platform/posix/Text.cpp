@@ -87,41 +87,10 @@ char32_t NextWide(const OLECHAR* text, size_t length, size_t& i) {
 
 // Next code point of UTF-8 text; a malformed sequence gives U+FFFD and skips one byte.
 char32_t NextUtf8(std::string_view text, size_t& i) {
-  auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
-  unsigned char lead = byte(i);
-  if (lead < 0x80) {
-    ++i;
-    return lead;
-  }
-  size_t extra;
-  char32_t c, minimum;
-  if ((lead & 0xE0) == 0xC0) {
-    extra = 1, c = lead & 0x1F, minimum = 0x80;
-  } else if ((lead & 0xF0) == 0xE0) {
-    extra = 2, c = lead & 0x0F, minimum = 0x800;
-  } else if ((lead & 0xF8) == 0xF0) {
-    extra = 3, c = lead & 0x07, minimum = 0x10000;
-  } else {
-    ++i;
-    return kReplacement;
-  }
-  if (i + extra >= text.size()) {
-    ++i;
-    return kReplacement;
-  }
-  for (size_t k = 1; k <= extra; ++k) {
-    if ((byte(i + k) & 0xC0) != 0x80) {
-      ++i;
-      return kReplacement;
-    }
-    c = (c << 6) | (byte(i + k) & 0x3F);
-  }
-  if (c < minimum || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-    ++i;
-    return kReplacement;
-  }
-  i += extra + 1;
-  return c;
+  char32_t c;
+  const size_t length = DecodeUtf8(text, i, c);
+  i += length ? length : 1;
+  return length ? c : kReplacement;
 }
 
 char ToCodePage(char32_t c, unsigned codePage) {

@@ -136,6 +136,57 @@ TEST(PlatformText, KeysCompareAsTextIgnoringCase) {
   }
 }
 
+// One UTF-8 check serves the tool's reading and printing and the native code pages.
+TEST(PlatformText, Utf8IsWellFormedOrRefused) {
+  struct Case {
+    const char* bytes;
+    bool valid;
+  } cases[] = {
+      {"", true},
+      {"plain", true},
+      {"\xD0\x9F\xD1\x80\xD0\xB8", true},  // Прив
+      {"\xC2\x80", true},                  // U+0080, the first two-byte one
+      {"\xDF\xBF", true},
+      {"\xE0\xA0\x80", true},              // U+0800
+      {"\xED\x9F\xBF", true},              // U+D7FF, just below the surrogates
+      {"\xEE\x80\x80", true},              // U+E000, just above them
+      {"\xEF\xBF\xBF", true},
+      {"\xF0\x90\x80\x80", true},          // U+10000
+      {"\xF4\x8F\xBF\xBF", true},          // U+10FFFF
+      {"\xED\xA0\x80", false},             // U+D800, a surrogate
+      {"\xED\xBF\xBF", false},             // U+DFFF
+      {"\xC0\x80", false},                 // overlong zero
+      {"\xC1\xBF", false},
+      {"\xE0\x9F\xBF", false},             // overlong U+07FF
+      {"\xF0\x8F\xBF\xBF", false},         // overlong U+FFFF
+      {"\xF4\x90\x80\x80", false},         // past U+10FFFF
+      {"\xF5\x80\x80\x80", false},
+      {"\xFF", false},
+      {"\x80", false},                     // a continuation byte alone
+      {"\xD0", false},                     // cut short
+      {"\xE2\x82", false},
+      {"a\xD0 ", false},
+      {"\xE2\x28\xA1", false},             // a continuation byte missing in the middle
+  };
+  for (const Case& c : cases) {
+    const std::string bytes = c.bytes;
+    SCOPED_TRACE(testing::Message() << "bytes of \"" << c.bytes << "\"");
+    EXPECT_EQ(c.valid, IsValidUtf8(bytes));
+    // Every refused sequence reads as replacement characters, never as a letter.
+    if (!c.valid) {
+      EXPECT_NE(std::string::npos, WideToUtf8(Utf8ToWide(bytes).data(), Utf8ToWide(bytes).size()).find("\xEF\xBF\xBD"));
+    }
+  }
+  char32_t c = 0;
+  EXPECT_EQ(3u, DecodeUtf8("x\xE2\x82\xAC", 1, c));
+  EXPECT_EQ(U'\u20AC', c);
+}
+
+TEST(PlatformText, HresultAsWindowsShowsIt) {
+  EXPECT_EQ("8007000E", HresultDigits(E_OUTOFMEMORY));
+  EXPECT_EQ("00000001", HresultDigits(S_FALSE));
+}
+
 TEST(PlatformSystem, StringTableTextsArriveInCodePage1251) {
   EXPECT_EQ("Ostrak", LoadResourceString(IDS_EXTENSION_NAME));
   EXPECT_EQ(Utf8ToAnsi("Возможен только один вызов Load"), LoadResourceString(IDS_LOAD_TWICE));
