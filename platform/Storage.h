@@ -11,6 +11,9 @@
 
 #include "platform/Ole.h"
 
+// The eight bytes every compound file begins with.
+inline constexpr unsigned char kCompoundFileSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+
 struct TStorageImpl;
 struct TStreamImpl;
 

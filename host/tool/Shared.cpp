@@ -1,12 +1,14 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <system_error>
 #include <filesystem>
 #include <fstream>
 #include <random>
 
 #include "host/tool/Commands.h"
+#include "platform/Storage.h"
 
 namespace fs = std::filesystem;
 
@@ -87,9 +89,7 @@ std::string DiagnoseContainer(const std::string& file, const std::string& shown)
   }
   char head[8] = {};
   if (!in.read(head, sizeof head)) return shown + ": not a compound file";
-  static const unsigned char signature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
-  for (int i = 0; i < 8; ++i)
-    if (static_cast<unsigned char>(head[i]) != signature[i]) return shown + ": not a compound file";
+  if (std::memcmp(head, kCompoundFileSignature, sizeof head) != 0) return shown + ": not a compound file";
   return shown + ": no readable configuration in the container (storage \"Metadata\", stream \"Main MetaData Stream\")";
 }
 

@@ -47,8 +47,6 @@ public:
   int Fd;
 };
 
-const unsigned char kSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
-
 void Quiet(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
 
 void EnsureGsf() {
@@ -114,10 +112,10 @@ bool ReadExactly(int fd, void* buffer, size_t size, off_t at) {
 
 // 1 when the file starts with the compound-file signature, 0 when not, -1 on a read error.
 int HasSignature(int fd, uint64_t size) {
-  if (size < sizeof kSignature) return 0;
-  unsigned char head[sizeof kSignature];
+  if (size < sizeof kCompoundFileSignature) return 0;
+  unsigned char head[sizeof kCompoundFileSignature];
   if (!ReadExactly(fd, head, sizeof head, 0)) return -1;
-  return std::memcmp(head, kSignature, sizeof head) == 0 ? 1 : 0;
+  return std::memcmp(head, kCompoundFileSignature, sizeof head) == 0 ? 1 : 0;
 }
 
 // Where the root directory entry's sibling links lie, when they name any entry; -1 otherwise.
