@@ -54,7 +54,6 @@ public:
   HRESULT InitResult() const { return InitHr; }
   const WideString& ExtensionName() const { return Extension; }
   IScriptAugment* Component() const { return Augment; }
-  IInitDone* Handshake() const { return InitDone; }
   TErrorLogSink& Log() { return *Sink; }
 
   // FindMethod; -1 when no function answers to the name.
