@@ -52,33 +52,6 @@ size_t ValueSize(VARTYPE type) {
   }
 }
 
-// The value a by-reference argument points at, as a new VARIANT of its own; plain arguments
-// are copied as they are.
-HRESULT CopyDereferenced(VARIANT& out, const VARIANT& arg) {
-  if (!(arg.vt & VT_BYREF)) return VariantCopy(&out, const_cast<VARIANT*>(&arg));
-  if (!arg.byref) return E_INVALIDARG;
-  const VARTYPE base = static_cast<VARTYPE>(arg.vt & ~VT_BYREF);
-  if (base == VT_VARIANT) {
-    const VARIANT& inner = *arg.pvarVal;
-    // A variant may not point at another by-reference variant; refuse rather than guess.
-    if (inner.vt == (VT_BYREF | VT_VARIANT)) return DISP_E_BADVARTYPE;
-    return CopyDereferenced(out, inner);
-  }
-  VARIANT plain;
-  VariantInit(&plain);
-  if (base & VT_ARRAY) {
-    plain.vt = base;
-    plain.parray = *arg.pparray;
-  } else {
-    const size_t size = ValueSize(base);
-    if (size == 0) return DISP_E_BADVARTYPE;
-    plain.vt = base;
-    std::memcpy(&plain.lVal, arg.byref, size);
-  }
-  // VariantCopy duplicates the text, the array or the reference the slot holds.
-  return VariantCopy(&out, &plain);
-}
-
 bool SameValue(const VARIANT& a, const VARIANT& b) {
   if (a.vt != b.vt) return false;
   if (a.vt == VT_BSTR) {
@@ -192,7 +165,8 @@ HRESULT STDMETHODCALLTYPE TOstrak::Invoke(DISPID id, REFIID riid, LCID, WORD fla
     for (UINT i = 0; i < count; ++i) {
       const VARIANT* arg = i < given ? &params->rgvarg[given - 1 - i] : nullptr;
       if (arg && !IsOmitted(*arg)) {
-        if (FAILED(hr = CopyDereferenced(args.Inputs[i], *arg))) {
+        // The value a by-reference argument points at, as a VARIANT of its own.
+        if (FAILED(hr = VariantCopyInd(&args.Inputs[i], const_cast<VARIANT*>(arg)))) {
           if (argErr) *argErr = given - 1 - i;
           return hr == E_OUTOFMEMORY ? hr : DISP_E_TYPEMISMATCH;
         }
