@@ -82,14 +82,14 @@ HRESULT TSession::Start() {
       StartMessage = Options.DllPath + " exports no DllGetClassObject";
       return E_FAIL;
     }
-    IClassFactory* factory = nullptr;
-    hr = getClassObject(CLSID_Ostrak, IID_IClassFactory, reinterpret_cast<void**>(&factory));
+    TComPtr<IClassFactory> factory;
+    hr = getClassObject(CLSID_Ostrak, IID_IClassFactory, factory.OutVoid());
     if (FAILED(hr) || !factory) {
+      factory.Abandon();
       StartMessage = "DllGetClassObject failed with " + HexResult(hr);
       return FAILED(hr) ? hr : E_FAIL;
     }
-    hr = factory->CreateInstance(nullptr, IID_IInitDone, reinterpret_cast<void**>(&InitDone));
-    factory->Release();
+    hr = factory->CreateInstance(nullptr, IID_IInitDone, InitDone.OutVoid());
   } else {
     CLSID clsid;
     hr = CLSIDFromProgID(L"AddIn.kalamos", &clsid);
@@ -97,7 +97,7 @@ HRESULT TSession::Start() {
       StartMessage = "the component AddIn.kalamos is not registered (regsvr32 " KALAMOS_DLL_FILE ")";
       return hr;
     }
-    hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IInitDone, reinterpret_cast<void**>(&InitDone));
+    hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IInitDone, InitDone.OutVoid());
   }
 #else
   if (Options.Source != TComponentSource::Direct) {
@@ -105,19 +105,18 @@ HRESULT TSession::Start() {
     return E_NOTIMPL;
   }
   TOstrak* object = new TOstrak;
-  hr = object->QueryInterface(IID_IInitDone, reinterpret_cast<void**>(&InitDone));
+  hr = object->QueryInterface(IID_IInitDone, InitDone.OutVoid());
   if (FAILED(hr)) delete object;
 #endif
   if (FAILED(hr) || !InitDone) {
-    InitDone = nullptr;
+    InitDone.Abandon();
     if (StartMessage.empty()) StartMessage = "cannot create the component: " + HexResult(hr);
     return FAILED(hr) ? hr : E_FAIL;
   }
-  hr = InitDone->QueryInterface(IID_IScriptAugment, reinterpret_cast<void**>(&Augment));
+  hr = InitDone->QueryInterface(IID_IScriptAugment, Augment.OutVoid());
   if (FAILED(hr) || !Augment) {
-    Augment = nullptr;
-    InitDone->Release();
-    InitDone = nullptr;
+    Augment.Abandon();
+    InitDone.Reset();
     StartMessage = "the component offers no IScriptAugment: " + HexResult(hr);
     return FAILED(hr) ? hr : E_FAIL;
   }
@@ -131,10 +130,8 @@ HRESULT TSession::Start() {
 
 void TSession::End() {
   if (InitDone) InitDone->Done();
-  if (Augment) Augment->Release();
-  if (InitDone) InitDone->Release();
-  Augment = nullptr;
-  InitDone = nullptr;
+  Augment.Reset();
+  InitDone.Reset();
 }
 
 LONG TSession::FindMethod(const WideString& name) {

@@ -9,7 +9,8 @@
 #include <vector>
 
 #include "host/ErrorLogSink.h"
-#include "host/Variant.h"
+#include "platform/Variant.h"
+#include "platform/ComPtr.h"
 #include "platform/Ole.h"
 #include "shell/AddInLib.h"
 
@@ -47,13 +48,13 @@ public:
   HRESULT Start();
   // Done and the final Release; safe to call twice.
   void End();
-  bool Started() const { return Augment != nullptr; }
+  bool Started() const { return static_cast<bool>(Augment); }
 
   // Text for a failure of Start, for people.
   const std::string& StartError() const { return StartMessage; }
   HRESULT InitResult() const { return InitHr; }
   const WideString& ExtensionName() const { return Extension; }
-  IScriptAugment* Component() const { return Augment; }
+  IScriptAugment* Component() const { return Augment.Get(); }
   TErrorLogSink& Log() { return *Sink; }
 
   // FindMethod; -1 when no function answers to the name.
@@ -74,8 +75,8 @@ public:
 private:
   TSessionOptions Options;
   TErrorLogSink* Sink = nullptr;
-  IInitDone* InitDone = nullptr;
-  IScriptAugment* Augment = nullptr;
+  TComPtr<IInitDone> InitDone;
+  TComPtr<IScriptAugment> Augment;
   HRESULT InitHr = E_FAIL;
   WideString Extension;
   std::string StartMessage;

@@ -7,6 +7,7 @@
 #include "methods/Calls.h"
 #include "platform/System.h"
 #include "platform/Text.h"
+#include "platform/Variant.h"
 #include "resources/StringIds.h"
 #include "shell/HostObject.h"
 #include "methods/Methods.h"
@@ -29,13 +30,6 @@ bool IsBuiltIn(uint8_t kind, const std::string& name) {
     if (LoadResourceString(id) == name) return true;
   return false;
 }
-
-// Every variant here is released when the call ends, whatever the host answered.
-struct TLocalVariant {
-  VARIANT Value;
-  TLocalVariant() { VariantInit(&Value); }
-  ~TLocalVariant() { VariantClear(&Value); }
-};
 
 HRESULT Invoke(IDispatch* object, DISPID id, WORD flags, DISPPARAMS& params, VARIANT& answer) {
   return object->Invoke(id, IID_NULL, LOCALE_SYSTEM_DEFAULT, flags, &params, &answer, nullptr, nullptr);
@@ -72,31 +66,32 @@ HRESULT AttrAccess(TCall& call, LONG method) {
   ProbeName(object, name, id);
   const bool periodic = kind == KindReference && position != -1 && QuotedField(store.TextAt(position), 10) == "1";
 
-  TLocalVariant answer;
+  // Every variant here is released when the call ends, whatever the host answered.
+  TVariant answer;
   HRESULT hr = S_OK;
   if (periodic) {
     DISPPARAMS none = {nullptr, nullptr, 0, 0};
-    TLocalVariant valueObject;
-    hr = Invoke(object, id, DISPATCH_PROPERTYGET, none, valueObject.Value);
-    if (SUCCEEDED(hr) && (valueObject.Value.vt != VT_DISPATCH || valueObject.Value.pdispVal == nullptr))
+    TVariant valueObject;
+    hr = Invoke(object, id, DISPATCH_PROPERTYGET, none, *valueObject.Get());
+    if (SUCCEEDED(hr) && (valueObject.Get()->vt != VT_DISPATCH || valueObject.Get()->pdispVal == nullptr))
       hr = DISP_E_TYPEMISMATCH;
     // Without a value object there is nothing to call: a failed read or write.
     if (SUCCEEDED(hr)) {
-      IDispatch* value = valueObject.Value.pdispVal;
+      IDispatch* value = valueObject.Get()->pdispVal;
       DISPID methodId = DISPID_UNKNOWN;
       ProbeName(value, setting ? "setValue" : "getValue", methodId);
       // Arguments go last to first: setValue gets the date, then the value.
       VARIANTARG arguments[2] = {call.Param(3), call.Param(4)};
       DISPPARAMS params = {setting ? &arguments[0] : &arguments[1], nullptr, setting ? 2u : 1u, 0};
-      hr = Invoke(value, methodId, DISPATCH_METHOD, params, answer.Value);
+      hr = Invoke(value, methodId, DISPATCH_METHOD, params, *answer.Get());
     }
   } else if (setting) {
     DISPID named = DISPID_PROPERTYPUT;
     DISPPARAMS params = {&call.Param(3), &named, 1, 1};
-    hr = Invoke(object, id, DISPATCH_PROPERTYPUT, params, answer.Value);
+    hr = Invoke(object, id, DISPATCH_PROPERTYPUT, params, *answer.Get());
   } else {
     DISPPARAMS none = {nullptr, nullptr, 0, 0};
-    hr = Invoke(object, id, DISPATCH_PROPERTYGET, none, answer.Value);
+    hr = Invoke(object, id, DISPATCH_PROPERTYGET, none, *answer.Get());
   }
 
   if (FAILED(hr)) {
@@ -104,6 +99,6 @@ HRESULT AttrAccess(TCall& call, LONG method) {
     ShowFailureNotice(HresultDigits(hr));
     return call.Fail(MsgCodeInfo, setting ? IDS_SET_FAILED : IDS_GET_FAILED);
   }
-  if (!setting) call.PutParam(3, answer.Value);
+  if (!setting) call.PutParam(3, *answer.Get());
   return S_OK;
 }

@@ -1,6 +1,8 @@
 // Compound files on Windows: OLE structured storage itself.
 #include "platform/Storage.h"
 
+#include "platform/ComPtr.h"
+
 #include <functional>
 #include <map>
 
@@ -54,7 +56,7 @@ HRESULT OpenRootStorage(const WideString& fileName, TStorage& root) {
   HRESULT hr = StgOpenStorage(fileName.c_str(), nullptr, kRootMode, nullptr, 0, &storage);
   if (FAILED(hr)) return hr;
   root.Impl = std::make_unique<TStorageImpl>();
-  root.Impl->Storage.reset(storage);
+  root.Impl->Storage.Reset(storage);
   return hr;
 }
 
@@ -65,7 +67,7 @@ HRESULT OpenChildStorage(TStorage& parent, const WideString& name, TStorage& chi
   HRESULT hr = parent.Impl->Storage->OpenStorage(name.c_str(), nullptr, kChildMode, nullptr, 0, &storage);
   if (FAILED(hr)) return hr;
   child.Impl = std::make_unique<TStorageImpl>();
-  child.Impl->Storage.reset(storage);
+  child.Impl->Storage.Reset(storage);
   return hr;
 }
 
@@ -76,7 +78,7 @@ HRESULT OpenChildStream(TStorage& parent, const WideString& name, TStream& strea
   HRESULT hr = parent.Impl->Storage->OpenStream(name.c_str(), nullptr, kChildMode, 0, &opened);
   if (FAILED(hr)) return hr;
   stream.Impl = std::make_unique<TStreamImpl>();
-  stream.Impl->Stream.reset(opened);
+  stream.Impl->Stream.Reset(opened);
   return hr;
 }
 
@@ -125,16 +127,16 @@ HRESULT WriteCompoundFile(const WideString& fileName, const std::vector<TStorage
   // A storage's path, made one level at a time: "A/B" is B inside A.
   std::vector<WideString> made;
   std::function<IStorage*(const WideString&)> storageAt = [&](const WideString& path) -> IStorage* {
-    if (path.empty()) return root.get();
+    if (path.empty()) return root.Get();
     auto found = storages.find(path);
-    if (found != storages.end()) return found->second.get();
+    if (found != storages.end()) return found->second.Get();
     const size_t slash = path.find_last_of(L'/');
     IStorage* parent = storageAt(slash == WideString::npos ? WideString() : path.substr(0, slash));
     if (!parent) return nullptr;
     const WideString leaf = slash == WideString::npos ? path : path.substr(slash + 1);
     IStorage* child = nullptr;
     if (FAILED(hr = parent->CreateStorage(leaf.c_str(), kWriteMode, 0, 0, &child))) return nullptr;
-    storages[path].reset(child);
+    storages[path].Reset(child);
     made.push_back(path);
     return child;
   };

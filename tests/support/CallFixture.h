@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "host/ErrorLogSink.h"
-#include "host/Variant.h"
+#include "platform/Variant.h"
 #include "platform/Ole.h"
 
 class TOstrak;

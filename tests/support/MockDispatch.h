@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "host/Variant.h"
+#include "platform/Variant.h"
 #include "platform/Ole.h"
 
 class TMockDispatch : public IDispatch {

@@ -1,4 +1,4 @@
-// A VARIANT that owns what it holds, for the host side.
+// A VARIANT that owns what it holds: cleared when the holder goes, copied with VariantCopy.
 #pragma once
 
 #include <cstdint>

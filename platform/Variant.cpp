@@ -1,4 +1,4 @@
-#include "host/Variant.h"
+#include "platform/Variant.h"
 
 #include <cmath>
 #include <cstdio>
