@@ -1,8 +1,8 @@
 #include "host/Session.h"
 
-#include <cstdio>
 #include <utility>
 
+#include "platform/ComClient.h"
 #include "platform/Text.h"
 
 #include "shell/Ostrak.h"
@@ -10,42 +10,6 @@
 
 namespace {
 std::string HexResult(HRESULT hr) { return "0x" + HresultDigits(hr); }
-
-#if KALAMOS_WINDOWS
-// The file version from a module's version resource, "a.b.c.d"; empty when it has none.
-std::string VersionOfFile(const std::wstring& path) {
-  DWORD ignored = 0;
-  DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
-  if (size == 0) return std::string();
-  std::string block(size, '\0');
-  if (!GetFileVersionInfoW(path.c_str(), 0, size, block.data())) return std::string();
-  VS_FIXEDFILEINFO* info = nullptr;
-  UINT length = 0;
-  if (!VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&info), &length) || !info)
-    return std::string();
-  char text[64];
-  std::snprintf(text, sizeof text, "%u.%u.%u.%u", HIWORD(info->dwFileVersionMS), LOWORD(info->dwFileVersionMS),
-                HIWORD(info->dwFileVersionLS), LOWORD(info->dwFileVersionLS));
-  return text;
-}
-
-// The InprocServer32 path registered for the ProgID, without the quotes registration adds
-// around a path with blanks.
-std::wstring RegisteredServerPath() {
-  CLSID clsid;
-  if (FAILED(CLSIDFromProgID(L"AddIn.kalamos", &clsid))) return std::wstring();
-  LPOLESTR clsidText = nullptr;
-  if (FAILED(StringFromCLSID(clsid, &clsidText))) return std::wstring();
-  std::wstring key = L"CLSID\\" + std::wstring(clsidText) + L"\\InprocServer32";
-  CoTaskMemFree(clsidText);
-  wchar_t value[1024];
-  LONG size = sizeof value;
-  if (RegQueryValueW(HKEY_CLASSES_ROOT, key.c_str(), value, &size) != ERROR_SUCCESS) return std::wstring();
-  std::wstring path(value);
-  if (path.size() >= 2 && path.front() == L'"' && path.back() == L'"') path = path.substr(1, path.size() - 2);
-  return path;
-}
-#endif
 }  // namespace
 
 TSession::TSession(TSessionOptions options) : Options(std::move(options)) {
@@ -55,59 +19,39 @@ TSession::TSession(TSessionOptions options) : Options(std::move(options)) {
 TSession::~TSession() {
   End();
   Sink->Release();
-#if KALAMOS_WINDOWS
-  if (Module) FreeLibrary(static_cast<HMODULE>(Module));
-  if (ComStarted) CoUninitialize();
-#endif
+  FreeServerLibrary(Module);
+  if (ComStarted) StopCom();
 }
 
 HRESULT TSession::Start() {
   if (Started()) return S_OK;
   HRESULT hr = E_FAIL;
   StartMessage.clear();
-#if KALAMOS_WINDOWS
-  if (!ComStarted) ComStarted = SUCCEEDED(CoInitialize(nullptr));
-  if (Options.Source == TComponentSource::Library) {
-    std::wstring path = Utf8ToWide(Options.DllPath);
-    HMODULE module = LoadLibraryW(path.c_str());
-    if (!module) {
-      StartMessage = "cannot load the library " + Options.DllPath;
-      return HRESULT_FROM_WIN32(GetLastError());
+  if (!ComStarted) ComStarted = StartCom();
+  if constexpr (kComServers) {
+    if (Options.Source == TComponentSource::Library) {
+      hr = CreateFromLibrary(Options.DllPath, CLSID_Ostrak, IID_IInitDone, InitDone.OutVoid(), Module, StartMessage);
+      if (!StartMessage.empty()) return hr;
+    } else {
+      CLSID clsid;
+      hr = ClassOfProgId(OLESTR("AddIn.kalamos"), clsid);
+      if (FAILED(hr)) {
+        StartMessage = "the component AddIn.kalamos is not registered (regsvr32 " KALAMOS_DLL_FILE ")";
+        return hr;
+      }
+      hr = CreateInProcess(clsid, IID_IInitDone, InitDone.OutVoid());
     }
-    Module = module;
-    using TGetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-    auto getClassObject = reinterpret_cast<TGetClassObject>(
-        reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
-    if (!getClassObject) {
-      StartMessage = Options.DllPath + " exports no DllGetClassObject";
-      return E_FAIL;
-    }
-    TComPtr<IClassFactory> factory;
-    hr = getClassObject(CLSID_Ostrak, IID_IClassFactory, factory.OutVoid());
-    if (FAILED(hr) || !factory) {
-      factory.Abandon();
-      StartMessage = "DllGetClassObject failed with " + HexResult(hr);
-      return FAILED(hr) ? hr : E_FAIL;
-    }
-    hr = factory->CreateInstance(nullptr, IID_IInitDone, InitDone.OutVoid());
   } else {
-    CLSID clsid;
-    hr = CLSIDFromProgID(L"AddIn.kalamos", &clsid);
-    if (FAILED(hr)) {
-      StartMessage = "the component AddIn.kalamos is not registered (regsvr32 " KALAMOS_DLL_FILE ")";
-      return hr;
+    // The component is linked in. Where COM servers exist this branch is discarded, so the
+    // Windows tool never links the component's code.
+    if (Options.Source != TComponentSource::Direct) {
+      StartMessage = "only the linked-in component exists in this build";
+      return E_NOTIMPL;
     }
-    hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IInitDone, InitDone.OutVoid());
+    TOstrak* object = new TOstrak;
+    hr = object->QueryInterface(IID_IInitDone, InitDone.OutVoid());
+    if (FAILED(hr)) delete object;
   }
-#else
-  if (Options.Source != TComponentSource::Direct) {
-    StartMessage = "only the linked-in component exists in this build";
-    return E_NOTIMPL;
-  }
-  TOstrak* object = new TOstrak;
-  hr = object->QueryInterface(IID_IInitDone, InitDone.OutVoid());
-  if (FAILED(hr)) delete object;
-#endif
   if (FAILED(hr) || !InitDone) {
     InitDone.Abandon();
     if (StartMessage.empty()) StartMessage = "cannot create the component: " + HexResult(hr);
@@ -216,14 +160,7 @@ bool TSession::Load(std::string_view directory, HRESULT* result) {
 }
 
 std::string ComponentFileVersion(const std::string& dllPath) {
-#if KALAMOS_WINDOWS
-  bool com = SUCCEEDED(CoInitialize(nullptr));
-  std::wstring path = dllPath.empty() ? RegisteredServerPath() : Utf8ToWide(dllPath);
-  if (com) CoUninitialize();
-  return path.empty() ? std::string() : VersionOfFile(path);
-#else
-  (void)dllPath;
-  // The native build has no version resource; kalamos.rc takes the same number.
-  return KALAMOS_VERSION_TEXT;
-#endif
+  // A linked-in component has no version resource; kalamos.rc takes the same number.
+  if (!kComServers) return KALAMOS_VERSION_TEXT;
+  return ServerFileVersion(dllPath, OLESTR("AddIn.kalamos"));
 }
