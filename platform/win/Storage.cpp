@@ -1,10 +1,10 @@
 // Compound files on Windows: OLE structured storage itself.
 #include "platform/Storage.h"
 
-#include "platform/ComPtr.h"
-
 #include <functional>
 #include <map>
+
+#include "platform/ComPtr.h"
 
 namespace {
 
@@ -13,13 +13,6 @@ constexpr DWORD kRootMode = 0x20;
 // STGM_READ | STGM_SHARE_EXCLUSIVE: the only mode children of a storage open in.
 constexpr DWORD kChildMode = 0x10;
 constexpr DWORD kWriteMode = STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE;
-
-template <class T> struct TReleaser {
-  void operator()(T* object) const {
-    if (object) object->Release();
-  }
-};
-template <class T> using TComPtr = std::unique_ptr<T, TReleaser<T>>;
 
 } // namespace
 
