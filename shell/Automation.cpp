@@ -165,8 +165,11 @@ HRESULT STDMETHODCALLTYPE TOstrak::Invoke(DISPID id, REFIID riid, LCID, WORD fla
     for (UINT i = 0; i < count; ++i) {
       const VARIANT* arg = i < given ? &params->rgvarg[given - 1 - i] : nullptr;
       if (arg && !IsOmitted(*arg)) {
-        // The value a by-reference argument points at, as a VARIANT of its own.
-        if (FAILED(hr = VariantCopyInd(&args.Inputs[i], const_cast<VARIANT*>(arg)))) {
+        // The value a by-reference argument points at, as a VARIANT of its own; a null
+        // reference is refused here, since VariantCopyInd would follow it.
+        if ((arg->vt & VT_BYREF) && !arg->byref) hr = E_INVALIDARG;
+        else hr = VariantCopyInd(&args.Inputs[i], const_cast<VARIANT*>(arg));
+        if (FAILED(hr)) {
           if (argErr) *argErr = given - 1 - i;
           return hr == E_OUTOFMEMORY ? hr : DISP_E_TYPEMISMATCH;
         }

@@ -262,6 +262,24 @@ TEST_F(IDispatchFace, ByReferenceArgumentsAreReadAndOutputsWrittenBack) {
   EXPECT_EQ(precision, 0) << "a text has no precision";
   EXPECT_EQ(ref.Type(), VT_BSTR);
   SysFreeString(attrName);
+
+  // A reference to nothing, and one variant referring to another reference: refused, and
+  // the argument named, before the function runs.
+  VARIANT nowhere;
+  VariantInit(&nowhere);
+  nowhere.vt = VT_BYREF | VT_I4;
+  nowhere.plVal = nullptr;
+  VARIANT inner = RefTo(document);
+  VARIANT twice;
+  VariantInit(&twice);
+  twice.vt = VT_BYREF | VT_VARIANT;
+  twice.pvarVal = &inner;
+  for (const VARIANT& bad : {nowhere, twice}) {
+    TInvokeOutcome refused;
+    Run(refused, "ValueByNum", {Text("Colors"), bad});
+    EXPECT_EQ(DISP_E_TYPEMISMATCH, refused.Hr) << bad.vt;
+    EXPECT_EQ(0u, refused.ArgErr);
+  }
   EXPECT_TRUE(Quiet());
 }
 
