@@ -12,6 +12,7 @@
 
 #include "host/ErrorLogSink.h"
 #include "host/Variant.h"
+#include "methods/Functions.h"
 #include "platform/Ole.h"
 
 class TOstrak;
