@@ -3,6 +3,7 @@
 // section order. This is the one place that writes them out; everything else names them.
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
 
 #include "metadata/Kinds.h"
