@@ -58,7 +58,7 @@ void EnumDocHead(benchmark::State& state) {
   int64_t items = 0;
   const auto start = std::chrono::steady_clock::now();
   for (auto _ : state) {
-    HRESULT hr = fixture.Object->CallAsFunc(4, &fixture.Result, &fixture.Params);
+    HRESULT hr = fixture.Object->CallAsFunc(MethodEnumDocHead, &fixture.Result, &fixture.Params);
     if (hr != S_OK) {
       state.SkipWithError("EnumDocHead failed");
       break;

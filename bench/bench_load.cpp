@@ -102,7 +102,7 @@ void BM_FindDocument(benchmark::State& state) {
   shape.HeadFields = 2;
   shape.TableFields = 1;
   TMetaStore store(NormaliseStreamBytes(MakeStreamBytes(GenerateConfigText(shape))));
-  const std::string section(store.SectionIdOf(7));
+  const std::string section(store.SectionIdOf(KindDocument));
   std::vector<std::string> names;
   for (int i = 0; i < 64; ++i) names.push_back(AnsiUpper(DocumentName(i * 97 % shape.Documents)));
   size_t i = 0;

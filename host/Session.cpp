@@ -5,6 +5,7 @@
 #include "platform/ComClient.h"
 #include "platform/Text.h"
 
+#include "methods/Functions.h"
 #include "shell/Ostrak.h"
 #include "Version.h"
 
@@ -154,7 +155,7 @@ HRESULT TSession::Call(LONG method, const std::vector<TVariant>& args, TCallOutc
 
 bool TSession::Load(std::string_view directory, HRESULT* result) {
   TCallOutcome outcome;
-  HRESULT hr = Call(0, {TVariant::Utf8(directory)}, outcome);
+  HRESULT hr = Call(MethodLoad, {TVariant::Utf8(directory)}, outcome);
   if (result) *result = hr;
   return hr == S_OK && outcome.Return.IsInt() && outcome.Return.AsInt() == 1;
 }

@@ -146,7 +146,7 @@ bool TMetaStore::FindAttribute(uint8_t kind, std::string_view objectName, std::s
   if (kind >= KindCount) return false;
   int32_t object = -1;
   if (!FindChildByName(SectionIdOf(kind), objectName, object)) return false;
-  for (const char* subName : SubSectionNames[kind]) {
+  for (const char* subName : SubSectionNames(kind)) {
     if (!*subName) break;
     int32_t sub = -1, attr = -1;
     if (FindChildByName(IdAt(object), subName, sub) && FindChildByName(IdAt(sub), attrName, attr)) {

@@ -8,22 +8,6 @@
 #include "metadata/MetaStoreImpl.h"
 #include "platform/Text.h"
 
-const char* const SectionTags[KindCount] = {
-    "TaskItem", "GenJrnlFldDef", "DocSelRefobj", "DocNumRef",     "Consts", "SbCnts",
-    "Registers", "Documents",    "Journalisters", "EnumList",     "ReportList", "CJ",
-    "Calendars", "Algorithms",   "Calcvars",      "Groups",       "Buh"};
-
-const char* const SubSectionNames[KindCount][3] = {
-    {"", "", ""},         {"", "", ""},
-    {"", "", ""},         {"", "", ""},
-    {"", "", ""},         {"Params", "", ""},
-    {"Props", "Figures", "Flds"}, {"Head Fields", "Table Fields", ""},
-    {"JournalFld", "", ""}, {"EnumVal", "", ""},
-    {"", "", ""},         {"", "", ""},
-    {"", "", ""},         {"", "", ""},
-    {"", "", ""},         {"", "", ""},
-    {"", "", ""}};
-
 namespace {
 
 // Real files name the numbering section this way too.
@@ -263,7 +247,7 @@ TRef TParser::AddNode(TFrame& frame) {
     const std::string_view text(Arena + t.Offset, t.Length);
     const std::string_view inner = text.size() >= 2 ? text.substr(1, text.size() - 2) : std::string_view();
     for (int k = 0; k < KindCount; ++k) {
-      if (inner == SectionTags[k] || (k == 3 && inner == DocNumAlias)) {
+      if (inner == SectionTag(k) || (k == KindDocNumRef && inner == DocNumAlias)) {
         Store.SectionIds[k] = std::string(std::string_view(digits, size_t(n)).substr(0, 5));
         break;
       }

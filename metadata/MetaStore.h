@@ -11,10 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "metadata/Kinds.h"
 #include "platform/Ole.h"
-
-// Number of object kinds; a kind index is 0..KindCount-1.
-constexpr int KindCount = 17;
 
 // Construction failed; Result is the HRESULT of the container call that failed (or of the
 // check that refused the stream).
@@ -103,7 +101,7 @@ private:
   std::unique_ptr<TImpl> Impl;
 };
 
-// The 17 section tags in kind-index order.
-extern const char* const SectionTags[KindCount];
-// Sub-section names per kind index, up to three, empty where there are none.
-extern const char* const SubSectionNames[KindCount][3];
+// The section tag of a kind, from the kind table.
+constexpr const char* SectionTag(int kind) { return KindRows[kind].SectionTag; }
+// Sub-section names of a kind, up to three, empty where there are none.
+constexpr const char* const (&SubSectionNames(int kind))[3] { return KindRows[kind].SubSections; }

@@ -9,13 +9,10 @@
 #include "platform/Text.h"
 #include "platform/Variant.h"
 #include "resources/StringIds.h"
-#include "shell/HostObject.h"
+#include "methods/HostObject.h"
 #include "methods/Methods.h"
 
 namespace {
-
-constexpr LONG HasAttrMethod = 1;
-constexpr LONG SetAttrMethod = 2;
 
 bool IsBuiltIn(uint8_t kind, const std::string& name) {
   unsigned first = 0;
@@ -37,7 +34,7 @@ HRESULT Invoke(IDispatch* object, DISPID id, WORD flags, DISPPARAMS& params, VAR
 
 }  // namespace
 
-HRESULT AttrAccess(TCall& call, LONG method) {
+HRESULT AttrAccess(TCall& call) {
   VARIANT& objectParam = call.Param(1);
   VARIANT& nameParam = call.Param(2);
   // A null object passes the type but has nothing to ask.
@@ -59,9 +56,9 @@ HRESULT AttrAccess(TCall& call, LONG method) {
     found = IsBuiltIn(kind, name);
   }
   call.SetLong(found ? 1 : 0);
-  if (method == HasAttrMethod || !found) return S_OK;
+  if (call.Method == MethodHasAttr || !found) return S_OK;
 
-  const bool setting = method == SetAttrMethod;
+  const bool setting = call.Method == MethodSetAttr;
   DISPID id = DISPID_UNKNOWN;
   ProbeName(object, name, id);
   const bool periodic = kind == KindReference && position != -1 && QuotedField(store.TextAt(position), 10) == "1";

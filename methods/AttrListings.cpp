@@ -10,17 +10,24 @@
 
 namespace {
 
+// What each listing walks: a sub-section (by its place in the kind table) of an object.
 struct TListing {
-  int Slot;
-  uint8_t Kind;
-  const char* SubSection;
+  TMethod Method;
+  TKind Kind;
+  int SubSection;
 };
 
-// Methods 4..9 in order.
 constexpr TListing Listings[] = {
-    {1, 7, "Head Fields"}, {2, 7, "Table Fields"}, {3, 5, "Params"},
-    {4, 6, "Props"},       {5, 6, "Figures"},      {6, 9, "EnumVal"},
+    {MethodEnumDocHead, KindDocument, 0}, {MethodEnumDocTable, KindDocument, 1}, {MethodEnumRef, KindReference, 0},
+    {MethodEnumRegDim, KindRegister, 0},  {MethodEnumRegRes, KindRegister, 1},   {MethodEnumValues, KindEnum, 0},
 };
+
+const TListing& ListingOf(LONG method) {
+  for (const TListing& listing : Listings)
+    if (listing.Method == method) return listing;
+  // The function table sends only these methods here.
+  return Listings[0];
+}
 
 // A length or precision that is no decimal integer counts as 0.
 LONG DecimalOf(std::string_view text) {
@@ -53,8 +60,8 @@ TValueType ValueTypeOf(std::string_view nodeText) {
   return type;
 }
 
-HRESULT AttrListing(TCall& call, LONG method) {
-  const TListing& listing = Listings[method - 4];
+HRESULT AttrListing(TCall& call) {
+  const TListing& listing = ListingOf(call.Method);
   const TMetaStore& store = call.Store();
 
   // Runs on every call, so that a wrong name never disturbs a listing in progress.
@@ -62,10 +69,11 @@ HRESULT AttrListing(TCall& call, LONG method) {
   if (!store.FindChildByName(store.SectionIdOf(listing.Kind), call.ObjectName, objectPosition))
     return call.Fail(MsgCodeError, IDS_BAD_NAME);
 
-  TEnumState& cursor = call.State.EnumStates[listing.Slot];
+  TEnumState& cursor = call.State.EnumStates[FunctionRows[call.Method].Slot];
   if (cursor.Key != call.ObjectName) {
     int32_t subPosition = 0;
-    if (store.FindChildByName(store.IdAt(objectPosition), listing.SubSection, subPosition)) {
+    if (store.FindChildByName(store.IdAt(objectPosition), KindRows[listing.Kind].SubSections[listing.SubSection],
+                              subPosition)) {
       RestartWalk(cursor, store, call.ObjectName, store.IdAt(subPosition));
     } else {
       RestartWalk(cursor, store, call.ObjectName, std::nullopt);

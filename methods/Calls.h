@@ -7,24 +7,32 @@
 #include <string>
 #include <string_view>
 
+#include "methods/Functions.h"
 #include "platform/Ole.h"
 
 struct TMethodState;
 class TMetaStore;
 struct TEnumState;
 
+constexpr int MostParams() {
+  int most = 0;
+  for (const TFunctionRow& row : FunctionRows) most = row.Params > most ? row.Params : most;
+  return most;
+}
 // The largest parameter count of any function; only this many parameters are copied.
-constexpr int ParamCopyCount = 7;
+constexpr int ParamCopyCount = MostParams();
 
 // One CallAsFunc in progress. The copies are cleared whatever path the call takes.
 class TCall {
 public:
-  TCall(const TMethodState& state, VARIANT* result, SAFEARRAY* params);
+  TCall(const TMethodState& state, LONG method, VARIANT* result, SAFEARRAY* params);
   ~TCall();
   TCall(const TCall&) = delete;
   TCall& operator=(const TCall&) = delete;
 
   const TMethodState& State;
+  // The method number the host called.
+  const LONG Method;
   TMetaStore& Store() const;
   // Parameter n (1-based), as copied when the call began.
   VARIANT& Param(int n) { return Copies[n - 1]; }
@@ -65,19 +73,10 @@ bool HasNextChild(const TEnumState& cursor, const TMetaStore& store);
 // The stored text of the child at Position, then Position advances.
 std::string_view TakeNextChild(TEnumState& cursor, const TMetaStore& store);
 
-// The functions behind method numbers 0..18; each returns the HRESULT of CallAsFunc.
-HRESULT Load(TCall& call);
-HRESULT AttrAccess(TCall& call, LONG method);     // 1 HasAttr, 2 SetAttr, 3 GetAttr
-HRESULT AttrListing(TCall& call, LONG method);    // 4..9
-HRESULT EnumObjects(TCall& call);                 // 10
-HRESULT EnumOwnedRefs(TCall& call);               // 11
-HRESULT SbKindType(TCall& call);                  // 12
-HRESULT SbKindKind(TCall& call);                  // 13
-HRESULT EnumValCount(TCall& call);                // 14
-HRESULT ValueByNum(TCall& call);                  // 15
-HRESULT EnumValInternal(TCall& call);             // 16
-HRESULT ResetEnum(TCall& call);                   // 17
-HRESULT RefInfo(TCall& call);                     // 18
+// The handlers the function table names; each returns the HRESULT of CallAsFunc.
+#define KALAMOS_FUNCTION(Id, Number, English, Russian, Params, Named, Slot, DefaultAt, Default, Handler) \
+  HRESULT Handler(TCall& call);
+#include "methods/Functions.def"
 
 // Type code, length and precision of an attribute from its stored text.
 struct TValueType {

@@ -7,10 +7,9 @@
 #include "methods/Methods.h"
 #include "platform/Text.h"
 #include "resources/StringIds.h"
-#include "shell/Tables.h"
 
-TCall::TCall(const TMethodState& state, VARIANT* result, SAFEARRAY* params)
-    : State(state), Result(result), Params(params) {
+TCall::TCall(const TMethodState& state, LONG method, VARIANT* result, SAFEARRAY* params)
+    : State(state), Method(method), Result(result), Params(params) {
   for (VARIANT& copy : Copies) VariantInit(&copy);
   VariantInit(&ResultSink);
   if (Result == nullptr) Result = &ResultSink;
@@ -98,17 +97,17 @@ HRESULT TCall::Fail(uint16_t code, unsigned messageId) {
 
 namespace {
 
-bool NamesObject(LONG method) { return (method >= 4 && method <= 16) || method == 18; }
+bool NamesObject(LONG method) { return MethodInRange(method) && FunctionRows[method].NamesObject; }
 
 }  // namespace
 
 HRESULT CallFunction(const TMethodState& state, LONG number, VARIANT* result, SAFEARRAY** params) {
-  if (!state.Store && number > 0) {
+  if (!state.Store && number > MethodLoad) {
     state.Reporter.ReportError(MsgCodeError, IDS_NOT_LOADED);
     return E_FAIL;
   }
   // A missing array, or a pointer to none, is an empty parameter list.
-  TCall call(state, result, params != nullptr ? *params : nullptr);
+  TCall call(state, number, result, params != nullptr ? *params : nullptr);
   try {
     call.CopyParams();
     if (NamesObject(number)) {
@@ -118,28 +117,11 @@ HRESULT CallFunction(const TMethodState& state, LONG number, VARIANT* result, SA
       AnsiUpperInPlace(call.ObjectName.data(), call.ObjectName.size());
     }
     call.PresetResult();
-    if (static_cast<ULONG>(number) > 18) return S_FALSE;
-
     switch (number) {
-      case 0: return Load(call);
-      case 1:
-      case 2:
-      case 3: return AttrAccess(call, number);
-      case 4:
-      case 5:
-      case 6:
-      case 7:
-      case 8:
-      case 9: return AttrListing(call, number);
-      case 10: return EnumObjects(call);
-      case 11: return EnumOwnedRefs(call);
-      case 12: return SbKindType(call);
-      case 13: return SbKindKind(call);
-      case 14: return EnumValCount(call);
-      case 15: return ValueByNum(call);
-      case 16: return EnumValInternal(call);
-      case 17: return ResetEnum(call);
-      default: return RefInfo(call);
+#define KALAMOS_FUNCTION(Id, Number, English, Russian, Params, Named, Slot, DefaultAt, Default, Handler) \
+  case Method##Id: return Handler(call);
+#include "methods/Functions.def"
+      default: return S_FALSE;
     }
   } catch (const std::bad_alloc&) {
     // Nothing may cross the COM boundary.

@@ -7,13 +7,10 @@
 #include "methods/Calls.h"
 #include "platform/Text.h"
 #include "resources/StringIds.h"
-#include "shell/HostObject.h"
+#include "metadata/Kinds.h"
 #include "methods/Methods.h"
 
 namespace {
-
-constexpr uint8_t KindEnum = 9;
-constexpr uint8_t KindBuh = 16;
 
 // Russian literals are kept as UTF-8 and converted once, whatever the compiler's charset.
 const std::string& TypeWordOf(char letter) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "metadata/MetaStore.h"
+#include "methods/Functions.h"
 #include "platform/Ole.h"
 
 // Host message codes of reports.
@@ -23,6 +24,13 @@ struct TEnumState {
 };
 
 constexpr int EnumStateCount = 8;
+
+constexpr bool SlotsInRange() {
+  for (const TFunctionRow& row : FunctionRows)
+    if (row.Slot >= EnumStateCount) return false;
+  return true;
+}
+static_assert(SlotsInRange(), "methods/Functions.def: a cursor slot past the component's cursors");
 
 // Where the functions send a report (code, message id): the component's error channel.
 class TReporter {

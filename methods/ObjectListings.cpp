@@ -4,22 +4,15 @@
 #include "metadata/getInfo.h"
 #include "methods/Calls.h"
 #include "resources/StringIds.h"
-#include "shell/HostObject.h"
+#include "methods/HostObject.h"
 #include "methods/Methods.h"
-
-namespace {
-
-constexpr int ObjectsSlot = 0;
-constexpr int OwnedRefsSlot = 7;
-
-}  // namespace
 
 HRESULT EnumObjects(TCall& call) {
   const TMetaStore& store = call.Store();
   uint8_t kind = 0;
   if (!KindIndexOf(call.ObjectName, kind)) return call.Fail(MsgCodeError, IDS_BAD_NAME);
 
-  TEnumState& cursor = call.State.EnumStates[ObjectsSlot];
+  TEnumState& cursor = call.State.EnumStates[FunctionRows[MethodEnumObjects].Slot];
   if (cursor.Key != call.ObjectName) {
     // A kind whose section never occurred has no objects.
     std::string_view section = store.SectionIdOf(kind);
@@ -43,7 +36,7 @@ HRESULT EnumOwnedRefs(TCall& call) {
     return call.Fail(MsgCodeError, IDS_BAD_NAME);
   std::string_view ownerId = store.IdAt(ownerPosition);
 
-  TEnumState& cursor = call.State.EnumStates[OwnedRefsSlot];
+  TEnumState& cursor = call.State.EnumStates[FunctionRows[MethodEnumOwnedRefs].Slot];
   if (cursor.Key != call.ObjectName) RestartWalk(cursor, store, call.ObjectName, section);
   while (HasNextChild(cursor, store)) {
     std::string_view text = TakeNextChild(cursor, store);

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "methods/Functions.h"
 #include "methods/Methods.h"
 #include "platform/Text.h"
 #include "shell/Ostrak.h"
-#include "shell/Tables.h"
 
 namespace {
 

@@ -5,11 +5,11 @@
 #include <cstring>
 #include <new>
 
+#include "methods/Functions.h"
 #include "methods/Methods.h"
 #include "platform/System.h"
 #include "platform/Text.h"
 #include "resources/StringIds.h"
-#include "shell/Tables.h"
 
 // {6E1A3D52-9C47-4B0E-8F21-5A7C3B9D0E14}
 const CLSID CLSID_Ostrak = {0x6E1A3D52, 0x9C47, 0x4B0E, {0x8F, 0x21, 0x5A, 0x7C, 0x3B, 0x9D, 0x0E, 0x14}};
@@ -21,8 +21,6 @@ namespace {
 
 // Every call arrives on the host's one thread, so a plain counter is enough.
 LONG LiveCount = 0;
-
-bool MethodInRange(LONG number) { return number >= 0 && number < MethodCount; }
 
 void ReleaseErrorLog(IErrorLog*& log) {
   if (log) {
@@ -220,12 +218,18 @@ HRESULT STDMETHODCALLTYPE TOstrak::GetParamDefValue(LONG number, LONG param, VAR
   if (!value) return E_POINTER;
   VariantClear(value);
   if (!MethodInRange(number) || param < 0 || param >= ParamCount(number)) return S_FALSE;
-  if ((number == 2 || number == 3) && param == 3) {
-    value->vt = VT_DATE;
-    value->date = TodayAsDate();
-  } else if (number >= 4 && number <= 6 && param == 6) {
-    value->vt = VT_BSTR;
-    value->bstrVal = nullptr;
+  const TFunctionRow& row = FunctionRows[number];
+  if (param != row.DefaultAt) return S_OK;
+  switch (row.Default) {
+    case DefaultToday:
+      value->vt = VT_DATE;
+      value->date = TodayAsDate();
+      break;
+    case DefaultEmptyText:
+      value->vt = VT_BSTR;
+      value->bstrVal = nullptr;
+      break;
+    case DefaultNone: break;
   }
   return S_OK;
 }

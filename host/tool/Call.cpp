@@ -4,16 +4,18 @@
 
 #include "host/tool/Commands.h"
 #include "host/tool/Configuration.h"
+#include "methods/Functions.h"
 #include "platform/Text.h"
 
 namespace {
-// What each parameter of a function is, in the order of the component's method numbers:
-// its name for output, and whether the component writes it back.
+// What each parameter of a function is: its name for output, and whether the component
+// writes it back.
 struct TParam {
   const char* Name;
   bool Out;
 };
 struct TSignature {
+  TMethod Method;
   int Required;  // leading inputs without a default value
   std::vector<TParam> Params;
 };
@@ -22,31 +24,35 @@ const std::vector<TParam> AttributeItem = {{"object", false}, {"name", true},   
                                            {"length", true},  {"precision", true}, {"ref", true}};
 
 const TSignature& SignatureOf(LONG method) {
-  static const std::array<TSignature, 19> table = {{
-      {0, {{"directory", false}}},
-      {2, {{"object", false}, {"attribute", false}}},
-      {3, {{"object", false}, {"attribute", false}, {"value", false}, {"date", false}}},
-      {2, {{"object", false}, {"attribute", false}, {"value", true}, {"date", false}}},
-      {1, AttributeItem},
-      {1, AttributeItem},
-      {1, AttributeItem},
-      {1, {{"register", false}, {"name", true}, {"type", true}}},
-      {1, {{"register", false}, {"name", true}, {"type", true}}},
-      {1, {{"enumeration", false}, {"name", true}}},
-      {1, {{"kind", false}, {"name", true}}},
-      {1, {{"owner", false}, {"name", true}}},
-      {1, {{"name", false}}},
-      {1, {{"name", false}}},
-      {1, {{"enumeration", false}}},
-      {2, {{"enumeration", false}, {"number", false}}},
-      {2, {{"enumeration", false}, {"value", false}}},
-      {1, {{"slot", false}}},
-      {2, {{"catalogue", false}, {"selector", false}}},
+  static const std::array<TSignature, MethodCount> table = {{
+      {MethodLoad, 0, {{"directory", false}}},
+      {MethodHasAttr, 2, {{"object", false}, {"attribute", false}}},
+      {MethodSetAttr, 3, {{"object", false}, {"attribute", false}, {"value", false}, {"date", false}}},
+      {MethodGetAttr, 2, {{"object", false}, {"attribute", false}, {"value", true}, {"date", false}}},
+      {MethodEnumDocHead, 1, AttributeItem},
+      {MethodEnumDocTable, 1, AttributeItem},
+      {MethodEnumRef, 1, AttributeItem},
+      {MethodEnumRegDim, 1, {{"register", false}, {"name", true}, {"type", true}}},
+      {MethodEnumRegRes, 1, {{"register", false}, {"name", true}, {"type", true}}},
+      {MethodEnumValues, 1, {{"enumeration", false}, {"name", true}}},
+      {MethodEnumObjects, 1, {{"kind", false}, {"name", true}}},
+      {MethodEnumOwnedRefs, 1, {{"owner", false}, {"name", true}}},
+      {MethodSbKindType, 1, {{"name", false}}},
+      {MethodSbKindKind, 1, {{"name", false}}},
+      {MethodEnumValCount, 1, {{"enumeration", false}}},
+      {MethodValueByNum, 2, {{"enumeration", false}, {"number", false}}},
+      {MethodEnumValInternal, 2, {{"enumeration", false}, {"value", false}}},
+      {MethodResetEnum, 1, {{"slot", false}}},
+      {MethodRefInfo, 2, {{"catalogue", false}, {"selector", false}}},
   }};
-  return table.at(static_cast<size_t>(method));
+  // Found by name, not by place: the method comes from the component's own FindMethod.
+  for (const TSignature& signature : table)
+    if (signature.Method == method) return signature;
+  return table[0];
 }
 
-bool IsListing(LONG method) { return method >= 4 && method <= 11; }
+// A function that walks a cursor hands out one item per call.
+bool IsListing(LONG method) { return MethodInRange(method) && FunctionRows[method].Slot != NoSlot; }
 
 // A whole number that fits in 32 bits; anything else travels as text.
 bool WholeNumber(const std::string& text, LONG& value) {
@@ -123,7 +129,7 @@ TCallAnswer Called(TSession& session, const TCallRequest& request) {
   TCallAnswer answer;
   const std::string name = session.MethodName(method, 0);
   answer.Json = TJson{{"function", name}, {"result", nullptr}, {"outputs", TJson::object()}, {"items", TJson::array()}};
-  if (method == 0) {
+  if (method == MethodLoad) {
     // The directory is Load's parameter, and Load has already run.
     if (!request.Args.empty()) return Misused("Load takes no arguments here: its directory is DIR");
     answer.Json["result"] = 1;

@@ -1,16 +1,10 @@
 #include "host/tool/Configuration.h"
 
 #include "metadata/MetaStore.h"
+#include "methods/Functions.h"
 #include "platform/Text.h"
-#include "shell/Tables.h"
 
 namespace {
-// Method numbers, fixed by the component's method table.
-enum : LONG {
-  MEnumDocHead = 4, MEnumDocTable = 5, MEnumRef = 6, MEnumRegDim = 7, MEnumRegRes = 8, MEnumValues = 9,
-  MEnumObjects = 10, MEnumOwnedRefs = 11, MEnumValCount = 14, MEnumValInternal = 16, MRefInfo = 18,
-};
-
 std::string Utf8(const WideString& text) { return WideToUtf8(text.data(), text.size()); }
 
 // A text parameter in UTF-8, straight from its BSTR; anything else is no text.
@@ -88,32 +82,33 @@ bool ReadConfiguration(const TSessionOptions& options, const std::string& path, 
   for (int kind = 0; kind < KindCount; ++kind) {
     std::string entry = KindEntry(kind);
     std::string english = entry.substr(0, entry.find(':'));
-    std::vector<WideString> names = dumper.Names(MEnumObjects, AnsiToWide(english));
+    std::vector<WideString> names = dumper.Names(MethodEnumObjects, AnsiToWide(english));
     TJson list = TJson::array();
     for (auto& n : names) list.push_back(Utf8(n));
     objects[AnsiToUtf8(english)] = std::move(list);
     byKind.push_back(std::move(names));
   }
-  const auto& documents = byKind[7];
-  const auto& catalogues = byKind[5];
-  const auto& registers = byKind[6];
-  const auto& enumerations = byKind[9];
+  const auto& documents = byKind[KindDocument];
+  const auto& catalogues = byKind[KindReference];
+  const auto& registers = byKind[KindRegister];
+  const auto& enumerations = byKind[KindEnum];
   sink.Objects(std::move(objects));
 
   sink.Open("documents");
   for (auto& n : documents)
     sink.Item(TJson{{"name", Utf8(n)},
-                    {"head", dumper.Attributes(MEnumDocHead, n)},
-                    {"table", dumper.Attributes(MEnumDocTable, n)}});
+                    {"head", dumper.Attributes(MethodEnumDocHead, n)},
+                    {"table", dumper.Attributes(MethodEnumDocTable, n)}});
 
   sink.Open("catalogues");
   for (auto& n : catalogues) {
     TJson owned = TJson::array();
-    for (auto& o : dumper.Names(MEnumOwnedRefs, n)) owned.push_back(Utf8(o));
+    for (auto& o : dumper.Names(MethodEnumOwnedRefs, n)) owned.push_back(Utf8(o));
     TJson settings = TJson::array();
-    for (LONG i = 1; i <= 7; ++i) settings.push_back(dumper.Single(MRefInfo, {TVariant::Text(n), TVariant::Int(i)}));
+    for (LONG i = 1; i <= 7; ++i)
+      settings.push_back(dumper.Single(MethodRefInfo, {TVariant::Text(n), TVariant::Int(i)}));
     sink.Item(TJson{{"name", Utf8(n)},
-                    {"attributes", dumper.Attributes(MEnumRef, n)},
+                    {"attributes", dumper.Attributes(MethodEnumRef, n)},
                     {"owned", std::move(owned)},
                     {"settings", std::move(settings)}});
   }
@@ -121,17 +116,18 @@ bool ReadConfiguration(const TSessionOptions& options, const std::string& path, 
   sink.Open("registers");
   for (auto& n : registers)
     sink.Item(TJson{{"name", Utf8(n)},
-                    {"dimensions", dumper.Pairs(MEnumRegDim, n)},
-                    {"resources", dumper.Pairs(MEnumRegRes, n)}});
+                    {"dimensions", dumper.Pairs(MethodEnumRegDim, n)},
+                    {"resources", dumper.Pairs(MethodEnumRegRes, n)}});
 
   sink.Open("enumerations");
   for (auto& n : enumerations) {
     TJson values = TJson::array();
-    for (auto& v : dumper.Names(MEnumValues, n))
-      values.push_back(TJson{{"name", Utf8(v)},
-                             {"internal", dumper.Single(MEnumValInternal, {TVariant::Text(n), TVariant::Text(v)})}});
+    for (auto& v : dumper.Names(MethodEnumValues, n))
+      values.push_back(
+          TJson{{"name", Utf8(v)},
+                {"internal", dumper.Single(MethodEnumValInternal, {TVariant::Text(n), TVariant::Text(v)})}});
     sink.Item(TJson{{"name", Utf8(n)},
-                    {"count", dumper.Single(MEnumValCount, {TVariant::Text(n)})},
+                    {"count", dumper.Single(MethodEnumValCount, {TVariant::Text(n)})},
                     {"values", std::move(values)}});
   }
   sink.End();

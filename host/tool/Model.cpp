@@ -6,11 +6,8 @@
 #include "host/tool/Commands.h"
 #include "metadata/getInfo.h"
 #include "platform/Text.h"
-#include "shell/Tables.h"
 
 namespace {
-constexpr int KindConst = 4, KindReference = 5, KindCommonAttr = 2;
-
 int32_t WholeNumber(std::string_view text) {
   int32_t value = 0;
   auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -40,10 +37,6 @@ void ReadType(const std::string_view* fields, int count, TValueType& type) {
   if (count > 6) type.RefId = fields[6];
 }
 
-const char* const KindLabelsRu[KindCount] = {
-    "Конфигурация", "ГрафаОтбора",  "ОбщийРеквизит",  "Нумератор",   "Константа",  "Справочник",
-    "Регистр",      "Документ",     "ЖурналДокументов", "Перечисление", "Отчет",    "ЖурналРасчетов",
-    "Календарь",    "Расчет",       "Обработка",      "ГруппаРасчетов", "Бухгалтерия"};
 }  // namespace
 
 int SplitFields(std::string_view text, std::string_view* out, int max) {
@@ -69,8 +62,8 @@ std::vector<std::string_view> AllFields(std::string_view text) {
 }
 
 int ModelKindOfSection(int sectionKind) {
-  if (sectionKind == 1) return 2;
-  if (sectionKind == 2) return 1;
+  if (sectionKind == KindSelection) return KindCommonAttr;
+  if (sectionKind == KindCommonAttr) return KindSelection;
   return sectionKind;
 }
 
@@ -81,7 +74,7 @@ int KindOfName(std::string_view name) {
     const std::string& entry = KindEntry(kind);
     const size_t colon = entry.find(':');
     if (upper == entry.substr(0, colon) || upper == entry.substr(colon + 1)) return kind;
-    if (upper == AnsiUpper(Utf8ToAnsi(KindLabelsRu[kind]))) return kind;
+    if (upper == AnsiUpper(Utf8ToAnsi(KindRows[kind].ToolLabel))) return kind;
   }
   return -1;
 }
@@ -92,7 +85,7 @@ std::string KindEnglish(int kind) {
   return AnsiToUtf8(entry.substr(0, entry.find(':')));
 }
 
-std::string KindRussian(int kind) { return kind < 0 || kind >= KindCount ? std::string() : KindLabelsRu[kind]; }
+std::string KindRussian(int kind) { return kind < 0 || kind >= KindCount ? std::string() : KindRows[kind].ToolLabel; }
 
 TModel::TModel(std::shared_ptr<const TMetaStore> store) : Store_(std::move(store)) {
   IndexRuns();

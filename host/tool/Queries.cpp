@@ -125,7 +125,7 @@ TJson ShowJson(const TModel& model, int32_t index) {
   for (std::string_view f : object.Fields) fields.push_back(U(f));
   out["fields"] = std::move(fields);
   if (object.Typed) TypeJson(model, object.Type, out);
-  if (object.Kind == 5) {
+  if (object.Kind == KindReference) {
     out["owner"] = ObjectRefJson(model, object.Owner);
     TJson owned = TJson::array();
     for (int32_t o : object.Owned) owned.push_back(ObjectRefJson(model, o));
@@ -264,7 +264,7 @@ TPathResult ResolvePath(const TModel& model, const TNameQuery& query) {
     const std::string upper = AnsiUpper(wanted);
     // The sub-sections the component searches, in its order, then any other.
     std::vector<const TPart*> parts;
-    for (const char* tag : SubSectionNames[object.Kind])
+    for (const char* tag : SubSectionNames(object.Kind))
       for (const TPart& part : object.Parts)
         if (*tag && part.Tag == tag) parts.push_back(&part);
     for (const TPart& part : object.Parts)

@@ -66,7 +66,7 @@ std::string ShowText(const TModel& model, int32_t index) {
   if (!object.Comment.empty()) line("комментарий", Quoted(object.Comment));
   if (!object.Synonym.empty()) line("синоним", Quoted(object.Synonym));
   if (object.Typed) line("тип", TypeWords(model, object.Type));
-  if (object.Kind == 5) {
+  if (object.Kind == KindReference) {
     if (object.Owner >= 0) line("владелец", ObjectWords(model, object.Owner));
     std::string owned;
     for (int32_t o : object.Owned) owned += (owned.empty() ? "" : ", ") + U(model.Object(o).Name);
@@ -130,7 +130,7 @@ TAnswer AnswerSummary(const TModel& model) {
   for (const TObject& object : model.Objects()) ++counts[size_t(object.Kind)];
   std::string task;
   for (const TObject& object : model.Objects())
-    if (object.Kind == 0) {
+    if (object.Kind == KindTask) {
       task = U(object.Name);
       break;
     }

@@ -5,11 +5,11 @@ import re
 import sys
 
 src = sys.argv[1]
-with open(f"{src}/shell/Tables.cpp", encoding="utf-8") as f:
-    methods = re.findall(r'\{"(\w+);(\w+)", \d+\}', f.read())
+with open(f"{src}/methods/Functions.def", encoding="utf-8") as f:
+    methods = re.findall(r'^KALAMOS_FUNCTION\(\w+,\s*\d+,\s*"(\w+)",\s*"(\w+)"', f.read(), re.M)
 passed = failed = 0
 if len(methods) != 19:
-    print(f"FAILED: shell/Tables.cpp: {len(methods)} methods read, expected 19")
+    print(f"FAILED: methods/Functions.def: {len(methods)} methods read, expected 19")
     failed += 1
 for readme in ("README.md", "README.ru.md"):
     with open(f"{src}/{readme}", encoding="utf-8") as f:

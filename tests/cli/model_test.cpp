@@ -72,7 +72,7 @@ TEST(SplitFields, SplitsAsQuotedFieldDoes) {
 }
 
 TEST_F(ModelTest, ReadsNameCommentSynonymAndTypes) {
-  const int32_t stores = Named("склады", 5);
+  const int32_t stores = Named("склады", KindReference);
   ASSERT_GE(stores, 0);
   const TObject& object = Model.Object(stores);
   EXPECT_EQ("или собственное", U(object.Comment));
@@ -85,7 +85,7 @@ TEST_F(ModelTest, ReadsNameCommentSynonymAndTypes) {
   const TItem& district = items[0];
   EXPECT_EQ("Район", U(district.Name));
   EXPECT_EQ("Район", U(district.Synonym));
-  EXPECT_EQ(Named("Районы", 9), district.Type.RefObject);
+  EXPECT_EQ(Named("Районы", KindEnum), district.Type.RefObject);
   const TItem& code = items[1];
   EXPECT_EQ(0, code.Type.Length) << "a length that is no number counts as 0";
   EXPECT_EQ(2, code.Type.Precision);
@@ -96,14 +96,14 @@ TEST_F(ModelTest, ReadsNameCommentSynonymAndTypes) {
 TEST_F(ModelTest, CommonAttributesAndConstantsAreTyped) {
   const int32_t common = Named("Комментарий");
   ASSERT_GE(common, 0);
-  EXPECT_EQ(2, Model.Object(common).Kind) << "GenJrnlFldDef holds the common attributes";
+  EXPECT_EQ(KindCommonAttr, Model.Object(common).Kind) << "GenJrnlFldDef holds the common attributes";
   EXPECT_TRUE(Model.Object(common).Typed);
   EXPECT_EQ("S", Model.Object(common).Type.Letter);
   EXPECT_EQ("Произвольный комментарий к документу", U(Model.Object(common).Comment));
-  EXPECT_EQ(1, Model.Object(Named("Отбор")).Kind);
-  const TObject& constant = Model.Object(Named("Основной", 4));
-  EXPECT_EQ(Named("Склады", 5), constant.Type.RefObject);
-  EXPECT_FALSE(Model.Object(Named("Склады", 5)).Typed);
+  EXPECT_EQ(KindSelection, Model.Object(Named("Отбор")).Kind);
+  const TObject& constant = Model.Object(Named("Основной", KindConst));
+  EXPECT_EQ(Named("Склады", KindReference), constant.Type.RefObject);
+  EXPECT_FALSE(Model.Object(Named("Склады", KindReference)).Typed);
 }
 
 TEST_F(ModelTest, OwnershipOnlyBetweenCatalogues) {
@@ -140,7 +140,7 @@ TEST_F(ModelTest, UsesOfAnObjectSorted) {
 TEST_F(ModelTest, LocatesIdentifiers) {
   TLocation item = Model.Locate("244");
   EXPECT_TRUE(item.Found);
-  EXPECT_EQ(6, item.Kind);
+  EXPECT_EQ(KindRegister, item.Kind);
   EXPECT_EQ(Named("Остатки"), item.Object);
   EXPECT_EQ("Props", item.Part);
   EXPECT_EQ("Район", U(item.Item));
@@ -172,10 +172,10 @@ TEST_F(ModelTest, PathsSearchHeadBeforeTableAndFollowReferences) {
 }
 
 TEST(KindNames, EitherLanguageAnyCaseOrTheToolsLabel) {
-  EXPECT_EQ(5, KindOfName(Utf8ToAnsi("справочник")));
-  EXPECT_EQ(5, KindOfName("Reference"));
-  EXPECT_EQ(2, KindOfName(Utf8ToAnsi("ОбщийРеквизит")));
-  EXPECT_EQ(2, KindOfName(Utf8ToAnsi("общиеРеквизиты")));
+  EXPECT_EQ(KindReference, KindOfName(Utf8ToAnsi("справочник")));
+  EXPECT_EQ(KindReference, KindOfName("Reference"));
+  EXPECT_EQ(KindCommonAttr, KindOfName(Utf8ToAnsi("ОбщийРеквизит")));
+  EXPECT_EQ(KindCommonAttr, KindOfName(Utf8ToAnsi("общиеРеквизиты")));
   EXPECT_EQ(-1, KindOfName(Utf8ToAnsi("REFERENCE:СПРАВОЧНИК")));
   EXPECT_EQ(-1, KindOfName(""));
   TNameQuery noKind = ParseName("Нечто.Склады");
@@ -196,13 +196,15 @@ TEST(ModelOfGenerated, AgreesWithTheStoresLookups) {
   EXPECT_EQ(objects, model.Objects().size());
   size_t checked = 0;
   for (const TObject& object : model.Objects()) {
-    if (object.Kind != 5 && object.Kind != 6 && object.Kind != 7 && object.Kind != 9) continue;
+    if (object.Kind != KindReference && object.Kind != KindRegister && object.Kind != KindDocument &&
+        object.Kind != KindEnum)
+      continue;
     for (const TPart& part : object.Parts)
       for (const TItem& item : model.Items(part)) {
         if (model.Object(model.ObjectsNamed(object.Name, object.Kind).back()).Position != object.Position) continue;
         int32_t position = -1;
         ASSERT_TRUE(store->FindAttribute(uint8_t(object.Kind), object.Name, item.Name, position));
-        if (part.Tag == SubSectionNames[object.Kind][0]) {
+        if (part.Tag == SubSectionNames(object.Kind)[0]) {
           EXPECT_EQ(position, item.Position);
         }
         EXPECT_EQ(store->ObjectNameById(QuotedField(store->TextAt(item.Position), 7)),

@@ -12,6 +12,7 @@
 #include "host/ErrorLogSink.h"
 #include "metadata/MetaStore.h"
 #include "metadata/getInfo.h"
+#include "methods/Functions.h"
 #include "platform/Text.h"
 #include "shell/Ostrak.h"
 #include "tests/fuzz/FuzzCheck.h"
@@ -68,7 +69,7 @@ VARIANT MakeParam(FuzzedDataProvider& input, const TMetaStore* store, std::vecto
   return v;
 }
 
-bool NamesObject(LONG method) { return (method >= 4 && method <= 16) || method == 18; }
+bool NamesObject(LONG method) { return MethodInRange(method) && FunctionRows[method].NamesObject; }
 
 }  // namespace
 
@@ -88,9 +89,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<std::unique_ptr<THostDouble>> hosts;
   BSTR byrefTarget = AnsiToBstr("Colors");
   for (int calls = 0; calls < 64 && input.remaining_bytes() > 0; ++calls) {
-    LONG method = input.ConsumeIntegralInRange<LONG>(-2, 20);
+    LONG method = input.ConsumeIntegralInRange<LONG>(-2, MethodCount + 1);
     // Load would open whatever path the input names.
-    if (method == 0 && !loaded) method = -1;
+    if (method == MethodLoad && !loaded) method = -1;
     const int count = input.ConsumeIntegralInRange<int>(0, 10);
     SAFEARRAY* array = nullptr;
     if (count <= 9) {
@@ -110,11 +111,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(hr == S_OK || hr == S_FALSE || hr == E_FAIL);
     FUZZ_CHECK(reports.size() <= 1);
     if (hr == E_FAIL) FUZZ_CHECK(reports.size() == 1);
-    if (hr == S_FALSE) FUZZ_CHECK(reports.empty() && (method < 0 || method > 18) && result.vt == VT_I4 && result.lVal == 0);
-    if (hr == S_OK && !reports.empty()) FUZZ_CHECK(method == 0 && reports[0].Code == 1002);
-    if (!loaded && method > 0) FUZZ_CHECK(hr == E_FAIL && reports[0].Code == 1006);
+    if (hr == S_FALSE) FUZZ_CHECK(reports.empty() && !MethodInRange(method) && result.vt == VT_I4 && result.lVal == 0);
+    if (hr == S_OK && !reports.empty()) FUZZ_CHECK(method == MethodLoad && reports[0].Code == 1002);
+    if (!loaded && method > MethodLoad) FUZZ_CHECK(hr == E_FAIL && reports[0].Code == 1006);
     if (hr == S_OK) {
-      const bool text = method == 13 || method == 15 || method == 16;
+      const bool text = method == MethodSbKindKind || method == MethodValueByNum || method == MethodEnumValInternal;
       FUZZ_CHECK(result.vt == (text ? VT_BSTR : VT_I4));
     }
     if (hr == E_FAIL && NamesObject(method)) FUZZ_CHECK(reports[0].Code == 1006);

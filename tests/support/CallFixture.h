@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "host/ErrorLogSink.h"
+#include "methods/Functions.h"
 #include "platform/Variant.h"
 #include "platform/Ole.h"
 

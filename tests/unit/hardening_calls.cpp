@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "methods/Functions.h"
 #include "platform/System.h"
 #include "platform/Text.h"
 #include "resources/StringIds.h"
@@ -18,10 +19,9 @@
 
 namespace {
 
-constexpr LONG ParamCounts[19] = {1, 2, 4, 4, 7, 7, 7, 3, 3, 2, 2, 2, 1, 1, 1, 2, 2, 1, 2};
-
-int CountOf(LONG method) { return method >= 0 && method <= 18 ? ParamCounts[method] : 2; }
-bool NamesObject(LONG method) { return (method >= 4 && method <= 16) || method == 18; }
+int CountOf(LONG method) { return MethodInRange(method) ? FunctionRows[method].Params : 2; }
+bool NamesObject(LONG method) { return MethodInRange(method) && FunctionRows[method].NamesObject; }
+bool OnHostObject(LONG method) { return method == MethodHasAttr || method == MethodSetAttr || method == MethodGetAttr; }
 
 // One hostile value; Make builds a fresh parameter of it.
 struct TValueKind {
@@ -104,21 +104,23 @@ protected:
     auto text = [](const char* s) { return TVariant::Utf8(s); };
     std::vector<TVariant> values;
     switch (method) {
-      case 0: values = {text(Dir.Path().c_str())}; break;
-      case 1: case 2: case 3: {
+      case MethodLoad: values = {text(Dir.Path().c_str())}; break;
+      case MethodHasAttr: case MethodSetAttr: case MethodGetAttr: {
         VARIANT v = Catalogue.AsVariant();
         values = {Raw(v), text("Phone"), TVariant::Int(5), TVariant::Int(0)};
         break;
       }
-      case 4: case 5: values = {text("Invoice")}; break;
-      case 6: case 11: case 12: case 13: values = {text("Clients")}; break;
-      case 7: case 8: values = {text("Stock")}; break;
-      case 9: case 14: values = {text("Colors")}; break;
-      case 10: values = {text("SbCnts")}; break;
-      case 15: values = {text("Colors"), TVariant::Int(1)}; break;
-      case 16: values = {text("Colors"), text("Red")}; break;
-      case 17: values = {TVariant::Int(0)}; break;
-      case 18: values = {text("Clients"), TVariant::Int(1)}; break;
+      case MethodEnumDocHead: case MethodEnumDocTable: values = {text("Invoice")}; break;
+      case MethodEnumRef: case MethodEnumOwnedRefs: case MethodSbKindType: case MethodSbKindKind:
+        values = {text("Clients")};
+        break;
+      case MethodEnumRegDim: case MethodEnumRegRes: values = {text("Stock")}; break;
+      case MethodEnumValues: case MethodEnumValCount: values = {text("Colors")}; break;
+      case MethodEnumObjects: values = {text("SbCnts")}; break;
+      case MethodValueByNum: values = {text("Colors"), TVariant::Int(1)}; break;
+      case MethodEnumValInternal: values = {text("Colors"), text("Red")}; break;
+      case MethodResetEnum: values = {TVariant::Int(0)}; break;
+      case MethodRefInfo: values = {text("Clients"), TVariant::Int(1)}; break;
       default: values = {text("Colors"), TVariant::Int(1)}; break;
     }
     values.resize(size_t(CountOf(method)));
@@ -134,24 +136,24 @@ protected:
     }
     if (hr == S_FALSE) {
       EXPECT_TRUE(reports.empty());
-      EXPECT_TRUE(method < 0 || method > 18);
+      EXPECT_FALSE(MethodInRange(method));
       EXPECT_TRUE(IsLong(Result, 0));
     }
     if (hr == S_OK && !reports.empty()) {
-      EXPECT_EQ(method, 0);
+      EXPECT_EQ(method, MethodLoad);
       EXPECT_EQ(reports[0].Code, MsgCodeInfo);
     }
-    if (!loaded && method > 0) {
+    if (!loaded && method > MethodLoad) {
       EXPECT_EQ(hr, E_FAIL);
       EXPECT_TRUE(IsLong(Result, 77)) << "return value left as the host passed it";
       if (!reports.empty()) {
         EXPECT_EQ(reports[0].Code, MsgCodeError);
       }
     }
-    if ((loaded || method < 0) && (method < 0 || method > 18)) {
+    if ((loaded || method < 0) && !MethodInRange(method)) {
       EXPECT_EQ(hr, S_FALSE);
     }
-    if (loaded && method == 0) {
+    if (loaded && method == MethodLoad) {
       EXPECT_EQ(hr, S_OK);
       EXPECT_TRUE(IsLong(Result, 0));
     }
@@ -193,7 +195,7 @@ protected:
   void RunMatrix(bool loaded) {
     const std::vector<TValueKind> kinds = Kinds();
     int calls = 0;
-    for (LONG method = -1; method <= 20; ++method) {
+    for (LONG method = -1; method <= MethodCount + 1; ++method) {
       for (int position = 1; position <= CountOf(method); ++position) {
         for (const TValueKind& kind : kinds) {
           const std::string where = "method " + std::to_string(method) + ", parameter " +
@@ -208,16 +210,16 @@ protected:
             EXPECT_EQ(hr, E_FAIL);
             EXPECT_TRUE(IsLong(Result, 77));
             EXPECT_TRUE(IsReport(reports, MsgCodeError, IDS_BAD_PARAM_TYPE));
-          } else if (loaded && position == 1 && method >= 1 && method <= 3 && kind.NullObject) {
+          } else if (loaded && position == 1 && OnHostObject(method) && kind.NullObject) {
             EXPECT_EQ(hr, E_FAIL);
             EXPECT_TRUE(IsReport(reports, MsgCodeError, IDS_BAD_PARAM_TYPE));
-          } else if (loaded && method == 17 && std::string(kind.Name) != "VT_I4") {
+          } else if (loaded && method == MethodResetEnum && std::string(kind.Name) != "VT_I4") {
             EXPECT_EQ(hr, E_FAIL);
             EXPECT_TRUE(IsReport(reports, MsgCodeError, IDS_BAD_PARAM_TYPE));
-          } else if (!loaded && method > 0) {
+          } else if (!loaded && method > MethodLoad) {
             EXPECT_EQ(hr, E_FAIL);
             EXPECT_TRUE(IsReport(reports, MsgCodeError, IDS_NOT_LOADED));
-          } else if (!loaded && method == 0) {
+          } else if (!loaded && method == MethodLoad) {
             // No value but a directory holding a container may load.
             EXPECT_EQ(hr, E_FAIL);
             EXPECT_TRUE(IsReport(reports, MsgCodeError, kind.PlainText ? IDS_LOAD_FAILED : IDS_BAD_PARAM_TYPE));
@@ -236,7 +238,7 @@ protected:
   // Arrays of 0, 1, the right count, 7, 8 and 20 elements; what lies past the seventh
   // element is a live object that must come back untouched.
   void RunLengths(bool loaded) {
-    for (LONG method = -1; method <= 20; ++method) {
+    for (LONG method = -1; method <= MethodCount + 1; ++method) {
       for (size_t length : {size_t(0), size_t(1), size_t(CountOf(method)), size_t(7), size_t(8), size_t(20)}) {
         const std::string where = "method " + std::to_string(method) + ", " + std::to_string(length) + " elements";
         SCOPED_TRACE(where);
@@ -277,7 +279,7 @@ TEST_F(HardenedCalls, ArraysOfEveryLength) {
 TEST_F(HardenedCalls, MissingArrayAndMissingReturnValue) {
   for (bool loaded : {false, true}) {
     if (loaded) LoadText(SampleConfig());
-    for (LONG method = -1; method <= 20; ++method) {
+    for (LONG method = -1; method <= MethodCount + 1; ++method) {
       SCOPED_TRACE("method " + std::to_string(method) + (loaded ? " loaded" : ""));
       SAFEARRAY* none = nullptr;
       Result = TVariant::Int(77);
@@ -303,7 +305,8 @@ TEST_F(HardenedCalls, ArraysOfTheWrongShape) {
                          SafeArrayCreate(VT_VARIANT, 2, two), SafeArrayCreateVector(VT_VARIANT, 5, 2)};
   for (SAFEARRAY* array : shapes) {
     if (!array) continue;  // a shape this platform cannot build
-    for (LONG method : {0, 4, 9, 14, 17, 18}) {
+    for (LONG method :
+         {MethodLoad, MethodEnumDocHead, MethodEnumValues, MethodEnumValCount, MethodResetEnum, MethodRefInfo}) {
       SCOPED_TRACE("method " + std::to_string(method));
       Result = TVariant::Int(77);
       HRESULT hr = Object->CallAsFunc(method, Result.Get(), &array);

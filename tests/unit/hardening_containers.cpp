@@ -112,7 +112,7 @@ protected:
     Object->Done();
     Object->Init(Log->Connection());
     Result = TVariant::Int(77);
-    const HRESULT hr = Call(0, {TVariant::Utf8(utf8Directory)});
+    const HRESULT hr = Call(MethodLoad, {TVariant::Utf8(utf8Directory)});
     std::vector<TErrorReport> reports = Log->TakeReports();
     if (hr == S_OK) {
       EXPECT_TRUE(reports.empty());
@@ -120,7 +120,7 @@ protected:
       EXPECT_TRUE(Object->Store);
       // A store from a damaged file still answers questions.
       if (Object->Store) {
-        EXPECT_TRUE(Call(10, {TVariant::Utf8("Documents")}) == S_OK || !Log->TakeReports().empty());
+        EXPECT_TRUE(Call(MethodEnumObjects, {TVariant::Utf8("Documents")}) == S_OK || !Log->TakeReports().empty());
         Log->TakeReports();
       }
       return TOutcome::Store;

@@ -55,11 +55,11 @@ TEST_F(HostSession, HandshakeAndLoad) {
   EXPECT_EQ(WideToUtf8(session.ExtensionName().data(), session.ExtensionName().size()), "Ostrak");
   EXPECT_EQ(session.FindMethodUtf8("загрузить"), 0);
   EXPECT_EQ(session.FindMethodUtf8("NoSuchFunction"), -1);
-  EXPECT_EQ(session.MethodName(9, 1), "ЗначенияПеречисления");
+  EXPECT_EQ(session.MethodName(MethodEnumValues, 1), "ЗначенияПеречисления");
 
   // Every function but Load is refused before Load, and the refusal reaches the log whole.
   TCallOutcome outcome;
-  EXPECT_EQ(session.Call(10, {TVariant::Utf8("ENUM")}, outcome), E_FAIL);
+  EXPECT_EQ(session.Call(MethodEnumObjects, {TVariant::Utf8("ENUM")}, outcome), E_FAIL);
   ASSERT_EQ(session.Log().Reports().size(), 1u);
   const TErrorReport& report = session.Log().Reports()[0];
   EXPECT_EQ(report.Code, 1006);
@@ -80,26 +80,26 @@ TEST_F(HostSession, OmittedParametersTakeDefaultsAndOutputsComeBack) {
   ASSERT_TRUE(session.Load(DirUtf8));
 
   TCallOutcome outcome;
-  ASSERT_EQ(session.Call(4, {TVariant::Utf8("накладная")}, outcome), S_OK);
+  ASSERT_EQ(session.Call(MethodEnumDocHead, {TVariant::Utf8("накладная")}, outcome), S_OK);
   ASSERT_EQ(outcome.Params.size(), 7u);
   EXPECT_EQ(outcome.Return.AsInt(), 1);
   EXPECT_EQ(outcome.Params[1].ToUtf8(), "Клиент");
   EXPECT_EQ(outcome.Params[2].AsInt(), 11);
   EXPECT_EQ(outcome.Params[6].ToUtf8(), "Накладная");
-  ASSERT_EQ(session.Call(4, {TVariant::Utf8("накладная")}, outcome), S_OK);
+  ASSERT_EQ(session.Call(MethodEnumDocHead, {TVariant::Utf8("накладная")}, outcome), S_OK);
   EXPECT_EQ(outcome.Params[1].ToUtf8(), "Сумма");
   EXPECT_EQ(outcome.Params[4].AsInt(), 15);
   EXPECT_EQ(outcome.Params[5].AsInt(), 2);
   EXPECT_TRUE(outcome.Params[6].IsText());  // no reference still comes back as text
 
   // GetAttr's date is filled with today's date when omitted.
-  ASSERT_EQ(session.Call(3, {TVariant::Utf8("x"), TVariant::Utf8("y")}, outcome), E_FAIL);
+  ASSERT_EQ(session.Call(MethodGetAttr, {TVariant::Utf8("x"), TVariant::Utf8("y")}, outcome), E_FAIL);
   ASSERT_EQ(outcome.Params.size(), 4u);
   EXPECT_EQ(outcome.Params[3].Type(), VT_DATE);
   session.Log().Clear();
 
   // More arguments than the function takes never reach the component.
-  EXPECT_EQ(session.Call(14, {TVariant::Utf8("a"), TVariant::Int(1)}, outcome), E_INVALIDARG);
+  EXPECT_EQ(session.Call(MethodEnumValCount, {TVariant::Utf8("a"), TVariant::Int(1)}, outcome), E_INVALIDARG);
   EXPECT_TRUE(session.Log().Reports().empty());
 }
 
@@ -108,7 +108,7 @@ TEST_F(HostSession, ConnectionWithoutErrorLog) {
   ASSERT_EQ(session.Start(), S_OK) << session.StartError();
   EXPECT_EQ(session.InitResult(), E_NOINTERFACE);
   TCallOutcome outcome;
-  EXPECT_EQ(session.Call(14, {TVariant::Utf8("x")}, outcome), E_FAIL);
+  EXPECT_EQ(session.Call(MethodEnumValCount, {TVariant::Utf8("x")}, outcome), E_FAIL);
   EXPECT_TRUE(session.Log().Reports().empty());
 }
 

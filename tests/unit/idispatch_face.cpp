@@ -8,8 +8,8 @@
 
 #include "platform/Text.h"
 #include "resources/StringIds.h"
+#include "methods/Functions.h"
 #include "shell/Ostrak.h"
-#include "shell/Tables.h"
 #include "tests/support/CallFixture.h"
 #include "tests/support/ContainerBuilder.h"
 #include "tests/support/MockDispatch.h"
@@ -164,8 +164,8 @@ TEST_F(IDispatchFace, EveryWholeNameInBothLanguagesAndAnyCase) {
                                     AnsiToUtf8(AnsiUpper(Utf8ToAnsi(russian)))})
       EXPECT_EQ(IdOf(Dispatch, name), i) << name;
   }
-  EXPECT_EQ(IdOf(Dispatch, "перечислитьобъекты"), 10);
-  EXPECT_EQ(IdOf(Dispatch, "eNUMvALcOUNT"), 14);
+  EXPECT_EQ(IdOf(Dispatch, "перечислитьобъекты"), MethodEnumObjects);
+  EXPECT_EQ(IdOf(Dispatch, "eNUMvALcOUNT"), MethodEnumValCount);
 }
 
 TEST_F(IDispatchFace, PiecesAndStrangersAreUnknownNames) {
@@ -181,7 +181,7 @@ TEST_F(IDispatchFace, PiecesAndStrangersAreUnknownNames) {
   LPOLESTR names[] = {member.data(), param.data()};
   DISPID ids[2] = {7, 7};
   EXPECT_EQ(DISP_E_UNKNOWNNAME, Dispatch->GetIDsOfNames(IID_NULL, names, 2, 0, ids));
-  EXPECT_EQ(ids[0], 15);
+  EXPECT_EQ(ids[0], MethodValueByNum);
   EXPECT_EQ(ids[1], DISPID_UNKNOWN);
   EXPECT_EQ(DISP_E_UNKNOWNINTERFACE, Dispatch->GetIDsOfNames(IID_IDispatch, names, 1, 0, ids));
 }
@@ -308,7 +308,7 @@ TEST_F(IDispatchFace, MissingArgumentsTakeTheHostsDefaults) {
   });
   TVariant object = item.AsParam();
   TVariant today;
-  ASSERT_EQ(S_OK, Object->GetParamDefValue(2, 3, today.Get()));
+  ASSERT_EQ(S_OK, Object->GetParamDefValue(MethodSetAttr, 3, today.Get()));
   // Left off the end, or marked omitted as a script leaves an argument out.
   TInvokeOutcome trailing, marked;
   Run(trailing, "SetAttr", {Copy(object), Text("Rating"), Int(9)});
@@ -366,7 +366,7 @@ TEST_F(IDispatchFace, CallsTheFunctionsCannotTakeAreRefusedBeforeAnythingRuns) {
   TInvokeOutcome wrongInterface;
   DISPPARAMS none{nullptr, nullptr, 0, 0};
   EXPECT_EQ(DISP_E_UNKNOWNINTERFACE,
-            Dispatch->Invoke(10, IID_IDispatch, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr));
+            Dispatch->Invoke(MethodEnumObjects, IID_IDispatch, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr));
 }
 
 TEST_F(IDispatchFace, AReportBecomesTheCallersExceptionAndStillReachesTheLog) {

@@ -7,7 +7,7 @@
 
 #include "platform/Text.h"
 #include "resources/StringIds.h"
-#include "shell/HostObject.h"
+#include "methods/HostObject.h"
 #include "shell/Ostrak.h"
 #include "tests/support/CallFixture.h"
 #include "tests/support/MockDispatch.h"
@@ -35,9 +35,16 @@ TEST_F(AttrAccess, KindIndexOfTakesEitherHalfExactly) {
     const char* Name;
     bool Found;
     uint8_t Kind;
-  } cases[] = {{"DOCUMENT", true, 7}, {"ДОКУМЕНТ", true, 7}, {"BUH", true, 16}, {"TASK", true, 0},
-               {"СПРАВОЧНИК", true, 5}, {"Document", false, 0}, {"DOCUMENT:ДОКУМЕНТ", false, 0},
-               {"", false, 0}, {"DOC", false, 0}, {"ДОКУМЕНТ ", false, 0}};
+  } cases[] = {{"DOCUMENT", true, KindDocument},
+               {"ДОКУМЕНТ", true, KindDocument},
+               {"BUH", true, KindBuh},
+               {"TASK", true, KindTask},
+               {"СПРАВОЧНИК", true, KindReference},
+               {"Document", false, 0},
+               {"DOCUMENT:ДОКУМЕНТ", false, 0},
+               {"", false, 0},
+               {"DOC", false, 0},
+               {"ДОКУМЕНТ ", false, 0}};
   for (const auto& c : cases) {
     uint8_t kind = 99;
     EXPECT_EQ(KindIndexOf(Utf8ToAnsi(c.Name), kind), c.Found) << c.Name;
@@ -57,11 +64,11 @@ TEST_F(AttrAccess, ClassificationProbesInOrderAndStopsAtTheFirstKnownName) {
     uint8_t Kind;
     Strings Probes;
   } cases[] = {
-      {&catalogue, true, 5, {"Level"}},
-      {&document, true, 7, {"Level", "newLine"}},
-      {&registerObject, true, 6, {"Level", "newLine", "DoActIncome"}},
-      {&stranger, false, 11, {"Level", "newLine", "DoActIncome"}},
-      {&loose, true, 7, {"Level", "newLine"}},
+      {&catalogue, true, KindReference, {"Level"}},
+      {&document, true, KindDocument, {"Level", "newLine"}},
+      {&registerObject, true, KindRegister, {"Level", "newLine", "DoActIncome"}},
+      {&stranger, false, KindUnrecognised, {"Level", "newLine", "DoActIncome"}},
+      {&loose, true, KindDocument, {"Level", "newLine"}},
   };
   for (auto& c : cases) {
     uint8_t kind = 0;
@@ -125,7 +132,7 @@ TEST_F(AttrAccess, HasAttrFindsConfiguredAndBuiltInNames) {
     SCOPED_TRACE(c.Title);
     TMockDispatch object;
     c.Make(object, c.Kind);
-    EXPECT_EQ(Call(1, {object.AsParam(), TVariant::Utf8(c.Name)}), S_OK);
+    EXPECT_EQ(Call(MethodHasAttr, {object.AsParam(), TVariant::Utf8(c.Name)}), S_OK);
     EXPECT_TRUE(IsLong(Result, c.Expected));
     EXPECT_TRUE(Quiet());
     ASSERT_FALSE(object.Invokes.empty());
@@ -169,7 +176,7 @@ TEST_F(AttrAccess, RefusesWrongParametersAndUnknownObjects) {
 
   TMockDispatch stranger;
   stranger.Knows("Kind", 1);
-  EXPECT_EQ(Call(3, {stranger.AsParam(), TVariant::Utf8("Code"), TVariant(), Date()}), E_FAIL);
+  EXPECT_EQ(Call(MethodGetAttr, {stranger.AsParam(), TVariant::Utf8("Code"), TVariant(), Date()}), E_FAIL);
   EXPECT_TRUE(Reported(MsgCodeError, IDS_BAD_HOST_OBJECT));
   EXPECT_TRUE(IsLong(Result, 0));
   EXPECT_EQ(stranger.Probes, (Strings{"Level", "newLine", "DoActIncome"}));
@@ -182,7 +189,7 @@ TEST_F(AttrAccess, GetAttrReadsThePropertyByItsUpperCasedName) {
   TMockDispatch document;
   MakeDocument(document, "Invoice");
   document.Knows("AMOUNT", 40).OnInvoke(40, Answer(TVariant::Int(1500)));
-  EXPECT_EQ(Call(3, {document.AsParam(), TVariant::Utf8("Amount"), TVariant::Utf8("old"), Date()}), S_OK);
+  EXPECT_EQ(Call(MethodGetAttr, {document.AsParam(), TVariant::Utf8("Amount"), TVariant::Utf8("old"), Date()}), S_OK);
   EXPECT_TRUE(IsLong(Result, 1));
   EXPECT_TRUE(IsLong(Out(3), 1500));
   EXPECT_TRUE(Quiet());
@@ -196,7 +203,7 @@ TEST_F(AttrAccess, GetAttrReadsThePropertyByItsUpperCasedName) {
   TMockDispatch item;
   MakeCatalogueItem(item, "Clients");
   item.Knows("КОД", 41).OnInvoke(41, Answer(TVariant::Utf8("A-7")));
-  EXPECT_EQ(Call(3, {item.AsParam(), TVariant::Utf8("код"), TVariant(), Date()}), S_OK);
+  EXPECT_EQ(Call(MethodGetAttr, {item.AsParam(), TVariant::Utf8("код"), TVariant(), Date()}), S_OK);
   EXPECT_TRUE(IsText(Out(3), "A-7"));
   Last.reset();
   ExpectReleased(document, 1);
@@ -221,7 +228,7 @@ TEST_F(AttrAccess, SetAttrPutsTheValueAsANamedPropertyPut) {
   TMockDispatch item;
   MakeCatalogueItem(item, "Clients");
   item.Knows("PHONE", 50).OnInvoke(50, Answer(TVariant()));
-  EXPECT_EQ(Call(2, {item.AsParam(), TVariant::Utf8("Phone"), TVariant::Utf8("555"), Date()}), S_OK);
+  EXPECT_EQ(Call(MethodSetAttr, {item.AsParam(), TVariant::Utf8("Phone"), TVariant::Utf8("555"), Date()}), S_OK);
   EXPECT_TRUE(IsLong(Result, 1));
   EXPECT_TRUE(Quiet());
   ASSERT_EQ(item.Invokes.size(), 2u);
@@ -247,7 +254,7 @@ TEST_F(AttrAccess, PeriodicAttributeGoesThroughItsValueObject) {
     return S_OK;
   });
 
-  EXPECT_EQ(Call(2, {item.AsParam(), TVariant::Utf8("Rating"), TVariant::Int(9), Date()}), S_OK);
+  EXPECT_EQ(Call(MethodSetAttr, {item.AsParam(), TVariant::Utf8("Rating"), TVariant::Int(9), Date()}), S_OK);
   EXPECT_TRUE(IsLong(Result, 1));
   ASSERT_EQ(value.Invokes.size(), 1u);
   const auto& set = value.Invokes[0];
@@ -259,7 +266,7 @@ TEST_F(AttrAccess, PeriodicAttributeGoesThroughItsValueObject) {
   EXPECT_TRUE(IsLong(set.Args[0], 9));
   EXPECT_EQ(set.Args[1].Type(), VT_DATE);
 
-  EXPECT_EQ(Call(3, {item.AsParam(), TVariant::Utf8("rating"), TVariant::Utf8("in"), Date()}), S_OK);
+  EXPECT_EQ(Call(MethodGetAttr, {item.AsParam(), TVariant::Utf8("rating"), TVariant::Utf8("in"), Date()}), S_OK);
   EXPECT_TRUE(IsLong(Result, 1));
   EXPECT_TRUE(IsLong(Out(3), 42));
   ASSERT_EQ(value.Invokes.size(), 2u);
@@ -294,13 +301,13 @@ TEST_F(AttrAccess, FailedReadsAndWritesAreReportedWithTheirCode) {
     const char* Notice;
     DISPID Invoked;
   } cases[] = {
-      {"read refused", &item, 3, "Phone", "80020003", 50},
-      {"write refused", &item, 2, "Phone", "80020003", 50},
-      {"unknown member read", &item, 3, "Code", "80020003", DISPID_UNKNOWN},
-      {"unknown member write", &item, 2, "Code", "80020003", DISPID_UNKNOWN},
-      {"periodic read refused", &item, 3, "Rating", "80070005", 60},
-      {"periodic write refused", &item, 2, "Rating", "80070005", 60},
-      {"periodic answer is no object", &numberItem, 3, "Rating", "80020005", 60},
+      {"read refused", &item, MethodGetAttr, "Phone", "80020003", 50},
+      {"write refused", &item, MethodSetAttr, "Phone", "80020003", 50},
+      {"unknown member read", &item, MethodGetAttr, "Code", "80020003", DISPID_UNKNOWN},
+      {"unknown member write", &item, MethodSetAttr, "Code", "80020003", DISPID_UNKNOWN},
+      {"periodic read refused", &item, MethodGetAttr, "Rating", "80070005", 60},
+      {"periodic write refused", &item, MethodSetAttr, "Rating", "80070005", 60},
+      {"periodic answer is no object", &numberItem, MethodGetAttr, "Rating", "80020005", 60},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Title);
@@ -310,7 +317,7 @@ TEST_F(AttrAccess, FailedReadsAndWritesAreReportedWithTheirCode) {
               E_FAIL);
     std::string notice = ::testing::internal::GetCapturedStderr();
     EXPECT_TRUE(IsLong(Result, 0));
-    EXPECT_TRUE(Reported(MsgCodeInfo, c.Method == 3 ? IDS_GET_FAILED : IDS_SET_FAILED));
+    EXPECT_TRUE(Reported(MsgCodeInfo, c.Method == MethodGetAttr ? IDS_GET_FAILED : IDS_SET_FAILED));
     EXPECT_TRUE(IsText(Out(3), "keep"));
     EXPECT_EQ(c.Object->Invokes.back().Id, c.Invoked);
     if (!KALAMOS_WINDOWS) {

@@ -38,8 +38,8 @@ TEST_F(Methods, OutOfRangeNumberWithStoreGivesFalseAndZero) {
 
 TEST_F(Methods, ObjectNameMustBeTextForNamingFunctions) {
   LoadText(SampleConfig());
-  for (LONG method = 4; method <= 18; ++method) {
-    if (method == 17) continue;
+  for (LONG method = 0; method < MethodCount; ++method) {
+    if (!FunctionRows[method].NamesObject) continue;
     Result = Sentinel();
     EXPECT_EQ(Call(method, {TVariant::Int(5), TVariant::Int(1)}), E_FAIL) << method;
     EXPECT_TRUE(Reported(MsgCodeError, IDS_BAD_PARAM_TYPE)) << method;
@@ -47,10 +47,10 @@ TEST_F(Methods, ObjectNameMustBeTextForNamingFunctions) {
   }
   // ResetEnum takes a number; the attribute functions test their own parameters after the
   // return value was preset.
-  EXPECT_EQ(Call(17, {TVariant::Int(3)}), S_OK);
+  EXPECT_EQ(Call(MethodResetEnum, {TVariant::Int(3)}), S_OK);
   EXPECT_TRUE(Quiet());
   Result = Sentinel();
-  EXPECT_EQ(Call(1, {TVariant::Int(5), TVariant::Utf8("Code")}), E_FAIL);
+  EXPECT_EQ(Call(MethodHasAttr, {TVariant::Int(5), TVariant::Utf8("Code")}), E_FAIL);
   EXPECT_TRUE(Reported(MsgCodeError, IDS_BAD_PARAM_TYPE));
   EXPECT_TRUE(IsLong(Result, 0));
 }
@@ -58,19 +58,19 @@ TEST_F(Methods, ObjectNameMustBeTextForNamingFunctions) {
 TEST_F(Methods, MissingOrOversizedParameterArrays) {
   LoadText(SampleConfig());
   // No array at all, and a pointer to no array: an empty parameter list.
-  EXPECT_EQ(Object->CallAsFunc(17, Result.Get(), nullptr), E_FAIL);
+  EXPECT_EQ(Object->CallAsFunc(MethodResetEnum, Result.Get(), nullptr), E_FAIL);
   EXPECT_TRUE(Reported(MsgCodeError, IDS_BAD_PARAM_TYPE));
   SAFEARRAY* none = nullptr;
-  EXPECT_EQ(Object->CallAsFunc(14, Result.Get(), &none), E_FAIL);
+  EXPECT_EQ(Object->CallAsFunc(MethodEnumValCount, Result.Get(), &none), E_FAIL);
   EXPECT_TRUE(Reported(MsgCodeError, IDS_BAD_PARAM_TYPE));
-  EXPECT_EQ(Object->CallAsFunc(19, Result.Get(), nullptr), S_FALSE);
+  EXPECT_EQ(Object->CallAsFunc(MethodCount, Result.Get(), nullptr), S_FALSE);
 
   // Nine elements: the first seven are the parameters, the rest is left alone.
   std::vector<TVariant> values(9);
   values[0] = TVariant::Utf8("Invoice");
   values[7] = TVariant::Utf8("eighth");
   values[8] = TVariant::Int(9);
-  EXPECT_EQ(Call(4, values), S_OK);
+  EXPECT_EQ(Call(MethodEnumDocHead, values), S_OK);
   EXPECT_TRUE(IsLong(Result, 1));
   EXPECT_TRUE(IsText(Out(2), "Note"));
   EXPECT_TRUE(IsText(Out(8), "eighth"));
@@ -79,7 +79,7 @@ TEST_F(Methods, MissingOrOversizedParameterArrays) {
   // An array of numbers is no parameter list; nothing is read from it or written to it.
   SAFEARRAY* numbers = SafeArrayCreateVector(VT_I4, 0, 2);
   ASSERT_NE(numbers, nullptr);
-  EXPECT_EQ(Object->CallAsFunc(17, Result.Get(), &numbers), E_FAIL);
+  EXPECT_EQ(Object->CallAsFunc(MethodResetEnum, Result.Get(), &numbers), E_FAIL);
   EXPECT_TRUE(Reported(MsgCodeError, IDS_BAD_PARAM_TYPE));
   SafeArrayDestroy(numbers);
 }
@@ -89,12 +89,12 @@ protected:
   TScratchDir Dir;
   // The scratch directory in the form Load is given, UTF-8.
   std::string Directory() const { return Dir.Path(); }
-  HRESULT LoadDir(const std::string& directory) { return Call(0, {TVariant::Utf8(directory)}); }
+  HRESULT LoadDir(const std::string& directory) { return Call(MethodLoad, {TVariant::Utf8(directory)}); }
   void ExpectLoaded() {
     EXPECT_TRUE(IsLong(Result, 1));
     EXPECT_TRUE(Quiet());
     ASSERT_TRUE(Object->Store);
-    EXPECT_EQ(Call(14, {TVariant::Utf8("Colors")}), S_OK);
+    EXPECT_EQ(Call(MethodEnumValCount, {TVariant::Utf8("Colors")}), S_OK);
     EXPECT_TRUE(IsLong(Result, 3));
   }
 };
@@ -128,11 +128,11 @@ TEST_F(Loading, EmptyMissingOrWrongParameterLeavesComponentUnloaded) {
     EXPECT_TRUE(IsLong(Result, 0)) << directory;
     EXPECT_FALSE(Object->Store);
   }
-  EXPECT_EQ(Call(0, {TVariant::Int(12)}), E_FAIL);
+  EXPECT_EQ(Call(MethodLoad, {TVariant::Int(12)}), E_FAIL);
   EXPECT_TRUE(Reported(MsgCodeError, IDS_BAD_PARAM_TYPE));
   EXPECT_TRUE(IsLong(Result, 0));
   // Still refused afterwards, and a later Load may succeed.
-  EXPECT_EQ(Call(14, {TVariant::Utf8("Colors")}), E_FAIL);
+  EXPECT_EQ(Call(MethodEnumValCount, {TVariant::Utf8("Colors")}), E_FAIL);
   EXPECT_TRUE(Reported(MsgCodeError, IDS_NOT_LOADED));
   Dir.WriteContainer(SampleConfig());
   EXPECT_EQ(LoadDir(Directory()), S_OK);
@@ -151,14 +151,14 @@ TEST_F(Loading, SecondLoadIsRefusedAndKeepsTheFirstStore) {
     EXPECT_TRUE(IsLong(Result, 0));
     EXPECT_EQ(Object->Store.get(), first);
   }
-  EXPECT_EQ(Call(0, {TVariant::Int(1)}), S_OK);
+  EXPECT_EQ(Call(MethodLoad, {TVariant::Int(1)}), S_OK);
   EXPECT_TRUE(Reported(MsgCodeInfo, IDS_LOAD_TWICE));
 }
 
 TEST_F(Loading, CursorsSurviveLoadButNotAStoreTheyDoNotFit) {
   Dir.WriteContainer(SampleConfig());
   ASSERT_EQ(LoadDir(Directory()), S_OK);
-  ASSERT_EQ(Call(10, {TVariant::Utf8("ENUM"), TVariant()}), S_OK);
+  ASSERT_EQ(Call(MethodEnumObjects, {TVariant::Utf8("ENUM"), TVariant()}), S_OK);
   ASSERT_TRUE(IsText(Out(2), "Sizes"));
   // Done and a Load of a much smaller configuration: the old walk's positions lie beyond
   // the new store's index and must end the walk, not read past it.
@@ -169,10 +169,10 @@ TEST_F(Loading, CursorsSurviveLoadButNotAStoreTheyDoNotFit) {
   EXPECT_FALSE(Object->EnumStates[0].IsIdle()) << "Load leaves the cursors alone";
   int calls = 0;
   do {
-    ASSERT_EQ(Call(10, {TVariant::Utf8("ENUM"), TVariant()}), S_OK);
+    ASSERT_EQ(Call(MethodEnumObjects, {TVariant::Utf8("ENUM"), TVariant()}), S_OK);
   } while (Result.AsInt() == 1 && ++calls < 10);
   EXPECT_TRUE(IsLong(Result, 0)) << "the stale walk ends";
-  EXPECT_EQ(Call(10, {TVariant::Utf8("ENUM"), TVariant()}), S_OK);
+  EXPECT_EQ(Call(MethodEnumObjects, {TVariant::Utf8("ENUM"), TVariant()}), S_OK);
   EXPECT_TRUE(IsText(Out(2), "Only"));
   EXPECT_TRUE(Quiet());
 }

@@ -38,9 +38,9 @@ TEST_F(KindsAndValues, AnalyticKindTypes) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
-    EXPECT_EQ(Call(12, {TVariant::Utf8(c.Name)}), S_OK);
+    EXPECT_EQ(Call(MethodSbKindType, {TVariant::Utf8(c.Name)}), S_OK);
     EXPECT_TRUE(IsLong(Result, c.Type));
-    EXPECT_EQ(Call(13, {TVariant::Utf8(c.Name)}), S_OK);
+    EXPECT_EQ(Call(MethodSbKindKind, {TVariant::Utf8(c.Name)}), S_OK);
     EXPECT_TRUE(IsText(Result, c.Kind));
   }
   EXPECT_TRUE(Quiet());
@@ -65,7 +65,7 @@ TEST_F(KindsAndValues, ValueCountAndValuesByNumber) {
     LONG Count;
   } counts[] = {{"Colors", 3}, {"COLORS", 3}, {"Bare", 0}, {"NoValues", 0}, {"Sizes", 2}};
   for (const auto& c : counts) {
-    EXPECT_EQ(Call(14, {TVariant::Utf8(c.Enum)}), S_OK);
+    EXPECT_EQ(Call(MethodEnumValCount, {TVariant::Utf8(c.Enum)}), S_OK);
     EXPECT_TRUE(IsLong(Result, c.Count)) << c.Enum;
   }
   struct {
@@ -73,10 +73,10 @@ TEST_F(KindsAndValues, ValueCountAndValuesByNumber) {
     const char* Name;
   } values[] = {{1, "Blue"}, {2, "Green"}, {3, "Red"}, {0, ""}, {4, ""}, {-1, ""}, {0x7fffffff, ""}};
   for (const auto& v : values) {
-    EXPECT_EQ(Call(15, {TVariant::Utf8("colors"), TVariant::Int(v.Number)}), S_OK);
+    EXPECT_EQ(Call(MethodValueByNum, {TVariant::Utf8("colors"), TVariant::Int(v.Number)}), S_OK);
     EXPECT_TRUE(IsText(Result, v.Name)) << v.Number;
   }
-  EXPECT_EQ(Call(15, {TVariant::Utf8("NoValues"), TVariant::Int(1)}), S_OK);
+  EXPECT_EQ(Call(MethodValueByNum, {TVariant::Utf8("NoValues"), TVariant::Int(1)}), S_OK);
   EXPECT_TRUE(IsText(Result, ""));
   EXPECT_TRUE(Quiet());
 
@@ -87,12 +87,12 @@ TEST_F(KindsAndValues, ValueCountAndValuesByNumber) {
 }
 
 TEST_F(KindsAndValues, InternalFormPadsTheValueIdentifier) {
-  EXPECT_EQ(Call(16, {TVariant::Utf8("Colors"), TVariant::Utf8("gReEn")}), S_OK);
+  EXPECT_EQ(Call(MethodEnumValInternal, {TVariant::Utf8("Colors"), TVariant::Utf8("gReEn")}), S_OK);
   EXPECT_TRUE(IsText(Result, "{\"E\",\"0\",\"0\",\"200\",\"0\",\"0\",\"       202   \"}"));
   // Ten characters or more: no padding, still three blanks after it.
-  EXPECT_EQ(Call(16, {TVariant::Utf8("Sizes"), TVariant::Utf8("Small")}), S_OK);
+  EXPECT_EQ(Call(MethodEnumValInternal, {TVariant::Utf8("Sizes"), TVariant::Utf8("Small")}), S_OK);
   EXPECT_TRUE(IsText(Result, "{\"E\",\"0\",\"0\",\"300\",\"0\",\"0\",\"12345678901   \"}"));
-  EXPECT_EQ(Call(16, {TVariant::Utf8("Sizes"), TVariant::Utf8("medium")}), S_OK);
+  EXPECT_EQ(Call(MethodEnumValInternal, {TVariant::Utf8("Sizes"), TVariant::Utf8("medium")}), S_OK);
   EXPECT_TRUE(IsText(Result, "{\"E\",\"0\",\"0\",\"300\",\"0\",\"0\",\" 123456789   \"}"));
   EXPECT_TRUE(Quiet());
 
@@ -106,7 +106,7 @@ TEST_F(KindsAndValues, RefInfoSelectsTheSettingByNumber) {
   // Field k of the sample catalogues holds 100 + k.
   const LONG expected[] = {105, 107, 106, 108, 109, 112, 116};
   for (LONG selector = 1; selector <= 7; ++selector) {
-    EXPECT_EQ(Call(18, {TVariant::Utf8("goods"), TVariant::Int(selector)}), S_OK);
+    EXPECT_EQ(Call(MethodRefInfo, {TVariant::Utf8("goods"), TVariant::Int(selector)}), S_OK);
     EXPECT_TRUE(IsLong(Result, expected[selector - 1])) << selector;
   }
   EXPECT_TRUE(Quiet());
@@ -126,7 +126,7 @@ TEST_F(KindsAndValues, RefInfoRefusesSettingsThatAreNoInteger) {
     SCOPED_TRACE(selector);
     ExpectRefused(18, {TVariant::Utf8("Odd"), TVariant::Int(selector)}, IDS_BAD_PARAM_TYPE);
   }
-  EXPECT_EQ(Call(18, {TVariant::Utf8("Odd"), TVariant::Int(2)}), S_OK);
+  EXPECT_EQ(Call(MethodRefInfo, {TVariant::Utf8("Odd"), TVariant::Int(2)}), S_OK);
   EXPECT_TRUE(IsLong(Result, -12));
 }
 

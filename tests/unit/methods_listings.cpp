@@ -45,20 +45,20 @@ TEST_F(Listings, EachListingWalksItsSubSectionLastItemFirst) {
     const char* Object;
     Strings Items;
   } cases[] = {
-      {4, "Invoice", {"Note", "Total", "Customer"}},
-      {5, "invoice", {"Price", "Amount"}},
-      {6, "Clients", {"Mark", "Phone", "Rating"}},
-      {6, "товары", {"Цена"}},
-      {7, "Stock", {"Item", "Warehouse"}},
-      {8, "STOCK", {"Qty"}},
-      {9, "Colors", {"Blue", "Green", "Red"}},
-      {10, "DOCUMENT", {"Receipt", "Waybill", "Invoice"}},
-      {10, "справочник", {"Товары", "Contacts", "Goods", "Contracts", "Clients"}},
-      {11, "Clients", {"Contacts", "Contracts"}},
+      {MethodEnumDocHead, "Invoice", {"Note", "Total", "Customer"}},
+      {MethodEnumDocTable, "invoice", {"Price", "Amount"}},
+      {MethodEnumRef, "Clients", {"Mark", "Phone", "Rating"}},
+      {MethodEnumRef, "товары", {"Цена"}},
+      {MethodEnumRegDim, "Stock", {"Item", "Warehouse"}},
+      {MethodEnumRegRes, "STOCK", {"Qty"}},
+      {MethodEnumValues, "Colors", {"Blue", "Green", "Red"}},
+      {MethodEnumObjects, "DOCUMENT", {"Receipt", "Waybill", "Invoice"}},
+      {MethodEnumObjects, "справочник", {"Товары", "Contacts", "Goods", "Contracts", "Clients"}},
+      {MethodEnumOwnedRefs, "Clients", {"Contacts", "Contracts"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.Method) + " " + c.Object);
-    size_t params = c.Method == 7 || c.Method == 8 ? 3 : c.Method >= 9 ? 2 : 7;
+    const size_t params = FunctionRows[c.Method].Params;
     EXPECT_EQ(All(c.Method, c.Object, params), c.Items);
     EXPECT_EQ(Last->Size(), params);
     // The ending call put the cursor back, so the list starts over.
@@ -75,11 +75,11 @@ TEST_F(Listings, OutputsFollowTheTypeLetter) {
     LONG Type, Length, Precision;
     const char* Reference;
   } items[] = {
-      {4, "Invoice", "Note", 2, 25, 0, ""},          // S: no precision even when one is written
-      {4, "Invoice", "Total", 1, 15, 2, ""},
-      {4, "Invoice", "Customer", 11, 0, 0, "Clients"},
-      {5, "Invoice", "Price", 0, 0, 0, ""},         // a letter outside the table
-      {6, "Clients", "Mark", 10, 0, 0, ""},         // field 7 is "0"
+      {MethodEnumDocHead, "Invoice", "Note", 2, 25, 0, ""},  // S: no precision even when one is written
+      {MethodEnumDocHead, "Invoice", "Total", 1, 15, 2, ""},
+      {MethodEnumDocHead, "Invoice", "Customer", 11, 0, 0, "Clients"},
+      {MethodEnumDocTable, "Invoice", "Price", 0, 0, 0, ""},  // a letter outside the table
+      {MethodEnumRef, "Clients", "Mark", 10, 0, 0, ""},       // field 7 is "0"
   };
   for (const auto& item : items) {
     SCOPED_TRACE(item.Name);
@@ -98,14 +98,14 @@ TEST_F(Listings, EmptyListsEndAtOnceAndStayIdle) {
     const char* Object;
     int Slot;
   } cases[] = {
-      {4, "Waybill", 1},   // empty sub-section
-      {4, "Receipt", 1},   // no sub-section
-      {5, "Waybill", 2},
-      {9, "Bare", 6},
-      {9, "NoValues", 6},
-      {10, "CONST", 0},    // no section at all
-      {10, "КАЛЕНДАРЬ", 0},
-      {11, "Goods", 7},    // owns nothing, though Contracts and Contacts lie around it
+      {MethodEnumDocHead, "Waybill", 1},    // empty sub-section
+      {MethodEnumDocHead, "Receipt", 1},    // no sub-section
+      {MethodEnumDocTable, "Waybill", 2},
+      {MethodEnumValues, "Bare", 6},
+      {MethodEnumValues, "NoValues", 6},
+      {MethodEnumObjects, "CONST", 0},      // no section at all
+      {MethodEnumObjects, "КАЛЕНДАРЬ", 0},
+      {MethodEnumOwnedRefs, "Goods", 7},    // owns nothing, though Contracts and Contacts lie around it
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Object);
@@ -116,28 +116,28 @@ TEST_F(Listings, EmptyListsEndAtOnceAndStayIdle) {
 }
 
 TEST_F(Listings, AnotherNameRestartsButLetterCaseDoesNot) {
-  EXPECT_EQ(Next(6, "Clients"), "Mark");
-  EXPECT_EQ(Next(6, "CLIENTS"), "Phone") << "same key once upper-cased";
-  EXPECT_EQ(Next(6, "Товары"), "Цена");
-  EXPECT_EQ(Next(6, "clients"), "Mark") << "coming back restarts";
+  EXPECT_EQ(Next(MethodEnumRef, "Clients"), "Mark");
+  EXPECT_EQ(Next(MethodEnumRef, "CLIENTS"), "Phone") << "same key once upper-cased";
+  EXPECT_EQ(Next(MethodEnumRef, "Товары"), "Цена");
+  EXPECT_EQ(Next(MethodEnumRef, "clients"), "Mark") << "coming back restarts";
 
   // Kind names: the two halves are different keys.
   for (int round = 0; round < 2; ++round) {
-    EXPECT_EQ(Next(10, "DOCUMENT"), "Receipt");
-    EXPECT_EQ(Next(10, "REFERENCE"), "Товары");
+    EXPECT_EQ(Next(MethodEnumObjects, "DOCUMENT"), "Receipt");
+    EXPECT_EQ(Next(MethodEnumObjects, "REFERENCE"), "Товары");
   }
-  EXPECT_EQ(Next(10, "REFERENCE"), "Contacts");
-  EXPECT_EQ(Next(10, "СПРАВОЧНИК"), "Товары");
+  EXPECT_EQ(Next(MethodEnumObjects, "REFERENCE"), "Contacts");
+  EXPECT_EQ(Next(MethodEnumObjects, "СПРАВОЧНИК"), "Товары");
 }
 
 TEST_F(Listings, ListingsKeepSeparateCursors) {
-  EXPECT_EQ(Next(4, "Invoice"), "Note");
-  EXPECT_EQ(Next(5, "Invoice"), "Price");
-  EXPECT_EQ(Next(7, "Stock", 3), "Item");
-  EXPECT_EQ(Next(8, "Stock", 3), "Qty");
-  EXPECT_EQ(Next(4, "Invoice"), "Total");
-  EXPECT_EQ(Next(5, "Invoice"), "Amount");
-  EXPECT_EQ(Next(7, "Stock", 3), "Warehouse");
+  EXPECT_EQ(Next(MethodEnumDocHead, "Invoice"), "Note");
+  EXPECT_EQ(Next(MethodEnumDocTable, "Invoice"), "Price");
+  EXPECT_EQ(Next(MethodEnumRegDim, "Stock", 3), "Item");
+  EXPECT_EQ(Next(MethodEnumRegRes, "Stock", 3), "Qty");
+  EXPECT_EQ(Next(MethodEnumDocHead, "Invoice"), "Total");
+  EXPECT_EQ(Next(MethodEnumDocTable, "Invoice"), "Amount");
+  EXPECT_EQ(Next(MethodEnumRegDim, "Stock", 3), "Warehouse");
   EXPECT_EQ(Object->EnumStates[1].Key, "INVOICE");
 }
 
@@ -149,12 +149,12 @@ TEST_F(Listings, UnknownNamesFailWithoutDisturbingAWalk) {
     const char* First;
     const char* Second;
   } cases[] = {
-      {4, "Invoice", "Stock", "Note", "Total"},      // a register is no document
-      {6, "Clients", "Colors", "Mark", "Phone"},
-      {9, "Colors", "Nothing", "Blue", "Green"},
-      {10, "DOCUMENT", "DOCUMENTS", "Receipt", "Waybill"},
-      {10, "REFERENCE", "Reference:Справочник", "Товары", "Contacts"},
-      {11, "Clients", "Invoice", "Contacts", "Contracts"},
+      {MethodEnumDocHead, "Invoice", "Stock", "Note", "Total"},  // a register is no document
+      {MethodEnumRef, "Clients", "Colors", "Mark", "Phone"},
+      {MethodEnumValues, "Colors", "Nothing", "Blue", "Green"},
+      {MethodEnumObjects, "DOCUMENT", "DOCUMENTS", "Receipt", "Waybill"},
+      {MethodEnumObjects, "REFERENCE", "Reference:Справочник", "Товары", "Contacts"},
+      {MethodEnumOwnedRefs, "Clients", "Invoice", "Contacts", "Contracts"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Unknown);
@@ -175,13 +175,14 @@ TEST_F(Listings, ResetEnumRestartsOneSlotOnly) {
     LONG Method;
     const char* Object;
     const char* First;
-  } slots[] = {{0, 10, "ENUM", "Sizes"},       {1, 4, "Invoice", "Note"}, {2, 5, "Invoice", "Price"},
-               {3, 6, "Clients", "Mark"},       {4, 7, "Stock", "Item"},   {5, 8, "Stock", "Qty"},
-               {6, 9, "Colors", "Blue"},        {7, 11, "Clients", "Contacts"}};
+  } slots[] = {{0, MethodEnumObjects, "ENUM", "Sizes"},     {1, MethodEnumDocHead, "Invoice", "Note"},
+               {2, MethodEnumDocTable, "Invoice", "Price"}, {3, MethodEnumRef, "Clients", "Mark"},
+               {4, MethodEnumRegDim, "Stock", "Item"},      {5, MethodEnumRegRes, "Stock", "Qty"},
+               {6, MethodEnumValues, "Colors", "Blue"},     {7, MethodEnumOwnedRefs, "Clients", "Contacts"}};
   for (const auto& s : slots) ASSERT_EQ(Next(s.Method, s.Object), s.First);
   for (const auto& s : slots) {
     SCOPED_TRACE(s.Slot);
-    EXPECT_EQ(Call(17, {TVariant::Int(s.Slot)}), S_OK);
+    EXPECT_EQ(Call(MethodResetEnum, {TVariant::Int(s.Slot)}), S_OK);
     EXPECT_TRUE(IsLong(Result, 0));
     EXPECT_TRUE(Object->EnumStates[s.Slot].IsIdle());
     for (const auto& other : slots) {
@@ -190,13 +191,13 @@ TEST_F(Listings, ResetEnumRestartsOneSlotOnly) {
       }
     }
     EXPECT_EQ(Next(s.Method, s.Object), s.First);
-    EXPECT_EQ(Call(17, {TVariant::Int(s.Slot)}), S_OK) << "resetting an idle cursor";
+    EXPECT_EQ(Call(MethodResetEnum, {TVariant::Int(s.Slot)}), S_OK) << "resetting an idle cursor";
   }
   EXPECT_TRUE(Quiet());
 }
 
 TEST_F(Listings, ResetEnumRefusesOtherSlotsAndTypes) {
-  ASSERT_EQ(Next(10, "ENUM"), "Sizes");
+  ASSERT_EQ(Next(MethodEnumObjects, "ENUM"), "Sizes");
   VARIANT shortNumber;
   VariantInit(&shortNumber);
   shortNumber.vt = VT_I2;
@@ -205,20 +206,20 @@ TEST_F(Listings, ResetEnumRefusesOtherSlotsAndTypes) {
                                    TVariant::Adopt(shortNumber), TVariant()};
   for (const TVariant& slot : refused) {
     Result = TVariant::Int(77);
-    EXPECT_EQ(Call(17, {slot}), E_FAIL) << slot.ToUtf8();
+    EXPECT_EQ(Call(MethodResetEnum, {slot}), E_FAIL) << slot.ToUtf8();
     EXPECT_TRUE(Reported(MsgCodeError, IDS_BAD_PARAM_TYPE));
     EXPECT_TRUE(IsLong(Result, 0));
   }
-  EXPECT_EQ(Next(10, "ENUM"), "NoValues") << "no cursor changed";
+  EXPECT_EQ(Next(MethodEnumObjects, "ENUM"), "NoValues") << "no cursor changed";
 }
 
 TEST_F(Listings, OwnedCataloguesAreFoundAcrossUnrelatedOnes) {
-  EXPECT_EQ(Next(11, "Clients"), "Contacts");
+  EXPECT_EQ(Next(MethodEnumOwnedRefs, "Clients"), "Contacts");
   // The search went past Goods and stopped just after Contacts.
   EXPECT_EQ(Object->EnumStates[7].Key, "CLIENTS");
   EXPECT_EQ(Object->EnumStates[7].Position - Object->EnumStates[7].First, 2);
-  EXPECT_EQ(Next(11, "Clients"), "Contracts");
-  EXPECT_EQ(Next(11, "Clients"), "");
+  EXPECT_EQ(Next(MethodEnumOwnedRefs, "Clients"), "Contracts");
+  EXPECT_EQ(Next(MethodEnumOwnedRefs, "Clients"), "");
   EXPECT_TRUE(Object->EnumStates[7].IsIdle());
 }
 

@@ -7,8 +7,9 @@
 #include <string>
 
 #include "platform/Text.h"
+#include "metadata/Kinds.h"
+#include "methods/Functions.h"
 #include "shell/Ostrak.h"
-#include "shell/Tables.h"
 
 namespace {
 
@@ -107,14 +108,14 @@ TEST_F(ShellSurface, EveryCompleteNameFindsItsOwnEntry) {
 }
 
 TEST_F(ShellSurface, MethodNamesByAlias) {
-  EXPECT_EQ(Utf8ToWide("EnumValues"), Name(9, 0));
-  EXPECT_EQ(Utf8ToWide("ЗначенияПеречисления"), Name(9, 1));
-  EXPECT_EQ(Utf8ToWide("ЗначенияПеречисления"), Name(9, 2));
-  EXPECT_EQ(Utf8ToWide("ЗначенияПеречисления"), Name(9, -1));
-  EXPECT_EQ(Utf8ToWide("Load"), Name(0, 0));
-  EXPECT_EQ(Utf8ToWide("ПараметрыСправочника"), Name(18, 1));
+  EXPECT_EQ(Utf8ToWide("EnumValues"), Name(MethodEnumValues, 0));
+  EXPECT_EQ(Utf8ToWide("ЗначенияПеречисления"), Name(MethodEnumValues, 1));
+  EXPECT_EQ(Utf8ToWide("ЗначенияПеречисления"), Name(MethodEnumValues, 2));
+  EXPECT_EQ(Utf8ToWide("ЗначенияПеречисления"), Name(MethodEnumValues, -1));
+  EXPECT_EQ(Utf8ToWide("Load"), Name(MethodLoad, 0));
+  EXPECT_EQ(Utf8ToWide("ПараметрыСправочника"), Name(MethodRefInfo, 1));
 
-  for (LONG outOfRange : {-1, 19, 1000}) {
+  for (LONG outOfRange : {LONG(-1), LONG(MethodCount), LONG(1000)}) {
     BSTR untouched = reinterpret_cast<BSTR>(this);
     EXPECT_EQ(S_FALSE, Ostrak->GetMethodName(outOfRange, 0, &untouched));
     EXPECT_EQ(reinterpret_cast<BSTR>(this), untouched);
@@ -122,19 +123,18 @@ TEST_F(ShellSurface, MethodNamesByAlias) {
 }
 
 TEST_F(ShellSurface, ParameterCountsAndReturnValues) {
-  const LONG counts[MethodCount] = {1, 2, 4, 4, 7, 7, 7, 3, 3, 2, 2, 2, 1, 1, 1, 2, 2, 1, 2};
   LONG methods = 0;
   EXPECT_EQ(S_OK, Ostrak->GetNMethods(&methods));
   EXPECT_EQ(MethodCount, methods);
   for (LONG i = 0; i < MethodCount; ++i) {
     LONG count = -7;
     EXPECT_EQ(S_OK, Ostrak->GetNParams(i, &count));
-    EXPECT_EQ(counts[i], count) << i;
+    EXPECT_EQ(FunctionRows[i].Params, count) << i;
     BOOL hasValue = FALSE;
     EXPECT_EQ(S_OK, Ostrak->HasRetVal(i, &hasValue));
     EXPECT_EQ(TRUE, hasValue) << i;
   }
-  for (LONG outOfRange : {-1, 19}) {
+  for (LONG outOfRange : {LONG(-1), LONG(MethodCount)}) {
     LONG count = -7;
     BOOL hasValue = 5;
     EXPECT_EQ(S_FALSE, Ostrak->GetNParams(outOfRange, &count));
@@ -151,10 +151,13 @@ TEST_F(ShellSurface, DefaultValuesOfOmittedParameters) {
     HRESULT Result;
     VARTYPE Type;
   } cases[] = {
-      {3, 3, S_OK, VT_DATE},  {2, 3, S_OK, VT_DATE},   {5, 6, S_OK, VT_BSTR},   {4, 6, S_OK, VT_BSTR},
-      {6, 6, S_OK, VT_BSTR},  {0, 0, S_OK, VT_EMPTY},  {7, 2, S_OK, VT_EMPTY},  {4, 0, S_OK, VT_EMPTY},
-      {3, 2, S_OK, VT_EMPTY}, {2, 4, S_FALSE, VT_EMPTY}, {4, 7, S_FALSE, VT_EMPTY}, {4, -1, S_FALSE, VT_EMPTY},
-      {19, 0, S_FALSE, VT_EMPTY}, {-1, 0, S_FALSE, VT_EMPTY},
+      {MethodGetAttr, 3, S_OK, VT_DATE},         {MethodSetAttr, 3, S_OK, VT_DATE},
+      {MethodEnumDocTable, 6, S_OK, VT_BSTR},    {MethodEnumDocHead, 6, S_OK, VT_BSTR},
+      {MethodEnumRef, 6, S_OK, VT_BSTR},         {MethodLoad, 0, S_OK, VT_EMPTY},
+      {MethodEnumRegDim, 2, S_OK, VT_EMPTY},     {MethodEnumDocHead, 0, S_OK, VT_EMPTY},
+      {MethodGetAttr, 2, S_OK, VT_EMPTY},        {MethodSetAttr, 4, S_FALSE, VT_EMPTY},
+      {MethodEnumDocHead, 7, S_FALSE, VT_EMPTY}, {MethodEnumDocHead, -1, S_FALSE, VT_EMPTY},
+      {MethodCount, 0, S_FALSE, VT_EMPTY},       {-1, 0, S_FALSE, VT_EMPTY},
   };
   for (const auto& c : cases) {
     // Whatever the host left in the value is cleared first (and not leaked).
@@ -201,7 +204,7 @@ TEST_F(ShellSurface, NoPropertiesAndNoProcedures) {
   EXPECT_EQ(7, flag);
 
   for (LONG i = 0; i < MethodCount; ++i) EXPECT_EQ(E_FAIL, Ostrak->CallAsProc(i, nullptr)) << i;
-  EXPECT_EQ(S_FALSE, Ostrak->CallAsProc(19, nullptr));
+  EXPECT_EQ(S_FALSE, Ostrak->CallAsProc(MethodCount, nullptr));
   EXPECT_EQ(S_FALSE, Ostrak->CallAsProc(-1, nullptr));
 }
 
@@ -222,14 +225,14 @@ TEST(ShellTables, EntriesKeepTheirShape) {
     EXPECT_NE(0u, entry.find(';')) << i;
     EXPECT_NE(entry.size() - 1, entry.find(';')) << i;
   }
-  for (int k = 0; k < 17; ++k) {
+  for (int k = 0; k < KindCount; ++k) {
     const std::string& entry = KindEntry(k);
     EXPECT_EQ(1, std::count(entry.begin(), entry.end(), ':')) << k;
     EXPECT_EQ(AnsiUpper(entry), entry) << k;
     EXPECT_LE(entry.size(), 30u) << k;
   }
   // Stored in code page 1251, one byte per letter.
-  EXPECT_EQ(Utf8ToCodePage("DOCUMENT:ДОКУМЕНТ", 1251), KindEntry(7));
-  EXPECT_EQ(std::string("DOCUMENT:\xC4\xCE\xCA\xD3\xCC\xC5\xCD\xD2"), KindEntry(7));
-  EXPECT_EQ(std::string("Load;\xC7\xE0\xE3\xF0\xF3\xE7\xE8\xF2\xFC"), MethodEntry(0));
+  EXPECT_EQ(Utf8ToCodePage("DOCUMENT:ДОКУМЕНТ", 1251), KindEntry(KindDocument));
+  EXPECT_EQ(std::string("DOCUMENT:\xC4\xCE\xCA\xD3\xCC\xC5\xCD\xD2"), KindEntry(KindDocument));
+  EXPECT_EQ(std::string("Load;\xC7\xE0\xE3\xF0\xF3\xE7\xE8\xF2\xFC"), MethodEntry(MethodLoad));
 }

@@ -53,7 +53,7 @@ TEST(StoreText, CodePageDecidedFromTheText) {
   EXPECT_EQ(IdRows(*fromOem), IdRows(*fromAnsi));
   EXPECT_EQ(ParentRows(*fromOem), ParentRows(*fromAnsi));
   int32_t position = -1;
-  EXPECT_TRUE(fromOem->FindChildByName(fromOem->SectionIdOf(7), DocumentName(3), position));
+  EXPECT_TRUE(fromOem->FindChildByName(fromOem->SectionIdOf(KindDocument), DocumentName(3), position));
 
   // 1251 text with punctuation from 0x80-0xAF stays as it is.
   const std::string ansi = Utf8ToAnsi("{\"1\",\"«Ёлка» — №5 Накладная\"}");
@@ -100,7 +100,7 @@ TEST(StoreContainer, ReadsTheStreamOfTheCompoundFile) {
     ASSERT_EQ(WriteContainer(dir, ExampleText, options), S_OK);
     TMetaStore store(dir.AnsiFile("vellum.md"));
     EXPECT_EQ(IdRows(store), IdRows(*StoreOf(ExampleText))) << start;
-    EXPECT_EQ(store.SectionIdOf(7), "32002");
+    EXPECT_EQ(store.SectionIdOf(KindDocument), "32002");
   }
 }
 

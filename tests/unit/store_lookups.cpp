@@ -16,9 +16,9 @@ int32_t PositionOf(const TMetaStore& store, std::string_view id) {
 
 TEST(StoreLookups, WorkedExample) {
   auto store = StoreOf(ExampleText);
-  EXPECT_EQ(store->SectionIdOf(7), "32002");
-  EXPECT_EQ(store->SectionIdOf(9), "32005");
-  EXPECT_EQ(store->SectionIdOf(6), "");
+  EXPECT_EQ(store->SectionIdOf(KindDocument), "32002");
+  EXPECT_EQ(store->SectionIdOf(KindEnum), "32005");
+  EXPECT_EQ(store->SectionIdOf(KindRegister), "");
 
   int32_t first = 0, count = 0;
   ASSERT_TRUE(store->FindChildren("120", first, count));
@@ -30,16 +30,16 @@ TEST(StoreLookups, WorkedExample) {
   EXPECT_EQ(count, 0);
 
   int32_t position = 77;
-  EXPECT_TRUE(store->FindAttribute(7, "invoice", "AMOUNT", position));
+  EXPECT_TRUE(store->FindAttribute(KindDocument, "invoice", "AMOUNT", position));
   EXPECT_EQ(position, 2);
-  EXPECT_TRUE(store->FindAttribute(7, "Invoice", "customer", position));
+  EXPECT_TRUE(store->FindAttribute(KindDocument, "Invoice", "customer", position));
   EXPECT_EQ(store->IdAt(position), "121");
-  EXPECT_TRUE(store->FindAttribute(9, "COLORS", "Red", position));
+  EXPECT_TRUE(store->FindAttribute(KindEnum, "COLORS", "Red", position));
   EXPECT_EQ(store->IdAt(position), "201");
   // Object found, attribute not; kinds without sub-sections never find one.
-  for (auto [kind, object, attribute] : {std::tuple<int, const char*, const char*>{7, "Invoice", "Red"},
-                                         {7, "Nothing", "Amount"}, {4, "Invoice", "Amount"},
-                                         {6, "Invoice", "Amount"}, {16, "Invoice", "Amount"}}) {
+  for (auto [kind, object, attribute] : {std::tuple<int, const char*, const char*>{KindDocument, "Invoice", "Red"},
+                                         {KindDocument, "Nothing", "Amount"}, {KindConst, "Invoice", "Amount"},
+                                         {KindRegister, "Invoice", "Amount"}, {KindBuh, "Invoice", "Amount"}}) {
     position = 77;
     EXPECT_FALSE(store->FindAttribute(uint8_t(kind), object, attribute, position)) << object << attribute;
     EXPECT_EQ(position, -1);
@@ -98,7 +98,7 @@ TEST_P(StoreChildNames, MatchesLikeTheWalk) {
   for (int i = 0; i < fillers; ++i) text += ",{\"" + std::to_string(100 + i) + "\",\"F" + std::to_string(i) + "\"}";
   text += ",{\"13\",\"twin\",\"newer\"}}";
   auto store = StoreOf(text);
-  const std::string section(store->SectionIdOf(7));
+  const std::string section(store->SectionIdOf(KindDocument));
 
   int32_t position = -1;
   for (const std::string& name : {upper, lower}) {
@@ -127,11 +127,11 @@ INSTANTIATE_TEST_SUITE_P(Sizes, StoreChildNames, ::testing::Values(0, 40));
 TEST(StoreLookups, MissingSectionFindsOnlyTheRoot) {
   auto store = StoreOf("{\"Consts\",{\"1\",\"A\"}}");
   int32_t first = 0, count = 0;
-  ASSERT_TRUE(store->FindChildren(store->SectionIdOf(7), first, count));
+  ASSERT_TRUE(store->FindChildren(store->SectionIdOf(KindDocument), first, count));
   EXPECT_EQ(count, 1);
   EXPECT_EQ(store->ChildIdAt(first), "32001");
   int32_t position = -1;
   EXPECT_TRUE(store->FindChildByName("", "", position));
   EXPECT_FALSE(store->FindChildByName("", "A", position));
-  EXPECT_FALSE(store->FindAttribute(7, "A", "", position));
+  EXPECT_FALSE(store->FindAttribute(KindDocument, "A", "", position));
 }

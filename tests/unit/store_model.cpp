@@ -39,7 +39,7 @@ struct TModel {
       id = std::to_string(++LastAutoId);
       const std::string inner = t.size() >= 2 ? t.substr(1, t.size() - 2) : "";
       for (int k = 0; parent == "32001" && k < KindCount; ++k) {
-        if (inner == SectionTags[k] || (k == 3 && inner == "DocNumDef")) {
+        if (inner == SectionTag(k) || (k == KindDocNumRef && inner == "DocNumDef")) {
           SectionIds[k] = id.substr(0, 5);
           break;
         }
@@ -138,7 +138,7 @@ private:
     text += '{';
     switch (Pick(6)) {
       case 0: text += "\"" + Id() + "\",\"" + Names[Pick(int(Names.size()))] + "\""; break;
-      case 1: text += "\"" + std::string(Pick(3) ? SectionTags[Pick(KindCount)] : "DocNumDef") + "\""; break;
+      case 1: text += "\"" + std::string(Pick(3) ? SectionTag(Pick(KindCount)) : "DocNumDef") + "\""; break;
       case 2: text += "\"" + Names[Pick(int(Names.size()))] + "\",\"s\""; break;
       case 3: text += Noise(); break;
       default: break;

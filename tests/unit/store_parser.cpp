@@ -76,12 +76,12 @@ TEST(StoreParser, Sections) {
   auto store = StoreOf(
       "{\"Documents\",\"x\"},{\"documents\"},{\"a\",{\"Consts\"}},{\"Documents\"},"
       "{\"DocNumDef\"},{\"Buh\"},{\"Buh\"}");
-  EXPECT_EQ(store->SectionIdOf(7), "32006");
-  EXPECT_EQ(store->SectionIdOf(3), "32007");  // the spelling real files use
-  EXPECT_EQ(store->SectionIdOf(16), "32009");
-  EXPECT_EQ(store->SectionIdOf(4), "");
+  EXPECT_EQ(store->SectionIdOf(KindDocument), "32006");
+  EXPECT_EQ(store->SectionIdOf(KindDocNumRef), "32007");  // the spelling real files use
+  EXPECT_EQ(store->SectionIdOf(KindBuh), "32009");
+  EXPECT_EQ(store->SectionIdOf(KindConst), "");
   EXPECT_EQ(store->SectionIdOf(200), "");
-  EXPECT_EQ(StoreOf("{\"DocNumRef\"}")->SectionIdOf(3), "32002");
+  EXPECT_EQ(StoreOf("{\"DocNumRef\"}")->SectionIdOf(KindDocNumRef), "32002");
   // A numbered list is never a section, and other tags are taken as written.
   EXPECT_EQ(StoreOf("{\"1\",\"Documents\"},{\"Document\"},{\"CJ \"}")->SectionIds,
             (std::array<std::string, KindCount>{}));
@@ -93,7 +93,7 @@ TEST(StoreParser, SectionIdentifierCutToFiveCharacters) {
   text += "{\"Documents\"}";
   auto store = StoreOf(text);
   EXPECT_EQ(store->LastAutoId, 100000);
-  EXPECT_EQ(store->SectionIdOf(7), "10000");
+  EXPECT_EQ(store->SectionIdOf(KindDocument), "10000");
   int32_t position = -1;
   EXPECT_TRUE(store->FindId("100000", position));
   EXPECT_EQ(store->TextAt(position), "\"Documents\"");
@@ -126,13 +126,13 @@ TEST(StoreParser, MillionNestedListsNeedNoDeepStack) {
 TEST(StoreParser, GeneratedConfigurationIsComplete) {
   TConfigShape shape;
   auto store = StoreOf(GenerateConfigText(shape));
-  for (int kind : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16})
+  for (int kind = 0; kind < KindCount; ++kind)
     EXPECT_NE(store->SectionIdOf(uint8_t(kind)), "") << kind;
   int32_t first = 0, count = 0;
-  ASSERT_TRUE(store->FindChildren(store->SectionIdOf(7), first, count));
+  ASSERT_TRUE(store->FindChildren(store->SectionIdOf(KindDocument), first, count));
   EXPECT_EQ(count, shape.Documents);
   int32_t position = -1;
-  EXPECT_TRUE(store->FindAttribute(7, DocumentName(3), TableFieldName(2), position));
+  EXPECT_TRUE(store->FindAttribute(KindDocument, DocumentName(3), TableFieldName(2), position));
   EXPECT_EQ(QuotedField(store->TextAt(position), 1), TableFieldName(2));
   // Size stays within a few percent of the request.
   const std::string big = GenerateConfigText(ShapeForSize(1 << 20));

@@ -22,8 +22,6 @@
 
 namespace {
 
-constexpr LONG SetAttrMethod = 2;
-constexpr LONG GetAttrMethod = 3;
 constexpr DISPID TotalId = 40;
 constexpr int BoxTextId = 0xFFFF;
 
@@ -178,12 +176,12 @@ TEST_F(FailureNotice, RefusedReadOrWriteShowsTheResultThenReports) {
     const wchar_t* Notice;
     const wchar_t* Report;
   } cases[] = {
-      {"read, member not found", GetAttrMethod, DISP_E_MEMBERNOTFOUND, L"80020003",
+      {"read, member not found", MethodGetAttr, DISP_E_MEMBERNOTFOUND, L"80020003",
        L"Ошибка при получении значения реквизита"},
-      {"read, unexpected", GetAttrMethod, E_UNEXPECTED, L"8000FFFF", L"Ошибка при получении значения реквизита"},
-      {"write, type mismatch", SetAttrMethod, DISP_E_TYPEMISMATCH, L"80020005",
+      {"read, unexpected", MethodGetAttr, E_UNEXPECTED, L"8000FFFF", L"Ошибка при получении значения реквизита"},
+      {"write, type mismatch", MethodSetAttr, DISP_E_TYPEMISMATCH, L"80020005",
        L"Ошибка при установке значения реквизита"},
-      {"write, access denied", SetAttrMethod, E_ACCESSDENIED, L"80070005", L"Ошибка при установке значения реквизита"},
+      {"write, access denied", MethodSetAttr, E_ACCESSDENIED, L"80070005", L"Ошибка при установке значения реквизита"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Title);
@@ -203,7 +201,7 @@ TEST_F(FailureNotice, RefusedReadOrWriteShowsTheResultThenReports) {
     ASSERT_FALSE(Document.Invokes.empty());
     const auto& last = Document.Invokes.back();
     EXPECT_EQ(last.Id, TotalId);
-    EXPECT_EQ(last.Flags, c.Method == GetAttrMethod ? DISPATCH_PROPERTYGET : DISPATCH_PROPERTYPUT);
+    EXPECT_EQ(last.Flags, c.Method == MethodGetAttr ? DISPATCH_PROPERTYGET : DISPATCH_PROPERTYPUT);
 
     ASSERT_EQ(Boxes.size(), 1u) << "exactly one notice per refused call";
     const TBoxSeen& box = Boxes[0];
@@ -236,13 +234,13 @@ TEST_F(FailureNotice, NoBoxWhenTheHostAnswers) {
     return S_OK;
   });
 
-  TCallOutcome read = Call(GetAttrMethod, TVariant::Int(77));
+  TCallOutcome read = Call(MethodGetAttr, TVariant::Int(77));
   EXPECT_EQ(read.Result, S_OK);
   EXPECT_EQ(read.Return.AsInt(), 1);
   ASSERT_GE(read.Params.size(), 3u);
   EXPECT_EQ(read.Params[2].AsInt(), 1234);
 
-  TCallOutcome write = Call(SetAttrMethod, TVariant::Int(55));
+  TCallOutcome write = Call(MethodSetAttr, TVariant::Int(55));
   EXPECT_EQ(write.Result, S_OK);
   EXPECT_EQ(write.Return.AsInt(), 1);
 

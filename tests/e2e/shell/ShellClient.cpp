@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "methods/Functions.h"
 #include "platform/Ole.h"
 #include "shell/AddInLib.h"
 #include "Version.h"
@@ -170,32 +171,17 @@ void CheckRegistry(const std::wstring& dll) {
 
 // --- IScriptAugment as the host's script engine asks it ---
 
-struct TMethod {
+// What the DLL must answer for each function: the function table, seen from outside.
+struct TExpected {
   const wchar_t* English;
   const wchar_t* Russian;
   LONG Params;
 };
 
-const TMethod Methods[] = {
-    {L"Load", L"Загрузить", 1},
-    {L"HasAttr", L"ИмеетРеквизит", 2},
-    {L"SetAttr", L"УстановитьРеквизит", 4},
-    {L"GetAttr", L"ПолучитьРеквизит", 4},
-    {L"EnumDocHead", L"РеквизитыШапки", 7},
-    {L"EnumDocTable", L"РеквизитыТаблицы", 7},
-    {L"EnumRef", L"РеквизитыСправочника", 7},
-    {L"EnumRegDim", L"ИзмеренияРегистра", 3},
-    {L"EnumRegRes", L"РесурсыРегистра", 3},
-    {L"EnumValues", L"ЗначенияПеречисления", 2},
-    {L"EnumObjects", L"ПеречислитьОбъекты", 2},
-    {L"EnumOwnedRefs", L"ПодчиненныеСправочники", 2},
-    {L"SbKindType", L"ТипВидаСубконто", 1},
-    {L"SbKindKind", L"ВидВидаСубконто", 1},
-    {L"EnumValCount", L"ЧислоЗначенийПеречисления", 1},
-    {L"ValueByNum", L"ЗначениеПоНомеруСтр", 2},
-    {L"EnumValInternal", L"ЗначениеПеречисленияВнутр", 2},
-    {L"ResetEnum", L"СбросПеречисления", 1},
-    {L"RefInfo", L"ПараметрыСправочника", 2},
+const TExpected Methods[] = {
+#define KALAMOS_FUNCTION(Id, Number, English, Russian, Params, Named, Slot, DefaultAt, Default, Handler) \
+  {L"" English, L"" Russian, Params},
+#include "methods/Functions.def"
 };
 
 LONG Find(IScriptAugment* augment, const wchar_t* name) {
@@ -231,8 +217,8 @@ void CheckSurface(IScriptAugment* augment) {
 
   LONG count = -1;
   CHECK_HR(S_OK, augment->GetNMethods(&count));
-  CHECK(count == 19);
-  for (LONG i = 0; i < 19; ++i) {
+  CHECK(count == MethodCount);
+  for (LONG i = 0; i < MethodCount; ++i) {
     CHECK(MethodName(augment, i, 0) == Methods[i].English);
     CHECK(MethodName(augment, i, 1) == Methods[i].Russian);
     CHECK(Find(augment, Methods[i].English) == i);
@@ -246,27 +232,27 @@ void CheckSurface(IScriptAugment* augment) {
     SAFEARRAY* none = nullptr;
     CHECK_HR(E_FAIL, augment->CallAsProc(i, &none));
   }
-  CHECK(MethodName(augment, 9, 2) == L"ЗначенияПеречисления");
+  CHECK(MethodName(augment, MethodEnumValues, 2) == L"ЗначенияПеречисления");
   BSTR untouched = nullptr;
-  CHECK_HR(S_FALSE, augment->GetMethodName(19, 0, &untouched));
+  CHECK_HR(S_FALSE, augment->GetMethodName(MethodCount, 0, &untouched));
   CHECK(untouched == nullptr);
   LONG params = 55;
   CHECK_HR(S_FALSE, augment->GetNParams(-1, &params));
   CHECK(params == 55);
   BOOL hasValue = 3;
-  CHECK_HR(S_FALSE, augment->HasRetVal(19, &hasValue));
+  CHECK_HR(S_FALSE, augment->HasRetVal(MethodCount, &hasValue));
   CHECK(hasValue == 3);
-  CHECK_HR(S_FALSE, augment->CallAsProc(19, nullptr));
+  CHECK_HR(S_FALSE, augment->CallAsProc(MethodCount, nullptr));
 
   // Case-blind matching of any piece: Cyrillic upper-casing needs ANSI code page 1251.
-  CHECK(Find(augment, L"загрузить") == 0);
-  CHECK(Find(augment, L"LOAD;ЗАГРУЗИТЬ") == 0);
-  CHECK(Find(augment, L"d;З") == 0);
-  CHECK(Find(augment, L"Enum") == 4);
-  CHECK(Find(augment, L"EnumValCount") == 14);
-  CHECK(Find(augment, L"EnumVal") == 9);
-  CHECK(Find(augment, L"реквизит") == 1);
-  CHECK(Find(augment, L"Ref") == 6);
+  CHECK(Find(augment, L"загрузить") == MethodLoad);
+  CHECK(Find(augment, L"LOAD;ЗАГРУЗИТЬ") == MethodLoad);
+  CHECK(Find(augment, L"d;З") == MethodLoad);
+  CHECK(Find(augment, L"Enum") == MethodEnumDocHead);
+  CHECK(Find(augment, L"EnumValCount") == MethodEnumValCount);
+  CHECK(Find(augment, L"EnumVal") == MethodEnumValues);
+  CHECK(Find(augment, L"реквизит") == MethodHasAttr);
+  CHECK(Find(augment, L"Ref") == MethodEnumRef);
   CHECK(Find(augment, L"NoSuchFunction") == -1);
   CHECK(Find(augment, L"") == -1);
 
@@ -275,9 +261,10 @@ void CheckSurface(IScriptAugment* augment) {
     LONG Param;
     HRESULT Result;
     VARTYPE Type;
-  } defaults[] = {{3, 3, S_OK, VT_DATE},   {2, 3, S_OK, VT_DATE},    {5, 6, S_OK, VT_BSTR},
-                  {0, 0, S_OK, VT_EMPTY},  {2, 4, S_FALSE, VT_EMPTY}, {7, 2, S_OK, VT_EMPTY},
-                  {19, 0, S_FALSE, VT_EMPTY}};
+  } defaults[] = {{MethodGetAttr, 3, S_OK, VT_DATE},      {MethodSetAttr, 3, S_OK, VT_DATE},
+                  {MethodEnumDocTable, 6, S_OK, VT_BSTR}, {MethodLoad, 0, S_OK, VT_EMPTY},
+                  {MethodSetAttr, 4, S_FALSE, VT_EMPTY},  {MethodEnumRegDim, 2, S_OK, VT_EMPTY},
+                  {MethodCount, 0, S_FALSE, VT_EMPTY}};
   for (const auto& d : defaults) {
     VARIANT value;
     VariantInit(&value);
@@ -381,11 +368,11 @@ void CheckObject(IInitDone* initDone, TCanUnload canUnload) {
   VariantInit(&result);
   result.vt = VT_I4;
   result.lVal = 77;
-  CHECK_HR(E_FAIL, CallFunction(augment, 10, result, L"Document"));
+  CHECK_HR(E_FAIL, CallFunction(augment, MethodEnumObjects, result, L"Document"));
   CHECK(result.vt == VT_I4 && result.lVal == 77);
   CHECK(host.Reports.size() == 1);
   CHECK(IsReport(host, 0, 1006, L"Компонента не инициализированна"));
-  CHECK_HR(E_FAIL, CallFunction(augment, 0, result, L"C:\\no such base\\"));
+  CHECK_HR(E_FAIL, CallFunction(augment, MethodLoad, result, L"C:\\no such base\\"));
   CHECK(host.Reports.size() == 2);
   CHECK(IsReport(host, 1, 1006, L"Ошибка при инициализации компоненты"));
 
@@ -397,16 +384,16 @@ void CheckObject(IInitDone* initDone, TCanUnload canUnload) {
   TConnection silent(false);
   CHECK_HR(E_NOINTERFACE, initDone->Init(silent.Dispatch()));
   CHECK(silent.Refs == 0);
-  CHECK_HR(E_FAIL, CallFunction(augment, 10, result, L"Document"));
+  CHECK_HR(E_FAIL, CallFunction(augment, MethodEnumObjects, result, L"Document"));
   CHECK(host.Reports.size() == 2);
   LONG number = -5;
   CHECK_HR(S_OK, augment->GetNMethods(&number));
-  CHECK(number == 19);
+  CHECK(number == MethodCount);
 
   // Init again after Done: the newest connection's log takes the reports.
   TConnection next(true);
   CHECK_HR(S_OK, initDone->Init(next.Dispatch()));
-  CHECK_HR(E_FAIL, CallFunction(augment, 1, result, L"x"));
+  CHECK_HR(E_FAIL, CallFunction(augment, MethodHasAttr, result, L"x"));
   CHECK(IsReport(next, 0, 1006, L"Компонента не инициализированна"));
   CHECK(host.Reports.size() == 2);
   CHECK_HR(S_OK, initDone->Done());
@@ -449,7 +436,7 @@ void CheckFactory(TGetClassObject getClassObject, TCanUnload canUnload) {
     if (CHECK_HR(S_OK, second->QueryInterface(IID_IScriptAugment, reinterpret_cast<void**>(&augment)))) {
       VARIANT result;
       VariantInit(&result);
-      CHECK_HR(E_FAIL, CallFunction(augment, 12, result, L"x"));
+      CHECK_HR(E_FAIL, CallFunction(augment, MethodSbKindType, result, L"x"));
       augment->Release();
     }
     CHECK(firstLog.Reports.empty());

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "host/Session.h"
+#include "methods/Functions.h"
 #include "tests/support/ContainerBuilder.h"
 #include "tests/support/TempDir.h"
 #include "Version.h"
@@ -64,12 +65,14 @@ std::string OneCycle(const std::string& dllPath, const std::string& baseDir) {
     if (!host.Load(baseDir)) return "Load failed";
     for (;;) {
       TCallOutcome outcome;
-      if (host.Call(10, {TVariant::Utf8("DOCUMENT"), TVariant()}, outcome) != S_OK) return "EnumObjects failed";
+      if (host.Call(MethodEnumObjects, {TVariant::Utf8("DOCUMENT"), TVariant()}, outcome) != S_OK)
+        return "EnumObjects failed";
       if (outcome.Return.AsInt() != 1) break;
       names += outcome.Params[1].ToUtf8() + ";";
     }
     TCallOutcome refused;
-    if (host.Call(9, {TVariant::Utf8("Nothing"), TVariant()}, refused) != E_FAIL) return "EnumValues did not fail";
+    if (host.Call(MethodEnumValues, {TVariant::Utf8("Nothing"), TVariant()}, refused) != E_FAIL)
+      return "EnumValues did not fail";
     if (host.Log().Reports().size() != 1) return "no report of the failed call";
   }
   // The session freed the library: nothing may keep it loaded.

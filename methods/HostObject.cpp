@@ -1,11 +1,10 @@
 // Host object inspection: kind names, member probes, classification and "Kind".
-#include "shell/HostObject.h"
+#include "methods/HostObject.h"
 
 #include <algorithm>
 
-#include "metadata/MetaStore.h"
+#include "metadata/Kinds.h"
 #include "platform/Text.h"
-#include "shell/Tables.h"
 
 namespace {
 
