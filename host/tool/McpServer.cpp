@@ -6,13 +6,7 @@
 
 #include "host/tool/Commands.h"
 #include "host/tool/Mcp.h"
-
-#if KALAMOS_WINDOWS
-#include <fcntl.h>
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
+#include "platform/Console.h"
 
 namespace fs = std::filesystem;
 
@@ -360,17 +354,7 @@ int RunMcp(const TSessionOptions& options, const std::string& path) {
   // Standard output carries the protocol alone: whatever else would be printed there goes to
   // standard error, and the messages go through a descriptor of their own.
   std::fflush(stdout);
-#if KALAMOS_WINDOWS
-  const int protocol = _dup(_fileno(stdout));
-  _dup2(_fileno(stderr), _fileno(stdout));
-  _setmode(protocol, _O_BINARY);
-  _setmode(_fileno(stdin), _O_BINARY);
-  std::FILE* out = _fdopen(protocol, "wb");
-#else
-  const int protocol = dup(fileno(stdout));
-  dup2(fileno(stderr), fileno(stdout));
-  std::FILE* out = fdopen(protocol, "wb");
-#endif
+  std::FILE* out = TakeStandardOutput();
   if (!out) {
     Err("ostrak: mcp: cannot write to standard output\n");
     return ExitFailed;

@@ -8,6 +8,7 @@
 #include <random>
 
 #include "host/tool/Commands.h"
+#include "platform/Console.h"
 #include "platform/Storage.h"
 
 namespace fs = std::filesystem;
@@ -42,12 +43,7 @@ public:
     if (Dir.empty()) return Fail("cannot make a temporary folder in " + Utf8Of(base), error);
     fs::path target = fs::absolute(file, code);
     fs::path link = Dir / "vellum.md";
-#if KALAMOS_WINDOWS
-    fs::create_hard_link(target, link, code);
-    if (code) fs::copy_file(target, link, code);
-#else
-    fs::create_symlink(target, link, code);
-#endif
+    LinkFile(target, link, code);
     if (code) return Fail("cannot give " + Utf8Of(file) + " the name vellum.md: " + code.message(), error);
     return true;
   }

@@ -8,25 +8,13 @@
 #include <vector>
 
 #include "host/tool/Commands.h"
-#include "platform/Text.h"
-
-#if KALAMOS_WINDOWS
-#include <fcntl.h>
-#include <io.h>
-#endif
+#include "platform/ComClient.h"
+#include "platform/Console.h"
 
 namespace {
-// Arguments as UTF-8: Windows hands them over in the ANSI code page.
 std::vector<std::string> Utf8Arguments(int argc, char** argv) {
   std::vector<std::string> args;
-  for (int i = 0; i < argc; ++i) {
-#if KALAMOS_WINDOWS
-    WideString wide = AnsiToWide(argv[i]);
-    args.push_back(WideToUtf8(wide.data(), wide.size()));
-#else
-    args.push_back(argv[i]);
-#endif
-  }
+  for (int i = 0; i < argc; ++i) args.push_back(ArgumentToUtf8(argv[i]));
   return args;
 }
 
@@ -43,11 +31,11 @@ int Screen(std::vector<std::string>& args) {
   size_t i = 1;
   while (i < args.size()) {
     const std::string& a = args[i];
-    if (KALAMOS_WINDOWS && a == "--dll") {
+    if (kComServers && a == "--dll") {
       i += 2;
       continue;
     }
-    if (KALAMOS_WINDOWS && a.rfind("--dll=", 0) == 0) {
+    if (kComServers && a.rfind("--dll=", 0) == 0) {
       ++i;
       continue;
     }
@@ -79,11 +67,8 @@ int Screen(std::vector<std::string>& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
-#if KALAMOS_WINDOWS
   // Output is UTF-8 with bare line feeds, byte for byte the same as the native tool's.
-  _setmode(_fileno(stdout), _O_BINARY);
-  _setmode(_fileno(stderr), _O_BINARY);
-#endif
+  BinaryStandardStreams();
   std::vector<std::string> args = Utf8Arguments(argc, argv);
   if (int status = Screen(args); status >= 0) return status;
 
@@ -98,10 +83,9 @@ int main(int argc, char** argv) {
   // Paths begin with "/" on Linux and under Wine; they are never options.
   app.allow_windows_style_options(false);
   TArguments arguments;
-#if KALAMOS_WINDOWS
-  app.add_option("--dll", arguments.Session.DllPath,
-                 "Load the component from this DLL instead of the registered AddIn.kalamos");
-#endif
+  if (kComServers)
+    app.add_option("--dll", arguments.Session.DllPath,
+                   "Load the component from this DLL instead of the registered AddIn.kalamos");
   app.set_version_flag("--version", [&arguments] {
     std::string version = ComponentFileVersion(arguments.Session.DllPath);
     return "kalamos " + (version.empty() ? std::string("(version unknown: component not found)") : version);

@@ -1,0 +1,18 @@
+// The command line and standard streams of a POSIX program: bytes already, UTF-8 by custom.
+#include "platform/Console.h"
+
+#include <unistd.h>
+
+std::string ArgumentToUtf8(const char* argument) { return argument; }
+
+void BinaryStandardStreams() {}
+
+std::FILE* TakeStandardOutput() {
+  const int protocol = dup(fileno(stdout));
+  dup2(fileno(stderr), fileno(stdout));
+  return fdopen(protocol, "wb");
+}
+
+void LinkFile(const std::filesystem::path& target, const std::filesystem::path& link, std::error_code& code) {
+  std::filesystem::create_symlink(target, link, code);
+}

@@ -1,0 +1,30 @@
+// The command line and standard streams of a Windows console program.
+#include "platform/Console.h"
+
+#include <fcntl.h>
+#include <io.h>
+
+#include "platform/Text.h"
+
+std::string ArgumentToUtf8(const char* argument) {
+  WideString wide = AnsiToWide(argument);
+  return WideToUtf8(wide.data(), wide.size());
+}
+
+void BinaryStandardStreams() {
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+}
+
+std::FILE* TakeStandardOutput() {
+  const int protocol = _dup(_fileno(stdout));
+  _dup2(_fileno(stderr), _fileno(stdout));
+  _setmode(protocol, _O_BINARY);
+  _setmode(_fileno(stdin), _O_BINARY);
+  return _fdopen(protocol, "wb");
+}
+
+void LinkFile(const std::filesystem::path& target, const std::filesystem::path& link, std::error_code& code) {
+  std::filesystem::create_hard_link(target, link, code);
+  if (code) std::filesystem::copy_file(target, link, code);
+}
