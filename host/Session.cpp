@@ -14,12 +14,12 @@ std::string HexResult(HRESULT hr) { return "0x" + HresultDigits(hr); }
 }  // namespace
 
 TSession::TSession(TSessionOptions options) : Options(std::move(options)) {
-  Sink = new TErrorLogSink(Options.OfferErrorLog);
+  Sink.Reset(new TErrorLogSink(Options.OfferErrorLog));
 }
 
 TSession::~TSession() {
   End();
-  Sink->Release();
+  Sink.Reset();
   FreeServerLibrary(Module);
   if (ComStarted) StopCom();
 }

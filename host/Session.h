@@ -55,7 +55,7 @@ public:
   HRESULT InitResult() const { return InitHr; }
   const WideString& ExtensionName() const { return Extension; }
   IScriptAugment* Component() const { return Augment.Get(); }
-  TErrorLogSink& Log() { return *Sink; }
+  TErrorLogSink& Log() { return *Sink.Get(); }
 
   // FindMethod; -1 when no function answers to the name.
   LONG FindMethod(const WideString& name);
@@ -74,7 +74,7 @@ public:
 
 private:
   TSessionOptions Options;
-  TErrorLogSink* Sink = nullptr;
+  TComPtr<TErrorLogSink> Sink;
   TComPtr<IInitDone> InitDone;
   TComPtr<IScriptAugment> Augment;
   HRESULT InitHr = E_FAIL;

@@ -9,6 +9,7 @@
 
 #include "methods/Functions.h"
 #include "platform/Ole.h"
+#include "platform/Variant.h"
 
 struct TMethodState;
 class TMetaStore;
@@ -26,7 +27,6 @@ constexpr int ParamCopyCount = MostParams();
 class TCall {
 public:
   TCall(const TMethodState& state, LONG method, VARIANT* result, SAFEARRAY* params);
-  ~TCall();
   TCall(const TCall&) = delete;
   TCall& operator=(const TCall&) = delete;
 
@@ -35,7 +35,7 @@ public:
   const LONG Method;
   TMetaStore& Store() const;
   // Parameter n (1-based), as copied when the call began.
-  VARIANT& Param(int n) { return Copies[n - 1]; }
+  VARIANT& Param(int n) { return *Copies[n - 1].Get(); }
   // The upper-cased 8-bit text of parameter 1, for the functions that name an object.
   std::string ObjectName;
 
@@ -59,9 +59,9 @@ private:
   VARIANT* Element(int n);
   VARIANT* Result;
   SAFEARRAY* Params;
-  VARIANT Copies[ParamCopyCount];
+  TVariant Copies[ParamCopyCount];
   // Stands in for a missing return-value pointer so that nothing writes through null.
-  VARIANT ResultSink;
+  TVariant ResultSink;
 };
 
 // The cursor protocol: a walk over the children of one parent node.

@@ -10,14 +10,7 @@
 
 TCall::TCall(const TMethodState& state, LONG method, VARIANT* result, SAFEARRAY* params)
     : State(state), Method(method), Result(result), Params(params) {
-  for (VARIANT& copy : Copies) VariantInit(&copy);
-  VariantInit(&ResultSink);
-  if (Result == nullptr) Result = &ResultSink;
-}
-
-TCall::~TCall() {
-  for (VARIANT& copy : Copies) VariantClear(&copy);
-  VariantClear(&ResultSink);
+  if (Result == nullptr) Result = ResultSink.Get();
 }
 
 TMetaStore& TCall::Store() const { return *State.Store; }
@@ -34,8 +27,8 @@ void TCall::CopyParams() {
   if (FAILED(SafeArrayGetUBound(Params, 1, &upper))) return;
   if (upper >= ParamCopyCount) upper = ParamCopyCount - 1;
   for (LONG i = 0; i <= upper; ++i) {
-    VariantClear(&Copies[i]);
-    SafeArrayGetElement(Params, &i, &Copies[i]);
+    Copies[i] = TVariant();
+    SafeArrayGetElement(Params, &i, Copies[i].Get());
   }
 }
 

@@ -6,6 +6,7 @@
 #include "metadata/getInfo.h"
 #include "methods/Calls.h"
 #include "platform/Text.h"
+#include "platform/Variant.h"
 #include "resources/StringIds.h"
 #include "metadata/Kinds.h"
 #include "methods/Methods.h"
@@ -153,19 +154,13 @@ HRESULT RefInfo(TCall& call) {
   if (selector.vt != VT_I4 || selector.lVal < 1 || selector.lVal > 7)
     return call.Fail(MsgCodeError, IDS_BAD_PARAM_TYPE);
 
-  VARIANT field;
-  VariantInit(&field);
-  field.vt = VT_BSTR;
-  field.bstrVal = AnsiToBstr(QuotedField(store.TextAt(position), SelectorFields[selector.lVal - 1]));
-  VARIANT number;
-  VariantInit(&number);
-  HRESULT converted = VariantChangeTypeEx(&number, &field, LOCALE_USER_DEFAULT, 0, VT_I4);
-  VariantClear(&field);
+  TVariant field;
+  field.Get()->bstrVal = AnsiToBstr(QuotedField(store.TextAt(position), SelectorFields[selector.lVal - 1]));
+  field.Get()->vt = VT_BSTR;
+  TVariant number;
+  HRESULT converted = VariantChangeTypeEx(number.Get(), field.Get(), LOCALE_USER_DEFAULT, 0, VT_I4);
   // A setting that is no 32-bit integer is a bad parameter, never an unconverted value.
-  if (FAILED(converted) || number.vt != VT_I4) {
-    VariantClear(&number);
-    return call.Fail(MsgCodeError, IDS_BAD_PARAM_TYPE);
-  }
-  call.SetLong(number.lVal);
+  if (FAILED(converted) || !number.IsInt()) return call.Fail(MsgCodeError, IDS_BAD_PARAM_TYPE);
+  call.SetLong(number.AsInt());
   return S_OK;
 }

@@ -8,6 +8,7 @@
 #include "methods/Functions.h"
 #include "methods/Methods.h"
 #include "platform/System.h"
+#include "platform/Variant.h"
 #include "platform/Text.h"
 #include "resources/StringIds.h"
 
@@ -22,23 +23,11 @@ namespace {
 // Every call arrives on the host's one thread, so a plain counter is enough.
 LONG LiveCount = 0;
 
-void ReleaseErrorLog(IErrorLog*& log) {
-  if (log) {
-    IErrorLog* held = log;
-    log = nullptr;
-    held->Release();
-  }
-}
-
 }  // namespace
 
 TOstrak::TOstrak() { ++LiveCount; }
 
-TOstrak::~TOstrak() {
-  if (PageSite) PageSite->Release();
-  ReleaseErrorLog(ErrorLog);
-  --LiveCount;
-}
+TOstrak::~TOstrak() { --LiveCount; }
 
 LONG TOstrak::LiveObjects() { return LiveCount; }
 
@@ -74,31 +63,27 @@ ULONG STDMETHODCALLTYPE TOstrak::Release() {
 // --- IInitDone ---
 
 HRESULT STDMETHODCALLTYPE TOstrak::Init(IDispatch* connection) {
-  ReleaseErrorLog(ErrorLog);
+  ErrorLog.Reset();
   Store.reset();
   for (TEnumState& state : EnumStates) state.Reset();
   // The connection is only asked, never kept.
   if (!connection) return E_POINTER;
-  return connection->QueryInterface(IID_IErrorLog, reinterpret_cast<void**>(&ErrorLog));
+  return connection->QueryInterface(IID_IErrorLog, ErrorLog.OutVoid());
 }
 
 HRESULT STDMETHODCALLTYPE TOstrak::Done() {
-  ReleaseErrorLog(ErrorLog);
+  ErrorLog.Reset();
   Store.reset();
   return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE TOstrak::GetInfo(SAFEARRAY** info) {
-  VARIANT version;
-  VariantInit(&version);
-  version.vt = VT_BSTR;
-  version.bstrVal = SysAllocString(OLESTR("1000"));
+  TVariant version = TVariant::Text(OLESTR("1000"));
   // The host's array may refuse the element; that is not our failure.
   if (info && *info) {
     LONG index = 0;
-    SafeArrayPutElement(*info, &index, &version);
+    SafeArrayPutElement(*info, &index, version.Get());
   }
-  VariantClear(&version);
   return S_OK;
 }
 

@@ -7,6 +7,7 @@
 
 #include "metadata/MetaStore.h"
 #include "methods/Methods.h"
+#include "platform/ComPtr.h"
 #include "platform/Ole.h"
 #include "shell/AddInLib.h"
 
@@ -98,15 +99,15 @@ public:
 
   // Fields, in the order the component has always kept them.
 #if KALAMOS_WINDOWS
-  IPropertyPageSite* PageSite = nullptr;
+  TComPtr<IPropertyPageSite> PageSite;
 #else
-  IUnknown* PageSite = nullptr;
+  TComPtr<IUnknown> PageSite;
 #endif
   LONG PageWidth = 0;
   LONG PageHeight = 0;
   HWND PageWindow = nullptr;
   std::unique_ptr<TMetaStore> Store;
-  IErrorLog* ErrorLog = nullptr;
+  TComPtr<IErrorLog> ErrorLog;
   TEnumState EnumStates[EnumStateCount];
 
 private:

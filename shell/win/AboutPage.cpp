@@ -81,14 +81,12 @@ void PlacePage(HWND page, const RECT& rect) {
 
 HRESULT STDMETHODCALLTYPE TOstrak::SetPageSite(IPropertyPageSite* site) {
   if (site == nullptr) {
-    if (PageSite != nullptr) PageSite->Release();
-    PageSite = nullptr;
+    PageSite.Reset();
     return S_OK;
   }
   // Take the new reference first: the host may hand us the site we already hold.
   site->AddRef();
-  if (PageSite != nullptr) PageSite->Release();
-  PageSite = site;
+  PageSite.Reset(site);
 
   // The host asks for the page size before it activates the page: measure a hidden copy.
   HWND probe = CreateDialogParamW(OwnModule(), MAKEINTRESOURCEW(AboutDialogId),

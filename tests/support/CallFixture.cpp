@@ -43,8 +43,8 @@ std::string AttrList(std::string_view id, std::string_view name, std::string_vie
 }
 
 TCallFixture::TCallFixture() {
-  Log = new TErrorLogSink(true);
-  Object = new TOstrak();
+  Log.Reset(new TErrorLogSink(true));
+  Object.Reset(new TOstrak());
   Object->AddRef();
   EXPECT_EQ(Object->Init(Log->Connection()), S_OK);
 }
@@ -53,8 +53,6 @@ TCallFixture::~TCallFixture() {
   Last.reset();
   Result = TVariant();
   Object->Done();
-  Object->Release();
-  Log->Release();
 }
 
 void TCallFixture::LoadText(std::string_view utf8Config) {

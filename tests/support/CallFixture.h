@@ -12,6 +12,7 @@
 
 #include "host/ErrorLogSink.h"
 #include "methods/Functions.h"
+#include "platform/ComPtr.h"
 #include "platform/Variant.h"
 #include "platform/Ole.h"
 
@@ -68,8 +69,9 @@ protected:
   // v holds text equal to the UTF-8 text (an empty text may be a null BSTR).
   static ::testing::AssertionResult IsText(const TVariant& v, std::string_view utf8);
 
-  TOstrak* Object = nullptr;
-  TErrorLogSink* Log = nullptr;
+  // The log outlives the object, which may still hold it.
+  TComPtr<TErrorLogSink> Log;
+  TComPtr<TOstrak> Object;
   TVariant Result;
   std::unique_ptr<TParamArray> Last;
 };

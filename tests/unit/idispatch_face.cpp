@@ -85,18 +85,14 @@ class IDispatchFace : public TCallFixture {
 protected:
   IDispatchFace() {
     LoadText(SampleConfig());
-    EXPECT_EQ(S_OK, Object->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&Dispatch)));
+    EXPECT_EQ(S_OK, Object->QueryInterface(IID_IDispatch, Dispatch.OutVoid()));
   }
-  ~IDispatchFace() override {
-    if (Dispatch) Dispatch->Release();
-  }
-
   // Calls a function by its name; plain arguments are taken over and freed afterwards,
   // by-reference ones stay the test's.
   void Run(TInvokeOutcome& out, const std::string& name, std::vector<VARIANT> args) {
-    const DISPID id = IdOf(Dispatch, name);
+    const DISPID id = IdOf(Dispatch.Get(), name);
     EXPECT_NE(id, DISPID_UNKNOWN) << name;
-    InvokeInto(out, Dispatch, id, args);
+    InvokeInto(out, Dispatch.Get(), id, args);
     Free(args);
   }
   static VARIANT Text(const char* utf8) {
@@ -119,7 +115,7 @@ protected:
       if (!(v.vt & VT_BYREF)) VariantClear(&v);
   }
 
-  IDispatch* Dispatch = nullptr;
+  TComPtr<IDispatch> Dispatch;
 };
 
 }  // namespace
@@ -136,7 +132,7 @@ TEST_F(IDispatchFace, OneIdentityWhicheverInterfaceIsAsked) {
   EXPECT_EQ(viaDispatch, viaInitDone);
   IDispatch* again = nullptr;
   ASSERT_EQ(S_OK, augment->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&again)));
-  EXPECT_EQ(again, Dispatch);
+  EXPECT_EQ(again, Dispatch.Get());
   // The fixture's reference, the test's IDispatch and the five handed out here: one count.
   EXPECT_EQ(8u, again->AddRef());
   again->Release();
@@ -162,10 +158,10 @@ TEST_F(IDispatchFace, EveryWholeNameInBothLanguagesAndAnyCase) {
     const std::string russian = entry.substr(semicolon + 1);
     for (const std::string& name : {english, russian, AnsiToUtf8(AnsiUpper(Utf8ToAnsi(english))),
                                     AnsiToUtf8(AnsiUpper(Utf8ToAnsi(russian)))})
-      EXPECT_EQ(IdOf(Dispatch, name), i) << name;
+      EXPECT_EQ(IdOf(Dispatch.Get(), name), i) << name;
   }
-  EXPECT_EQ(IdOf(Dispatch, "перечислитьобъекты"), MethodEnumObjects);
-  EXPECT_EQ(IdOf(Dispatch, "eNUMvALcOUNT"), MethodEnumValCount);
+  EXPECT_EQ(IdOf(Dispatch.Get(), "перечислитьобъекты"), MethodEnumObjects);
+  EXPECT_EQ(IdOf(Dispatch.Get(), "eNUMvALcOUNT"), MethodEnumValCount);
 }
 
 TEST_F(IDispatchFace, PiecesAndStrangersAreUnknownNames) {
@@ -173,7 +169,7 @@ TEST_F(IDispatchFace, PiecesAndStrangersAreUnknownNames) {
   for (const char* name : {"Enum", "Load;Загрузить", "d;З", "Attr", "", "Load ", " Load", "EnumValues2",
                            "Ｌｏａｄ", "Lоad" /* Cyrillic о */}) {
     HRESULT hr = S_OK;
-    EXPECT_EQ(IdOf(Dispatch, name, &hr), DISPID_UNKNOWN) << name;
+    EXPECT_EQ(IdOf(Dispatch.Get(), name, &hr), DISPID_UNKNOWN) << name;
     EXPECT_EQ(hr, DISP_E_UNKNOWNNAME) << name;
   }
   // A parameter name after the member: the member is known, the parameter is not.
@@ -327,7 +323,7 @@ TEST_F(IDispatchFace, MissingArgumentsTakeTheHostsDefaults) {
 }
 
 TEST_F(IDispatchFace, CallsTheFunctionsCannotTakeAreRefusedBeforeAnythingRuns) {
-  const DISPID enumObjects = IdOf(Dispatch, "EnumObjects");
+  const DISPID enumObjects = IdOf(Dispatch.Get(), "EnumObjects");
   TVariant name;
   struct {
     const char* Title;
@@ -386,7 +382,7 @@ TEST_F(IDispatchFace, AReportBecomesTheCallersExceptionAndStillReachesTheLog) {
   // Without room for the exception the failure is still one.
   VARIANT arg = Text("Nothing");
   DISPPARAMS params{&arg, nullptr, 1, 0};
-  EXPECT_EQ(DISP_E_EXCEPTION, Dispatch->Invoke(IdOf(Dispatch, "RefInfo"), IID_NULL, 0, DISPATCH_METHOD, &params,
+  EXPECT_EQ(DISP_E_EXCEPTION, Dispatch->Invoke(IdOf(Dispatch.Get(), "RefInfo"), IID_NULL, 0, DISPATCH_METHOD, &params,
                                                nullptr, nullptr, nullptr));
   VariantClear(&arg);
   EXPECT_TRUE(Reported(MsgCodeError, IDS_BAD_NAME));

@@ -74,19 +74,16 @@ private:
 };
 
 // A new component object with one reference, released at the end of the test.
-struct TObject {
-  TObject() : Ostrak(new TOstrak) { Ostrak->AddRef(); }
-  ~TObject() {
-    if (Ostrak) Ostrak->Release();
-  }
-  TOstrak* operator->() { return Ostrak; }
-  TOstrak* Ostrak;
-};
+TComPtr<TOstrak> NewObject() {
+  TComPtr<TOstrak> object(new TOstrak);
+  object->AddRef();
+  return object;
+}
 
 }  // namespace
 
 TEST(ShellObject, OneIdentityAndOneCountAcrossInterfaces) {
-  TObject object;
+  TComPtr<TOstrak> object = NewObject();
   IInitDone* initDone = nullptr;
   IScriptAugment* augment = nullptr;
   ASSERT_EQ(S_OK, object->QueryInterface(IID_IInitDone, reinterpret_cast<void**>(&initDone)));
@@ -109,7 +106,7 @@ TEST(ShellObject, OneIdentityAndOneCountAcrossInterfaces) {
 }
 
 TEST(ShellObject, RefusedInterfaceNullsTheOutPointer) {
-  TObject object;
+  TComPtr<TOstrak> object = NewObject();
   for (const IID* iid : {&IID_IErrorLog, &IID_IClassFactory, &IID_NULL}) {
     void* out = &object;
     EXPECT_EQ(E_NOINTERFACE, object->QueryInterface(*iid, &out));
@@ -138,9 +135,9 @@ TEST(ShellObject, LiveObjectsCountsUntilTheFinalRelease) {
 
 TEST(ShellObject, InitKeepsTheLogAndReportsReachIt) {
   TConnection connection(true);
-  TObject object;
+  TComPtr<TOstrak> object = NewObject();
   EXPECT_EQ(S_OK, object->Init(connection.AsDispatch()));
-  EXPECT_EQ(connection.AsLog(), object->ErrorLog);
+  EXPECT_EQ(connection.AsLog(), object->ErrorLog.Get());
   EXPECT_EQ(1u, connection.Refs) << "only the log is kept, not the connection";
 
   object->ReportError(MsgCodeError, IDS_NOT_LOADED);
@@ -157,7 +154,7 @@ TEST(ShellObject, InitKeepsTheLogAndReportsReachIt) {
 
   EXPECT_EQ(S_OK, object->Done());
   EXPECT_EQ(0u, connection.Refs);
-  EXPECT_EQ(nullptr, object->ErrorLog);
+  EXPECT_EQ(nullptr, object->ErrorLog.Get());
   object->ReportError(MsgCodeError, IDS_NOT_LOADED);
   EXPECT_EQ(2u, connection.Log.size()) << "a report without a log goes nowhere";
 }
@@ -165,11 +162,11 @@ TEST(ShellObject, InitKeepsTheLogAndReportsReachIt) {
 TEST(ShellObject, ConnectionWithoutLogIsRefusedAndReportsAreDropped) {
   TConnection withLog(true);
   TConnection withoutLog(false);
-  TObject object;
+  TComPtr<TOstrak> object = NewObject();
   ASSERT_EQ(S_OK, object->Init(withLog.AsDispatch()));
   // A second Init drops the earlier log even when the new connection has none.
   EXPECT_EQ(E_NOINTERFACE, object->Init(withoutLog.AsDispatch()));
-  EXPECT_EQ(nullptr, object->ErrorLog);
+  EXPECT_EQ(nullptr, object->ErrorLog.Get());
   EXPECT_EQ(0u, withLog.Refs);
   EXPECT_EQ(0u, withoutLog.Refs);
   object->ReportError(MsgCodeError, IDS_LOAD_FAILED);
@@ -180,7 +177,7 @@ TEST(ShellObject, ConnectionWithoutLogIsRefusedAndReportsAreDropped) {
 TEST(ShellObject, InitDoneInitStartsAfresh) {
   TConnection first(true);
   TConnection second(true);
-  TObject object;
+  TComPtr<TOstrak> object = NewObject();
   ASSERT_EQ(S_OK, object->Init(first.AsDispatch()));
   TTextBuffer text;
   text.Bytes = std::string("{\"Consts\"}") + '\0';
@@ -194,7 +191,7 @@ TEST(ShellObject, InitDoneInitStartsAfresh) {
   EXPECT_EQ(0u, first.Refs);
 
   ASSERT_EQ(S_OK, object->Init(second.AsDispatch()));
-  EXPECT_EQ(second.AsLog(), object->ErrorLog);
+  EXPECT_EQ(second.AsLog(), object->ErrorLog.Get());
   EXPECT_FALSE(object->Store);
   for (const TEnumState& state : object->EnumStates) EXPECT_TRUE(state.IsIdle());
   object->ReportError(MsgCodeError, IDS_BAD_NAME);
@@ -212,17 +209,17 @@ TEST(ShellObject, InitDoneInitStartsAfresh) {
 
 TEST(ShellObject, InitWithNullConnectionFailsSafely) {
   TConnection connection(true);
-  TObject object;
+  TComPtr<TOstrak> object = NewObject();
   ASSERT_EQ(S_OK, object->Init(connection.AsDispatch()));
   EXPECT_EQ(E_POINTER, object->Init(nullptr));
-  EXPECT_EQ(nullptr, object->ErrorLog);
+  EXPECT_EQ(nullptr, object->ErrorLog.Get());
   EXPECT_EQ(0u, connection.Refs);
 }
 
 TEST(ShellObject, FinalReleaseLetsGoOfTheLog) {
   TConnection connection(true);
   {
-    TObject object;
+    TComPtr<TOstrak> object = NewObject();
     ASSERT_EQ(S_OK, object->Init(connection.AsDispatch()));
     EXPECT_EQ(1u, connection.Refs);
   }
@@ -230,7 +227,7 @@ TEST(ShellObject, FinalReleaseLetsGoOfTheLog) {
 }
 
 TEST(ShellObject, GetInfoStoresTheTextThousand) {
-  TObject object;
+  TComPtr<TOstrak> object = NewObject();
   SAFEARRAY* info = SafeArrayCreateVector(VT_VARIANT, 0, 1);
   ASSERT_NE(nullptr, info);
   EXPECT_EQ(S_OK, object->GetInfo(&info));

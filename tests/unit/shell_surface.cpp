@@ -29,7 +29,6 @@ struct TBstr {
 class ShellSurface : public ::testing::Test {
 protected:
   ShellSurface() : Ostrak(new TOstrak) { Ostrak->AddRef(); }
-  ~ShellSurface() override { Ostrak->Release(); }
 
   LONG Find(const WideString& name) {
     TBstr text(name);
@@ -45,7 +44,7 @@ protected:
     return out;
   }
 
-  TOstrak* Ostrak;
+  TComPtr<TOstrak> Ostrak;
 };
 
 // Days from 1899-12-30 to a civil date, independent of the component's clock code.
