@@ -13,6 +13,8 @@
 #include "shell/Ostrak.h"
 #include "tests/support/ConfigGen.h"
 
+using namespace kalamos;
+
 namespace {
 
 struct TFixture {

@@ -17,6 +17,8 @@
 #include "tests/support/ConfigGen.h"
 #include "tests/support/ContainerBuilder.h"
 
+using namespace kalamos;
+
 namespace {
 
 using TClock = std::chrono::steady_clock;

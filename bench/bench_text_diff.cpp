@@ -15,6 +15,8 @@
 #include "tests/support/ConfigGen.h"
 #include "tests/support/TempDir.h"
 
+using namespace kalamos;
+
 namespace {
 // Process CPU time: the machine is shared, and other processes' load shows in the wall
 // clock only.

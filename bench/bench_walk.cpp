@@ -14,6 +14,8 @@
 #include "tests/support/ConfigGen.h"
 #include "tests/support/TempDir.h"
 
+using namespace kalamos;
+
 namespace {
 
 using TClock = std::chrono::steady_clock;

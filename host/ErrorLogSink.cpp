@@ -4,6 +4,8 @@
 
 #include "platform/Text.h"
 
+namespace kalamos {
+
 namespace {
 std::string Utf8Of(BSTR text) {
   return text ? WideToUtf8(text, SysStringLen(text)) : std::string();
@@ -72,3 +74,5 @@ std::vector<TErrorReport> TErrorLogSink::TakeReports() {
   taken.swap(Entries);
   return taken;
 }
+
+}  // namespace kalamos

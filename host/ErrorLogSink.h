@@ -8,6 +8,8 @@
 
 #include "platform/Ole.h"
 
+namespace kalamos {
+
 // One AddError call, as the host received it.
 struct TErrorReport {
   uint16_t Code = 0;         // EXCEPINFO::wCode, the host message code
@@ -53,3 +55,5 @@ private:
   bool OffersErrorLog;
   std::vector<TErrorReport> Entries;
 };
+
+}  // namespace kalamos

@@ -3,6 +3,8 @@
 #include "platform/Storage.h"
 #include "platform/Text.h"
 
+namespace kalamos {
+
 namespace {
 
 void PutLittleEndian(std::string& out, uint32_t value, int bytes) {
@@ -40,3 +42,5 @@ HRESULT WriteConfigurationContainer(const WideString& fileName, const std::strin
 HRESULT WriteConfigurationContainer(const std::string& utf8FileName, const std::string& streamBytes) {
   return WriteConfigurationContainer(Utf8ToWide(utf8FileName), streamBytes);
 }
+
+}  // namespace kalamos

@@ -7,6 +7,8 @@
 
 #include "platform/Ole.h"
 
+namespace kalamos {
+
 // The stream bytes for 8-bit configuration text (the text the parser reads: the top-level
 // lists and the closing "}"). The host's preamble comes first, then "{" CR LF, then text:
 //   start 6: 0xFF, the length of the rest as 16-bit little-endian, "{" CR LF, text
@@ -21,3 +23,5 @@ std::string PackStreamBytes(std::string_view text, int start = 0);
 HRESULT WriteConfigurationContainer(const WideString& fileName, const std::string& streamBytes);
 // The same for a file name given as UTF-8.
 HRESULT WriteConfigurationContainer(const std::string& utf8FileName, const std::string& streamBytes);
+
+}  // namespace kalamos

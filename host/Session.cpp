@@ -9,6 +9,8 @@
 #include "shell/Ostrak.h"
 #include "Version.h"
 
+namespace kalamos {
+
 namespace {
 std::string HexResult(HRESULT hr) { return "0x" + HresultDigits(hr); }
 }  // namespace
@@ -165,3 +167,5 @@ std::string ComponentFileVersion(const std::string& dllPath) {
   if (!kComServers) return KALAMOS_VERSION_TEXT;
   return ServerFileVersion(dllPath, OLESTR("AddIn.kalamos"));
 }
+
+}  // namespace kalamos

@@ -14,6 +14,8 @@
 #include "platform/Ole.h"
 #include "shell/AddInLib.h"
 
+namespace kalamos {
+
 // Where the component object comes from.
 enum class TComponentSource {
   Direct,      // native build: new TOstrak, linked in
@@ -87,3 +89,5 @@ private:
 // The component's file version, "major.minor.build.revision". On Windows it is read from
 // the version resource of the DLL (dllPath, or the registered one when empty).
 std::string ComponentFileVersion(const std::string& dllPath);
+
+}  // namespace kalamos

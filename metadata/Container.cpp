@@ -5,6 +5,8 @@
 #include "platform/Storage.h"
 #include "platform/Text.h"
 
+namespace kalamos {
+
 namespace {
 
 void Check(HRESULT hr, const char* what) {
@@ -100,3 +102,5 @@ TTextBuffer ReadConfigurationText(const WideString& name) {
     return StreamRead(stream, buffer, count, read);
   });
 }
+
+}  // namespace kalamos

@@ -5,6 +5,8 @@
 
 #include "platform/Text.h"
 
+namespace kalamos {
+
 const std::string& KindEntry(int kind) {
   static const std::array<std::string, KindCount> entries = [] {
     std::array<std::string, KindCount> out;
@@ -14,3 +16,5 @@ const std::string& KindEntry(int kind) {
   }();
   return entries.at(static_cast<size_t>(kind));
 }
+
+}  // namespace kalamos

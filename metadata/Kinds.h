@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+namespace kalamos {
+
 // Kind indexes by name: KindTask, KindReference, KindDocument ...
 enum TKind : uint8_t {
 #define KALAMOS_KIND(Id, Index, English, Russian, Tag, Label, Sub0, Sub1, Sub2) Kind##Id = Index,
@@ -38,3 +40,5 @@ static_assert(KindRowsInIndexOrder(), "metadata/Kinds.def: rows out of index ord
 
 // "ENGLISH:RUSSIAN" in code page 1251, as scripts' kind names are matched; kind 0..16.
 const std::string& KindEntry(int kind);
+
+}  // namespace kalamos

@@ -6,6 +6,8 @@
 #include "metadata/getInfo.h"
 #include "platform/Text.h"
 
+namespace kalamos {
+
 namespace {
 
 // Children under one parent up to this many are walked; above it, a name table pays off.
@@ -163,3 +165,5 @@ std::string_view TMetaStore::ObjectNameById(std::string_view id) const {
   if (!FindId(id, position)) return {};
   return QuotedField(TextAt(position), 1);
 }
+
+}  // namespace kalamos

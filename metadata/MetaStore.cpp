@@ -8,6 +8,8 @@
 #include "metadata/MetaStoreImpl.h"
 #include "platform/Text.h"
 
+namespace kalamos {
+
 namespace {
 
 // Real files name the numbering section this way too.
@@ -490,3 +492,5 @@ size_t TMetaStore::MemoryUsed() const {
   for (const auto& table : Impl->NameTables) bytes += table.second.Bytes;
   return bytes;
 }
+
+}  // namespace kalamos

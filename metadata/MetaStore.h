@@ -14,6 +14,8 @@
 #include "metadata/Kinds.h"
 #include "platform/Ole.h"
 
+namespace kalamos {
+
 // Construction failed; Result is the HRESULT of the container call that failed (or of the
 // check that refused the stream).
 class TStoreError : public std::runtime_error {
@@ -105,3 +107,5 @@ private:
 constexpr const char* SectionTag(int kind) { return KindRows[kind].SectionTag; }
 // Sub-section names of a kind, up to three, empty where there are none.
 constexpr const char* const (&SubSectionNames(int kind))[3] { return KindRows[kind].SubSections; }
+
+}  // namespace kalamos

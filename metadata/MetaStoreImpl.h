@@ -10,6 +10,8 @@
 
 #include "metadata/MetaStore.h"
 
+namespace kalamos {
+
 // A piece of the text arena or, with AutoBit in Length, of the auto-identifier arena. Offsets
 // instead of views: half the size of a view on a 64-bit build, and the auto identifiers may
 // live in a buffer that grows.
@@ -77,3 +79,5 @@ int KeyCompare(std::string_view a, std::string_view b);
 // Name of a child as FindChildByName sees it: from the second character up to two
 // characters before the first comma.
 std::string_view ChildName(std::string_view text);
+
+}  // namespace kalamos

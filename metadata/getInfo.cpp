@@ -1,5 +1,7 @@
 #include "metadata/getInfo.h"
 
+namespace kalamos {
+
 std::string_view QuotedField(std::string_view text, int n) {
   if (n <= 0 || text.empty()) return {};
   // A missing final comma is treated as present: it ends the last field like any other.
@@ -19,3 +21,5 @@ std::string_view QuotedField(std::string_view text, int n) {
   }
   return {};
 }
+
+}  // namespace kalamos

@@ -12,6 +12,8 @@
 #include "methods/HostObject.h"
 #include "methods/Methods.h"
 
+namespace kalamos {
+
 namespace {
 
 bool IsBuiltIn(uint8_t kind, const std::string& name) {
@@ -99,3 +101,5 @@ HRESULT AttrAccess(TCall& call) {
   if (!setting) call.PutParam(3, *answer.Get());
   return S_OK;
 }
+
+}  // namespace kalamos

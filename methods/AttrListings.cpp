@@ -8,6 +8,8 @@
 #include "resources/StringIds.h"
 #include "methods/Methods.h"
 
+namespace kalamos {
+
 namespace {
 
 // What each listing walks: a sub-section (by its place in the kind table) of an object.
@@ -95,3 +97,5 @@ HRESULT AttrListing(TCall& call) {
   call.SetLong(1);
   return S_OK;
 }
+
+}  // namespace kalamos

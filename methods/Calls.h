@@ -11,6 +11,8 @@
 #include "platform/Ole.h"
 #include "platform/Variant.h"
 
+namespace kalamos {
+
 struct TMethodState;
 class TMetaStore;
 struct TEnumState;
@@ -87,3 +89,5 @@ struct TValueType {
 TValueType ValueTypeOf(std::string_view nodeText);
 // The type code of a type letter: N 1, S 2, D 3, E 10, B 11, O 12, else 0.
 LONG TypeCodeOf(std::string_view typeField);
+
+}  // namespace kalamos

@@ -3,6 +3,8 @@
 #include "metadata/MetaStore.h"
 #include "methods/Methods.h"
 
+namespace kalamos {
+
 void RestartWalk(TEnumState& cursor, const TMetaStore& store, const std::string& key,
                  std::optional<std::string_view> parentId) {
   cursor.Key = key;
@@ -27,3 +29,5 @@ std::string_view TakeNextChild(TEnumState& cursor, const TMetaStore& store) {
   ++cursor.Position;
   return text;
 }
+
+}  // namespace kalamos

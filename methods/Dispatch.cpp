@@ -8,6 +8,8 @@
 #include "platform/Text.h"
 #include "resources/StringIds.h"
 
+namespace kalamos {
+
 TCall::TCall(const TMethodState& state, LONG method, VARIANT* result, SAFEARRAY* params)
     : State(state), Method(method), Result(result), Params(params) {
   if (Result == nullptr) Result = ResultSink.Get();
@@ -152,3 +154,5 @@ HRESULT Load(TCall& call) {
   call.SetLong(1);
   return S_OK;
 }
+
+}  // namespace kalamos

@@ -6,6 +6,8 @@
 
 #include "platform/Text.h"
 
+namespace kalamos {
+
 namespace {
 
 const std::array<std::string, MethodCount>& MethodEntries() {
@@ -42,3 +44,5 @@ std::string_view MethodName(int number, bool russian, bool upper) {
 }
 
 uint8_t ParamCount(int number) { return MethodInRange(number) ? FunctionRows[number].Params : 0; }
+
+}  // namespace kalamos

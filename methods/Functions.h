@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+namespace kalamos {
+
 constexpr int NoSlot = -1;
 constexpr int NoDefault = -1;
 // The default value of a parameter the caller left out.
@@ -55,3 +57,5 @@ const std::string& UpperMethodEntry(int number);
 std::string_view MethodName(int number, bool russian, bool upper = false);
 // Parameter count of a method; 0 outside the table.
 uint8_t ParamCount(int number);
+
+}  // namespace kalamos

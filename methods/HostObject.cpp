@@ -6,6 +6,8 @@
 #include "metadata/Kinds.h"
 #include "platform/Text.h"
 
+namespace kalamos {
+
 namespace {
 
 // The host's own locale for every call, whatever the user's settings.
@@ -67,3 +69,5 @@ void HostObjectKind(IDispatch* object, std::string& kind) {
   if (SUCCEEDED(hr) && answer.vt == VT_BSTR) kind = WideToAnsi(answer.bstrVal);
   VariantClear(&answer);
 }
+
+}  // namespace kalamos

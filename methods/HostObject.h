@@ -8,6 +8,8 @@
 #include "metadata/Kinds.h"
 #include "platform/Ole.h"
 
+namespace kalamos {
+
 // What ClassifyHostObject leaves when no class answers: the value it has always left there,
 // not a claim that the object is a calculation journal.
 constexpr uint8_t KindUnrecognised = KindCalcJournal;
@@ -21,3 +23,5 @@ HRESULT ProbeName(IDispatch* object, const std::string& name, DISPID& id);
 bool ClassifyHostObject(IDispatch* object, uint8_t& kind);
 // The object's "Kind" as 8-bit text; empty when it gives none.
 void HostObjectKind(IDispatch* object, std::string& kind);
+
+}  // namespace kalamos

@@ -11,6 +11,8 @@
 #include "metadata/Kinds.h"
 #include "methods/Methods.h"
 
+namespace kalamos {
+
 namespace {
 
 // Russian literals are kept as UTF-8 and converted once, whatever the compiler's charset.
@@ -164,3 +166,5 @@ HRESULT RefInfo(TCall& call) {
   call.SetLong(number.AsInt());
   return S_OK;
 }
+
+}  // namespace kalamos

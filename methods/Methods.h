@@ -9,6 +9,8 @@
 #include "methods/Functions.h"
 #include "platform/Ole.h"
 
+namespace kalamos {
+
 // Host message codes of reports.
 constexpr uint16_t MsgCodeInfo = 1002;
 constexpr uint16_t MsgCodeError = 1006;
@@ -51,3 +53,5 @@ struct TMethodState {
 
 // Runs script function `number`: the whole of CallAsFunc.
 HRESULT CallFunction(const TMethodState& state, LONG number, VARIANT* result, SAFEARRAY** params);
+
+}  // namespace kalamos

@@ -7,6 +7,8 @@
 #include "methods/HostObject.h"
 #include "methods/Methods.h"
 
+namespace kalamos {
+
 HRESULT EnumObjects(TCall& call) {
   const TMetaStore& store = call.Store();
   uint8_t kind = 0;
@@ -57,3 +59,5 @@ HRESULT ResetEnum(TCall& call) {
   call.State.EnumStates[slot.lVal].Reset();
   return S_OK;
 }
+
+}  // namespace kalamos

@@ -7,6 +7,8 @@
 
 #include "platform/Ole.h"
 
+namespace kalamos {
+
 // True where components come as COM servers, false where the component is linked in.
 constexpr bool kComServers = KALAMOS_WINDOWS != 0;
 
@@ -29,3 +31,5 @@ HRESULT CreateInProcess(REFCLSID clsid, REFIID iid, void** object);
 // The file version "a.b.c.d" of the DLL (a UTF-8 path) or, when the path is empty, of the
 // in-process server registered for progId; empty when there is none.
 std::string ServerFileVersion(const std::string& dllPath, const OLECHAR* progId);
+
+}  // namespace kalamos

@@ -3,6 +3,8 @@
 
 #include "platform/Ole.h"
 
+namespace kalamos {
+
 template <class T>
 class TComPtr {
 public:
@@ -43,3 +45,5 @@ public:
 private:
   T* P = nullptr;
 };
+
+}  // namespace kalamos

@@ -7,6 +7,8 @@
 #include <string>
 #include <system_error>
 
+namespace kalamos {
+
 // One command-line argument as UTF-8: Windows hands them over in the ANSI code page.
 std::string ArgumentToUtf8(const char* argument);
 
@@ -21,3 +23,5 @@ std::FILE* TakeStandardOutput();
 // Gives the file target the second name link: a symbolic link, or on Windows a hard link
 // (which needs no privilege) or else a copy.
 void LinkFile(const std::filesystem::path& target, const std::filesystem::path& link, std::error_code& code);
+
+}  // namespace kalamos

@@ -11,6 +11,8 @@
 
 #include "platform/Ole.h"
 
+namespace kalamos {
+
 // The eight bytes every compound file begins with.
 inline constexpr unsigned char kCompoundFileSignature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
 
@@ -73,3 +75,5 @@ struct TStorageEntry {
 };
 // Creates (or replaces) a compound file holding the entries, in order.
 HRESULT WriteCompoundFile(const WideString& fileName, const std::vector<TStorageEntry>& entries);
+
+}  // namespace kalamos

@@ -6,6 +6,8 @@
 
 #include "platform/Ole.h"
 
+namespace kalamos {
+
 // Text of a string resource of the component as 8-bit ANSI text, cut to 254 characters
 // (LoadStringA into a buffer of 255). An unknown id gives "".
 std::string LoadResourceString(unsigned id);
@@ -16,3 +18,5 @@ DATE TodayAsDate();
 // A modal notice for the user: MessageBoxA with no owner, no caption and an OK button on
 // Windows; standard error elsewhere.
 void ShowFailureNotice(const std::string& ansiText);
+
+}  // namespace kalamos

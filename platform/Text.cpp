@@ -3,6 +3,8 @@
 
 #include <cstdio>
 
+namespace kalamos {
+
 std::string WideToAnsi(BSTR text) { return WideToAnsi(text, SysStringLen(text)); }
 
 BSTR AnsiToBstr(std::string_view text) {
@@ -56,3 +58,5 @@ std::string HresultDigits(HRESULT hr) {
   std::snprintf(text, sizeof text, "%08lX", static_cast<unsigned long>(static_cast<uint32_t>(hr)));
   return text;
 }
+
+}  // namespace kalamos

@@ -8,6 +8,8 @@
 
 #include "platform/Ole.h"
 
+namespace kalamos {
+
 // UTF-16 to the ANSI code page (WideCharToMultiByte, CP_ACP); null gives "".
 std::string WideToAnsi(const OLECHAR* text, size_t length);
 std::string WideToAnsi(BSTR text);
@@ -45,3 +47,5 @@ bool IsValidUtf8(std::string_view text);
 
 // An HRESULT as eight upper-case hexadecimal digits, as Windows shows one ("8007000E").
 std::string HresultDigits(HRESULT hr);
+
+}  // namespace kalamos

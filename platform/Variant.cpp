@@ -5,6 +5,8 @@
 
 #include "platform/Text.h"
 
+namespace kalamos {
+
 TVariant TVariant::Int(LONG value) {
   TVariant v;
   v.V.vt = VT_I4;
@@ -75,3 +77,5 @@ std::string TVariant::ToUtf8() const {
       return number;
   }
 }
+
+}  // namespace kalamos

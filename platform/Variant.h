@@ -8,6 +8,8 @@
 
 #include "platform/Ole.h"
 
+namespace kalamos {
+
 class TVariant {
 public:
   TVariant() { VariantInit(&V); }
@@ -37,3 +39,5 @@ public:
 private:
   VARIANT V;
 };
+
+}  // namespace kalamos

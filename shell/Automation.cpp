@@ -11,6 +11,8 @@
 #include "platform/Text.h"
 #include "shell/Ostrak.h"
 
+namespace kalamos {
+
 namespace {
 
 // A whole name, either language, any letter case; -1 when none.
@@ -245,3 +247,5 @@ HRESULT STDMETHODCALLTYPE TOstrak::Invoke(DISPID id, REFIID riid, LCID, WORD fla
     return E_FAIL;
   }
 }
+
+}  // namespace kalamos

@@ -18,6 +18,8 @@ const CLSID CLSID_Ostrak = {0x6E1A3D52, 0x9C47, 0x4B0E, {0x8F, 0x21, 0x5A, 0x7C,
 const IID IID_IInitDone = {0xAB634001, 0xF13D, 0x11D0, {0xA4, 0x59, 0x00, 0x40, 0x95, 0xE1, 0xDA, 0xEA}};
 const IID IID_IScriptAugment = {0xAB634003, 0xF13D, 0x11D0, {0xA4, 0x59, 0x00, 0x40, 0x95, 0xE1, 0xDA, 0xEA}};
 
+namespace kalamos {
+
 namespace {
 
 // Every call arrives on the host's one thread, so a plain counter is enough.
@@ -235,3 +237,5 @@ HRESULT STDMETHODCALLTYPE TOstrak::CallAsProc(LONG number, SAFEARRAY** params) {
 HRESULT STDMETHODCALLTYPE TOstrak::CallAsFunc(LONG number, VARIANT* result, SAFEARRAY** params) {
   return CallFunction(TMethodState{Store, EnumStates, *this}, number, result, params);
 }
+
+}  // namespace kalamos

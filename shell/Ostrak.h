@@ -14,6 +14,8 @@
 // {6E1A3D52-9C47-4B0E-8F21-5A7C3B9D0E14}
 extern const CLSID CLSID_Ostrak;
 
+namespace kalamos {
+
 // Fixed texts of the component.
 constexpr const char* ComponentTitle = "Scholion";
 constexpr const char* ServerName = "AddIn";
@@ -121,3 +123,5 @@ private:
   LONG RefCount = 0;
   TCapturedReport* Capture = nullptr;
 };
+
+}  // namespace kalamos

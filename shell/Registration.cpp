@@ -2,6 +2,8 @@
 
 #include "shell/Ostrak.h"
 
+namespace kalamos {
+
 namespace {
 
 WideString Widen(const char* ascii) {
@@ -108,3 +110,5 @@ HRESULT InstallServer(TClassesRegistry& registry, bool install, const OLECHAR* c
   }
   return WriteEntries(registry, TClassesRoot::User, modulePath) == TWriteStatus::Written ? S_OK : E_FAIL;
 }
+
+}  // namespace kalamos

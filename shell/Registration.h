@@ -7,6 +7,8 @@
 
 #include "platform/Ole.h"
 
+namespace kalamos {
+
 // The two places COM reads classes from: HKEY_LOCAL_MACHINE\Software\Classes, for everyone,
 // and HKEY_CURRENT_USER\Software\Classes, for one person (read first by every process of
 // theirs that is not elevated).
@@ -59,3 +61,5 @@ HRESULT UnregisterServer(TClassesRegistry& registry);
 // E_INVALIDARG. Either word in any case.
 HRESULT InstallServer(TClassesRegistry& registry, bool install, const OLECHAR* commandLine,
                       const WideString& modulePath);
+
+}  // namespace kalamos

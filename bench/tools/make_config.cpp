@@ -10,6 +10,8 @@
 #include "host/Pack.h"
 #include "tests/support/ConfigGen.h"
 
+using namespace kalamos;
+
 int main(int argc, char** argv) {
   if (argc != 4 || (std::strcmp(argv[1], "--megabytes") && std::strcmp(argv[1], "--documents"))) {
     std::fprintf(stderr, "usage: %s --megabytes N | --documents N DIR\n", argv[0]);

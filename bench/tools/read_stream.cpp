@@ -8,6 +8,8 @@
 #include "platform/Storage.h"
 #include "platform/Text.h"
 
+using namespace kalamos;
+
 int main(int argc, char** argv) {
   if (argc != 2) {
     std::fprintf(stderr, "usage: %s FILE\n", argv[0]);

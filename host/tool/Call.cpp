@@ -7,6 +7,8 @@
 #include "methods/Functions.h"
 #include "platform/Text.h"
 
+namespace kalamos {
+
 namespace {
 // What each parameter of a function is: its name for output, and whether the component
 // writes it back.
@@ -205,3 +207,5 @@ int RunCall(const TSessionOptions& options, const TCallRequest& request, bool js
   return answer.Status;
 }
 
+
+}  // namespace kalamos

@@ -4,6 +4,8 @@
 #include "host/tool/Commands.h"
 #include "host/tool/Mcp.h"
 
+namespace kalamos {
+
 namespace {
 const char* const BaseHelp = "Information-base directory holding vellum.md, or a container file";
 
@@ -158,3 +160,5 @@ const TCommand* FindCommand(const std::string& name) {
     if (name == command.Name) return &command;
   return nullptr;
 }
+
+}  // namespace kalamos

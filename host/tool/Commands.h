@@ -14,6 +14,8 @@ namespace CLI {
 class App;
 }
 
+namespace kalamos {
+
 // Exit statuses: the call went through, the component reported a failure (or nothing was
 // found), the command line was wrong.
 constexpr int ExitOk = 0;
@@ -126,3 +128,5 @@ std::string DiagnoseContainer(const std::string& file, const std::string& shown)
 // Writes UTF-8 text to standard output / standard error unchanged (no newline translation).
 void Out(const std::string& text);
 void Err(const std::string& text);
+
+}  // namespace kalamos

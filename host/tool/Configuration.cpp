@@ -4,6 +4,8 @@
 #include "methods/Functions.h"
 #include "platform/Text.h"
 
+namespace kalamos {
+
 namespace {
 std::string Utf8(const WideString& text) { return WideToUtf8(text.data(), text.size()); }
 
@@ -248,3 +250,5 @@ void TJsonWriter::Flush() {
 std::string JsonText(const TJson& value, int indent) {
   return value.dump(indent, ' ', false, TJson::error_handler_t::replace);
 }
+
+}  // namespace kalamos

@@ -10,6 +10,8 @@
 
 #include "host/tool/Commands.h"
 
+namespace kalamos {
+
 using TJson = nlohmann::ordered_json;
 
 // Receives a configuration as it is read: the objects of every kind whole, then the sections
@@ -55,3 +57,5 @@ private:
 std::string JsonText(const TJson& value, int indent = -1);
 // The same for one text, without the library's serializer where nothing needs escaping.
 std::string JsonString(const std::string& text);
+
+}  // namespace kalamos

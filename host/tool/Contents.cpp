@@ -6,6 +6,8 @@
 #include "host/tool/Queries.h"
 #include "platform/Text.h"
 
+namespace kalamos {
+
 namespace {
 std::string U(std::string_view ansi) { return AnsiToUtf8(ansi); }
 
@@ -306,3 +308,5 @@ void ObjectText(const TContents& contents, int32_t index, std::string& out) {
 void ContainerText(const TContents& contents, std::string& out) {
   for (const TPlacedStream* stream : contents.StreamsOf(-1)) StreamText(contents, *stream, out);
 }
+
+}  // namespace kalamos

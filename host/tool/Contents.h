@@ -13,6 +13,8 @@
 #include "host/tool/Queries.h"
 #include "host/tool/Streams.h"
 
+namespace kalamos {
+
 enum class TStreamKind { Module, Form, Other };
 
 struct TPlacedStream {
@@ -86,3 +88,5 @@ TAnswer AnswerModule(const TContents& contents, const std::string& object, size_
 // with GrepContext lines around it. Nothing found: status ExitFailed.
 constexpr size_t GrepMost = 200, GrepContext = 2;
 TAnswer AnswerGrep(const TContents& contents, const std::string& text);
+
+}  // namespace kalamos

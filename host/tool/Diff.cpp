@@ -9,6 +9,8 @@
 #include "host/tool/Queries.h"
 #include "platform/Text.h"
 
+namespace kalamos {
+
 namespace {
 std::string U(std::string_view ansi) { return AnsiToUtf8(ansi); }
 
@@ -436,3 +438,5 @@ int RunDiff(const std::string& left, const std::string& right, const TDiffOption
   Out(out);
   return different ? ExitFailed : ExitOk;
 }
+
+}  // namespace kalamos

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <unordered_map>
 
+namespace kalamos {
+
 std::vector<std::string_view> SplitLines(std::string_view text) {
   std::vector<std::string_view> lines;
   size_t at = 0;
@@ -144,3 +146,5 @@ TLineDiff DiffLines(const std::vector<std::string_view>& a, const std::vector<st
   }
   return result;
 }
+
+}  // namespace kalamos

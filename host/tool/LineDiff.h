@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+namespace kalamos {
+
 // The text's lines without their ends ("\n", "\r\n"); a last line without an end counts.
 std::vector<std::string_view> SplitLines(std::string_view text);
 
@@ -15,3 +17,5 @@ struct TLineDiff {
 // The shortest edit between a and b (Myers), in hunks with context lines around each
 // change. Past a few thousand differing lines the middle is shown removed and added whole.
 TLineDiff DiffLines(const std::vector<std::string_view>& a, const std::vector<std::string_view>& b, size_t context = 3);
+
+}  // namespace kalamos

@@ -14,6 +14,8 @@
 #include "host/tool/Contents.h"
 #include "host/tool/Model.h"
 
+namespace kalamos {
+
 // The configuration a server answers about, read again when its container has changed.
 class TMcpConfiguration {
 public:
@@ -105,3 +107,5 @@ std::string CheckArguments(const TJson& schema, const TJson& arguments);
 
 // Serves path on standard input and output until input ends; status 0 then.
 int RunMcp(const TSessionOptions& options, const std::string& path);
+
+}  // namespace kalamos

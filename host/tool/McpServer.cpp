@@ -8,6 +8,8 @@
 #include "host/tool/Mcp.h"
 #include "platform/Console.h"
 
+namespace kalamos {
+
 namespace fs = std::filesystem;
 
 const char* const McpVersions[] = {"2025-11-25", "2025-06-18", "2025-03-26", "2024-11-05"};
@@ -380,3 +382,5 @@ int RunMcp(const TSessionOptions& options, const std::string& path) {
   std::fclose(out);
   return ExitOk;
 }
+
+}  // namespace kalamos

@@ -7,6 +7,8 @@
 #include "host/tool/Mcp.h"
 #include "host/tool/Queries.h"
 
+namespace kalamos {
+
 namespace {
 // Pieces of the schemas.
 const std::string Text = R"({"type": "string"})";
@@ -332,3 +334,5 @@ const std::vector<TMcpTool>& McpTools() {
   }();
   return tools;
 }
+
+}  // namespace kalamos

@@ -7,6 +7,8 @@
 #include "metadata/getInfo.h"
 #include "platform/Text.h"
 
+namespace kalamos {
+
 namespace {
 int32_t WholeNumber(std::string_view text) {
   int32_t value = 0;
@@ -307,3 +309,5 @@ TModelResult LoadModel(const std::string& path) {
   }
   return result;
 }
+
+}  // namespace kalamos

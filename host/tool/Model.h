@@ -12,6 +12,8 @@
 
 #include "metadata/MetaStore.h"
 
+namespace kalamos {
+
 // What a typed node says about its value: field 4 the type letter, 5 length, 6 precision,
 // 7 the identifier of the referenced object ("0" for none).
 struct TValueType {
@@ -161,3 +163,5 @@ struct TModelResult {
   std::string Error;
 };
 TModelResult LoadModel(const std::string& path);
+
+}  // namespace kalamos

@@ -8,6 +8,8 @@
 #include "host/tool/LineDiff.h"
 #include "platform/Text.h"
 
+namespace kalamos {
+
 namespace {
 std::string U(std::string_view ansi) { return AnsiToUtf8(ansi); }
 
@@ -173,3 +175,5 @@ int RunGrep(const std::string& path, const std::string& text, bool json) {
   if (!LoadOrSay(path, contents)) return ExitFailed;
   return PrintAnswer(AnswerGrep(contents, text), json);
 }
+
+}  // namespace kalamos

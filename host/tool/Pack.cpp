@@ -9,6 +9,8 @@
 #include "platform/Storage.h"
 #include "platform/Text.h"
 
+namespace kalamos {
+
 namespace {
 std::filesystem::path PathOf(const std::string& utf8) {
   return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
@@ -106,3 +108,5 @@ int RunPack(const std::string& textFile, const std::string& directory, bool oem,
   }
   return ExitOk;
 }
+
+}  // namespace kalamos

@@ -9,6 +9,8 @@
 #include "host/tool/Queries.h"
 #include "platform/Text.h"
 
+namespace kalamos {
+
 namespace {
 std::string U(std::string_view ansi) { return AnsiToUtf8(ansi); }
 
@@ -316,3 +318,5 @@ std::vector<TFindMatch> FindText(const TModel& model, std::string_view text) {
   }
   return matches;
 }
+
+}  // namespace kalamos

@@ -8,6 +8,8 @@
 #include "host/tool/Configuration.h"
 #include "host/tool/Model.h"
 
+namespace kalamos {
+
 // A name as people write it: "Name", "Kind.Name" or, for a path, "Kind.Name.Attr.Attr";
 // the kind in either language of the kind table, any letter case. Segments are 8-bit 1251.
 struct TNameQuery {
@@ -101,3 +103,5 @@ TAnswer AnswerId(const TModel& model, const std::string& id);
 int32_t OneObjectNamed(const TModel& model, const std::string& name, TAnswer& refusal);
 // Prints an answer as the commands do: Error to standard error, else Json or Text; the status.
 int PrintAnswer(const TAnswer& answer, bool json);
+
+}  // namespace kalamos

@@ -6,6 +6,8 @@
 #include "host/tool/Queries.h"
 #include "platform/Text.h"
 
+namespace kalamos {
+
 namespace {
 std::string U(std::string_view ansi) { return AnsiToUtf8(ansi); }
 
@@ -348,3 +350,5 @@ int RunId(const std::string& path, const std::string& id, bool json) {
   if (!model) return status;
   return PrintAnswer(AnswerId(*model, id), json);
 }
+
+}  // namespace kalamos

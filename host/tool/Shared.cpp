@@ -11,6 +11,8 @@
 #include "platform/Console.h"
 #include "platform/Storage.h"
 
+namespace kalamos {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -159,3 +161,5 @@ bool StartAndLoad(TSession& session, const std::string& path, int& status) {
   status = ExitFailed;
   return false;
 }
+
+}  // namespace kalamos

@@ -7,6 +7,8 @@
 #include "platform/Storage.h"
 #include "platform/Text.h"
 
+namespace kalamos {
+
 namespace {
 // Real containers nest three or four storages deep; a damaged directory may claim more.
 constexpr int MaxDepth = 32;
@@ -93,3 +95,5 @@ std::string Digest(std::string_view bytes) {
   std::snprintf(text, sizeof text, "%08lx", static_cast<unsigned long>(crc & 0xFFFFFFFFu));
   return text;
 }
+
+}  // namespace kalamos

@@ -10,6 +10,8 @@
 
 #include "platform/Ole.h"
 
+namespace kalamos {
+
 // One stream: its place ("Document/Document_Number174/WorkBook/Dialog Stream", the storage
 // names and the stream's, UTF-8, parted by "/") and its bytes.
 struct TContainerStream {
@@ -31,3 +33,5 @@ TInflated InflateRaw(std::string_view compressed, std::string& out, size_t limit
 
 // A short digest of bytes for people: CRC-32 as eight hex digits.
 std::string Digest(std::string_view bytes);
+
+}  // namespace kalamos

@@ -1,6 +1,8 @@
 // ostrak text: the configuration as lines for version control.
 #include "host/tool/Contents.h"
 
+namespace kalamos {
+
 bool WriteConfigurationText(const std::string& path, const std::function<void(const std::string&)>& write,
                             std::string& error) {
   TContents contents;
@@ -28,3 +30,5 @@ int RunText(const std::string& path) {
   }
   return ExitOk;
 }
+
+}  // namespace kalamos

@@ -11,6 +11,7 @@
 #include "platform/ComClient.h"
 #include "platform/Console.h"
 
+namespace kalamos {
 namespace {
 std::vector<std::string> Utf8Arguments(int argc, char** argv) {
   std::vector<std::string> args;
@@ -64,9 +65,9 @@ int Screen(std::vector<std::string>& args) {
   }
   return -1;
 }
-}  // namespace
 
-int main(int argc, char** argv) {
+// The whole run; main only hands over.
+int RunOstrak(int argc, char** argv) {
   // Output is UTF-8 with bare line feeds, byte for byte the same as the native tool's.
   BinaryStandardStreams();
   std::vector<std::string> args = Utf8Arguments(argc, argv);
@@ -120,3 +121,8 @@ int main(int argc, char** argv) {
   }
   return ExitUsage;
 }
+
+}  // namespace
+}  // namespace kalamos
+
+int main(int argc, char** argv) { return kalamos::RunOstrak(argc, argv); }

@@ -1,6 +1,8 @@
 // No COM servers here: the component is linked into the programs that use it.
 #include "platform/ComClient.h"
 
+namespace kalamos {
+
 bool StartCom() { return false; }
 void StopCom() {}
 
@@ -24,3 +26,5 @@ HRESULT CreateInProcess(REFCLSID, REFIID, void** object) {
 }
 
 std::string ServerFileVersion(const std::string&, const OLECHAR*) { return std::string(); }
+
+}  // namespace kalamos

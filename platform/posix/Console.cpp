@@ -3,6 +3,8 @@
 
 #include <unistd.h>
 
+namespace kalamos {
+
 std::string ArgumentToUtf8(const char* argument) { return argument; }
 
 void BinaryStandardStreams() {}
@@ -16,3 +18,5 @@ std::FILE* TakeStandardOutput() {
 void LinkFile(const std::filesystem::path& target, const std::filesystem::path& link, std::error_code& code) {
   std::filesystem::create_symlink(target, link, code);
 }
+
+}  // namespace kalamos

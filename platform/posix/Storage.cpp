@@ -26,6 +26,8 @@
 
 #include "platform/Text.h"
 
+namespace kalamos {
+
 namespace {
 
 struct TGObjectUnref {
@@ -410,3 +412,5 @@ HRESULT WriteCompoundFile(const WideString& fileName, const std::vector<TStorage
     return STG_E_WRITEFAULT;
   return S_OK;
 }
+
+}  // namespace kalamos

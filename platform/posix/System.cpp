@@ -8,6 +8,8 @@
 #include "Version.h"
 #include "platform/Text.h"
 
+namespace kalamos {
+
 namespace {
 
 // The same table the .rc compiles, converted to 1251 once and cut as LoadStringA would.
@@ -54,3 +56,5 @@ void ShowFailureNotice(const std::string& ansiText) {
   std::fwrite(line.data(), 1, line.size(), stderr);
   std::fflush(stderr);
 }
+
+}  // namespace kalamos

@@ -4,6 +4,8 @@
 
 #include <array>
 
+namespace kalamos {
+
 namespace {
 
 #include "platform/posix/CodePageTables.inc"
@@ -169,3 +171,5 @@ WideString Utf8ToWide(std::string_view text) {
   for (size_t i = 0; i < text.size();) PutWide(out, NextUtf8(text, i));
   return out;
 }
+
+}  // namespace kalamos

@@ -7,6 +7,8 @@
 #include "platform/ComPtr.h"
 #include "platform/Text.h"
 
+namespace kalamos {
+
 namespace {
 
 // The file version from a module's version resource, "a.b.c.d"; empty when it has none.
@@ -91,3 +93,5 @@ std::string ServerFileVersion(const std::string& dllPath, const OLECHAR* progId)
   if (com) StopCom();
   return path.empty() ? std::string() : VersionOfFile(path);
 }
+
+}  // namespace kalamos

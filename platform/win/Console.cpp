@@ -6,6 +6,8 @@
 
 #include "platform/Text.h"
 
+namespace kalamos {
+
 std::string ArgumentToUtf8(const char* argument) {
   WideString wide = AnsiToWide(argument);
   return WideToUtf8(wide.data(), wide.size());
@@ -28,3 +30,5 @@ void LinkFile(const std::filesystem::path& target, const std::filesystem::path& 
   std::filesystem::create_hard_link(target, link, code);
   if (code) std::filesystem::copy_file(target, link, code);
 }
+
+}  // namespace kalamos

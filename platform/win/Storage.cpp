@@ -6,6 +6,8 @@
 
 #include "platform/ComPtr.h"
 
+namespace kalamos {
+
 namespace {
 
 // STGM_READ | STGM_SHARE_DENY_WRITE, direct mode.
@@ -152,3 +154,5 @@ HRESULT WriteCompoundFile(const WideString& fileName, const std::vector<TStorage
   for (auto path = made.rbegin(); path != made.rend(); ++path) storages.erase(*path);
   return root->Commit(STGC_DEFAULT);
 }
+
+}  // namespace kalamos

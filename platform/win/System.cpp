@@ -1,6 +1,8 @@
 // The string table, the clock and the failure notice on Windows.
 #include "platform/System.h"
 
+namespace kalamos {
+
 std::string LoadResourceString(unsigned id) {
   // The table lives in whichever module holds this code: the DLL, or a test program.
   HMODULE module = nullptr;
@@ -22,3 +24,5 @@ DATE TodayAsDate() {
 }
 
 void ShowFailureNotice(const std::string& ansiText) { MessageBoxA(nullptr, ansiText.c_str(), nullptr, MB_OK); }
+
+}  // namespace kalamos

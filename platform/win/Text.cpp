@@ -1,6 +1,8 @@
 // Text services on Windows: the system's own code pages and upper-casing.
 #include "platform/Text.h"
 
+namespace kalamos {
+
 namespace {
 
 WideString ToWide(std::string_view text, UINT codePage) {
@@ -54,3 +56,5 @@ std::string Utf8ToCodePage(std::string_view text, unsigned codePage) {
 std::string WideToUtf8(const OLECHAR* text, size_t length) { return FromWide(text, length, CP_UTF8, 0); }
 
 WideString Utf8ToWide(std::string_view text) { return ToWide(text, CP_UTF8); }
+
+}  // namespace kalamos

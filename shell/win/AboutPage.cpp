@@ -9,6 +9,8 @@
 #include "shell/Ostrak.h"
 #include "shell/win/ModulePath.h"
 
+namespace kalamos {
+
 namespace {
 
 constexpr int AboutDialogId = 401;
@@ -156,3 +158,5 @@ HRESULT STDMETHODCALLTYPE TOstrak::Apply() { return E_NOTIMPL; }
 HRESULT STDMETHODCALLTYPE TOstrak::Help(LPCOLESTR) { return E_NOTIMPL; }
 
 HRESULT STDMETHODCALLTYPE TOstrak::TranslateAccelerator(MSG*) { return E_NOTIMPL; }
+
+}  // namespace kalamos

@@ -5,6 +5,8 @@
 
 #include "platform/Ole.h"
 
+namespace kalamos {
+
 // Empty when it cannot be had whole: a cut path could name some other file.
 inline std::wstring ModulePath(HMODULE module) {
   std::wstring path(MAX_PATH, L'\0');
@@ -19,3 +21,5 @@ inline std::wstring ModulePath(HMODULE module) {
     path.resize(path.size() * 2);
   }
 }
+
+}  // namespace kalamos

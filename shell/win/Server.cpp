@@ -8,6 +8,7 @@
 #include "shell/Registration.h"
 #include "shell/win/ModulePath.h"
 
+namespace kalamos {
 namespace {
 
 HINSTANCE ModuleInstance = nullptr;
@@ -102,6 +103,7 @@ private:
 };
 
 }  // namespace
+}  // namespace kalamos
 
 #if defined(__GLIBCXX__)
 // The static C++ runtime's emergency exception pool (about 19 KB) is freed only here; a
@@ -111,9 +113,10 @@ void __freeres() noexcept;
 }
 #endif
 
+// The entry points are the DLL's C names, outside the namespace.
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
   if (reason == DLL_PROCESS_ATTACH) {
-    ModuleInstance = instance;
+    kalamos::ModuleInstance = instance;
     DisableThreadLibraryCalls(instance);
   }
 #if defined(__GLIBCXX__)
@@ -129,15 +132,17 @@ STDAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* object) {
     *object = nullptr;
     return CLASS_E_CLASSNOTAVAILABLE;
   }
-  return Factory.QueryInterface(riid, object);
+  return kalamos::Factory.QueryInterface(riid, object);
 }
 
-STDAPI DllCanUnloadNow() { return TOstrak::LiveObjects() == 0 && ServerLocks == 0 ? S_OK : S_FALSE; }
+STDAPI DllCanUnloadNow() {
+  return kalamos::TOstrak::LiveObjects() == 0 && kalamos::ServerLocks == 0 ? S_OK : S_FALSE;
+}
 
 STDAPI DllRegisterServer() {
   try {
-    TWindowsRegistry registry;
-    return RegisterServer(registry, QuotedModulePath());
+    kalamos::TWindowsRegistry registry;
+    return kalamos::RegisterServer(registry, kalamos::QuotedModulePath());
   } catch (const std::bad_alloc&) {
     return E_FAIL;
   }
@@ -145,8 +150,8 @@ STDAPI DllRegisterServer() {
 
 STDAPI DllUnregisterServer() {
   try {
-    TWindowsRegistry registry;
-    return UnregisterServer(registry);
+    kalamos::TWindowsRegistry registry;
+    return kalamos::UnregisterServer(registry);
   } catch (const std::bad_alloc&) {
     return E_FAIL;
   }
@@ -155,8 +160,9 @@ STDAPI DllUnregisterServer() {
 // regsvr32 /n /i:user registers for the person alone, /u /n /i:user removes that again.
 STDAPI DllInstall(BOOL install, LPCWSTR commandLine) {
   try {
-    TWindowsRegistry registry;
-    return InstallServer(registry, install != FALSE, commandLine, install ? QuotedModulePath() : std::wstring());
+    kalamos::TWindowsRegistry registry;
+    return kalamos::InstallServer(registry, install != FALSE, commandLine,
+                                  install ? kalamos::QuotedModulePath() : std::wstring());
   } catch (const std::bad_alloc&) {
     return E_FAIL;
   }

@@ -12,6 +12,8 @@
 #include "platform/Text.h"
 #include "tests/support/TempDir.h"
 
+using namespace kalamos;
+
 namespace {
 
 std::string Deflated(const std::string& text, int level = 9) {

@@ -8,6 +8,8 @@
 
 #include "host/tool/Configuration.h"
 
+using namespace kalamos;
+
 namespace {
 
 // Texts the shortcut must print as they are, or leave to the library.

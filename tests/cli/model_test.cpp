@@ -11,6 +11,8 @@
 #include "platform/Text.h"
 #include "tests/support/ConfigGen.h"
 
+using namespace kalamos;
+
 namespace {
 
 std::shared_ptr<const TMetaStore> StoreOf(const std::string& utf8Text) {

@@ -15,6 +15,8 @@
 #include "platform/Storage.h"
 #include "platform/Text.h"
 
+using namespace kalamos;
+
 namespace {
 std::string Deflated(const std::string& text) {
   z_stream z{};

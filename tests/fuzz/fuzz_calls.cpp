@@ -18,6 +18,8 @@
 #include "tests/fuzz/FuzzCheck.h"
 #include "tests/unit/hardening_host.h"
 
+using namespace kalamos;
+
 namespace {
 
 // A name the store knows, so that calls reach past the name checks.

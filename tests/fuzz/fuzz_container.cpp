@@ -13,6 +13,8 @@
 #include "platform/Text.h"
 #include "tests/fuzz/FuzzCheck.h"
 
+using namespace kalamos;
+
 namespace {
 
 // One file per process, rewritten for every input.

@@ -10,6 +10,8 @@
 #include "metadata/getInfo.h"
 #include "tests/fuzz/FuzzCheck.h"
 
+using namespace kalamos;
+
 namespace {
 
 std::string Reference(std::string text, int n) {

@@ -9,6 +9,8 @@
 #include "platform/Text.h"
 #include "tests/fuzz/FuzzCheck.h"
 
+using namespace kalamos;
+
 namespace {
 
 // A child's name as the lookups see it, written out plainly: from the second character up

@@ -11,6 +11,8 @@
 #include "platform/Text.h"
 #include "shell/Ostrak.h"
 
+using namespace kalamos;
+
 TParamArray::TParamArray(const std::vector<TVariant>& values) : Count(values.size()) {
   Array = SafeArrayCreateVector(VT_VARIANT, 0, static_cast<ULONG>(values.size()));
   for (LONG i = 0; i < static_cast<LONG>(values.size()); ++i)

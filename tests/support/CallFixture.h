@@ -16,19 +16,21 @@
 #include "platform/Variant.h"
 #include "platform/Ole.h"
 
+namespace kalamos {
 class TOstrak;
+}
 
 // The host's parameter array: a one-dimensional SAFEARRAY of VARIANT, lower bound 0.
 class TParamArray {
 public:
-  explicit TParamArray(const std::vector<TVariant>& values);
+  explicit TParamArray(const std::vector<kalamos::TVariant>& values);
   ~TParamArray();
   TParamArray(const TParamArray&) = delete;
   TParamArray& operator=(const TParamArray&) = delete;
 
   SAFEARRAY** Ptr() { return &Array; }
   // Parameter n (1-based) as the array holds it now.
-  TVariant At(int n) const;
+  kalamos::TVariant At(int n) const;
   size_t Size() const { return Count; }
 
 private:
@@ -55,9 +57,9 @@ protected:
   // CallAsFunc(method) on params; the answer goes into Result.
   HRESULT Call(LONG method, TParamArray& params);
   // CallAsFunc with a fresh array of these values, kept in Last until the next call.
-  HRESULT Call(LONG method, const std::vector<TVariant>& values);
+  HRESULT Call(LONG method, const std::vector<kalamos::TVariant>& values);
   // Parameter n of the last array after the call.
-  TVariant Out(int n) const { return Last->At(n); }
+  kalamos::TVariant Out(int n) const { return Last->At(n); }
 
   // Exactly one report since the last look, with this code and message; consumes it.
   ::testing::AssertionResult Reported(uint16_t code, unsigned messageId);
@@ -65,14 +67,14 @@ protected:
   ::testing::AssertionResult Quiet();
 
   // Result holds VT_I4 value.
-  static ::testing::AssertionResult IsLong(const TVariant& v, LONG value);
+  static ::testing::AssertionResult IsLong(const kalamos::TVariant& v, LONG value);
   // v holds text equal to the UTF-8 text (an empty text may be a null BSTR).
-  static ::testing::AssertionResult IsText(const TVariant& v, std::string_view utf8);
+  static ::testing::AssertionResult IsText(const kalamos::TVariant& v, std::string_view utf8);
 
   // The log outlives the object, which may still hold it.
-  TComPtr<TErrorLogSink> Log;
-  TComPtr<TOstrak> Object;
-  TVariant Result;
+  kalamos::TComPtr<kalamos::TErrorLogSink> Log;
+  kalamos::TComPtr<kalamos::TOstrak> Object;
+  kalamos::TVariant Result;
   std::unique_ptr<TParamArray> Last;
 };
 

@@ -6,6 +6,8 @@
 
 #include "platform/Text.h"
 
+using namespace kalamos;
+
 namespace {
 
 std::string Name(const char* utf8Stem, int i) { return Utf8ToAnsi(utf8Stem) + std::to_string(i); }

@@ -6,6 +6,8 @@
 #include "platform/Storage.h"
 #include "platform/Text.h"
 
+using namespace kalamos;
+
 HRESULT WriteContainer(const TTempDir& dir, std::string_view utf8Text, const TContainerOptions& options) {
   std::string text = Utf8ToCodePage(utf8Text, options.CodePage);
   return WriteContainerBytes(dir, PackStreamBytes(text, options.Start), options);

@@ -4,6 +4,8 @@
 
 #include "platform/Text.h"
 
+using namespace kalamos;
+
 TMockDispatch& TMockDispatch::Knows(std::string_view name, DISPID id, HRESULT hr) {
   Names[std::string(name)] = {id, hr, true};
   return *this;

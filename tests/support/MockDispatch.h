@@ -19,7 +19,7 @@ public:
   struct TInvoke {
     DISPID Id = 0;
     WORD Flags = 0;
-    std::vector<TVariant> Args;
+    std::vector<kalamos::TVariant> Args;
     std::vector<DISPID> Named;
   };
   using THandler = std::function<HRESULT(const TInvoke& call, VARIANT* result)>;
@@ -37,11 +37,11 @@ public:
   // Invoke of id runs handler.
   TMockDispatch& OnInvoke(DISPID id, THandler handler);
   // "Kind", called as a method, answers value.
-  TMockDispatch& WithKind(TVariant value);
-  TMockDispatch& WithKind(std::string_view utf8) { return WithKind(TVariant::Utf8(utf8)); }
+  TMockDispatch& WithKind(kalamos::TVariant value);
+  TMockDispatch& WithKind(std::string_view utf8) { return WithKind(kalamos::TVariant::Utf8(utf8)); }
 
   // A parameter holding this object (one more reference, released with the variant).
-  TVariant AsParam();
+  kalamos::TVariant AsParam();
 
   std::vector<std::string> Probes;  // names asked for, in order (UTF-8)
   std::vector<TInvoke> Invokes;
@@ -75,6 +75,6 @@ void MakeDocument(TMockDispatch& object, std::string_view kind);
 void MakeRegister(TMockDispatch& object, std::string_view kind);
 
 // A handler that answers a copy of value.
-TMockDispatch::THandler Answer(TVariant value);
+TMockDispatch::THandler Answer(kalamos::TVariant value);
 // A handler that fails with hr.
 TMockDispatch::THandler FailWith(HRESULT hr);

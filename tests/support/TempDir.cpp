@@ -6,6 +6,8 @@
 
 #include "platform/Text.h"
 
+using namespace kalamos;
+
 namespace {
 
 std::string Utf8Of(const std::filesystem::path& path) {

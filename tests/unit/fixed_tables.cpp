@@ -9,6 +9,8 @@
 #include "metadata/Kinds.h"
 #include "methods/Functions.h"
 
+using namespace kalamos;
+
 namespace {
 
 TEST(FixedTables, FunctionNumbersNamesAndParameters) {

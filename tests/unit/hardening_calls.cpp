@@ -17,6 +17,8 @@
 #include "tests/support/CallFixture.h"
 #include "tests/unit/hardening_host.h"
 
+using namespace kalamos;
+
 namespace {
 
 int CountOf(LONG method) { return MethodInRange(method) ? FunctionRows[method].Params : 2; }

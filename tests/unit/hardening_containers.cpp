@@ -21,6 +21,8 @@
 #include "shell/Ostrak.h"
 #include "tests/support/CallFixture.h"
 
+using namespace kalamos;
+
 namespace {
 
 constexpr uint32_t EndOfChain = 0xFFFFFFFE;

@@ -96,7 +96,7 @@ public:
     if (id == KindId) {
       if (!result) return E_INVALIDARG;
       result->vt = VT_BSTR;
-      result->bstrVal = AnsiToBstr(Kind);
+      result->bstrVal = kalamos::AnsiToBstr(Kind);
       if (Kind.empty()) result->vt = VT_EMPTY;
       return S_OK;
     }

@@ -10,6 +10,8 @@
 #include "tests/support/CallFixture.h"
 #include "Version.h"
 
+using namespace kalamos;
+
 namespace {
 
 TSessionOptions Options(bool offerErrorLog = true) {

@@ -14,6 +14,8 @@
 #include "tests/support/ContainerBuilder.h"
 #include "tests/support/MockDispatch.h"
 
+using namespace kalamos;
+
 namespace {
 
 WideString FromBstr(BSTR text) { return text ? WideString(text, SysStringLen(text)) : WideString(); }

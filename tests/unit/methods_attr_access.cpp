@@ -12,6 +12,8 @@
 #include "tests/support/CallFixture.h"
 #include "tests/support/MockDispatch.h"
 
+using namespace kalamos;
+
 namespace {
 
 using Strings = std::vector<std::string>;

@@ -7,6 +7,8 @@
 #include "shell/Ostrak.h"
 #include "tests/support/CallFixture.h"
 
+using namespace kalamos;
+
 namespace {
 
 using Methods = TCallFixture;

@@ -8,6 +8,8 @@
 #include "shell/Ostrak.h"
 #include "tests/support/CallFixture.h"
 
+using namespace kalamos;
+
 namespace {
 
 class KindsAndValues : public TCallFixture {

@@ -9,6 +9,8 @@
 #include "shell/Ostrak.h"
 #include "tests/support/CallFixture.h"
 
+using namespace kalamos;
+
 namespace {
 
 using Strings = std::vector<std::string>;

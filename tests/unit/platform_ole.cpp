@@ -7,6 +7,8 @@
 #include "platform/Ole.h"
 #include "platform/Text.h"
 
+using namespace kalamos;
+
 namespace {
 
 // An IDispatch that only counts its references.

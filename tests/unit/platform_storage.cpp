@@ -13,6 +13,8 @@
 #include "tests/support/ContainerBuilder.h"
 #include "tests/support/TempDir.h"
 
+using namespace kalamos;
+
 namespace {
 
 const WideString kMetadata = OLESTR("Metadata");

@@ -10,6 +10,8 @@
 #include "platform/Text.h"
 #include "resources/StringIds.h"
 
+using namespace kalamos;
+
 namespace {
 
 std::string AllBytes() {

@@ -10,6 +10,8 @@
 #include "resources/StringIds.h"
 #include "shell/Ostrak.h"
 
+using namespace kalamos;
+
 namespace {
 
 WideString FromBstr(BSTR text) { return text ? WideString(text, SysStringLen(text)) : WideString(); }

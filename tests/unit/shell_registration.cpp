@@ -10,6 +10,8 @@
 
 #include "shell/Registration.h"
 
+using namespace kalamos;
+
 namespace {
 
 std::string Narrow(const WideString& text) { return std::string(text.begin(), text.end()); }

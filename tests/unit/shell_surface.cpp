@@ -11,6 +11,8 @@
 #include "methods/Functions.h"
 #include "shell/Ostrak.h"
 
+using namespace kalamos;
+
 namespace {
 
 WideString FromBstr(BSTR text) { return text ? WideString(text, SysStringLen(text)) : WideString(); }

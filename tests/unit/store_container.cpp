@@ -8,6 +8,8 @@
 #include "tests/support/ContainerBuilder.h"
 #include "tests/unit/store_util.h"
 
+using namespace kalamos;
+
 namespace {
 
 HRESULT ErrorOf(const std::function<void()>& action) {

@@ -4,6 +4,8 @@
 #include "platform/Text.h"
 #include "tests/unit/store_util.h"
 
+using namespace kalamos;
+
 namespace {
 
 int32_t PositionOf(const TMetaStore& store, std::string_view id) {

@@ -10,6 +10,8 @@
 #include "platform/Text.h"
 #include "tests/unit/store_util.h"
 
+using namespace kalamos;
+
 namespace {
 
 struct TModel {

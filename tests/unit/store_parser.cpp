@@ -4,6 +4,8 @@
 #include "metadata/getInfo.h"
 #include "tests/unit/store_util.h"
 
+using namespace kalamos;
+
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 

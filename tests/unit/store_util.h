@@ -10,22 +10,22 @@
 #include "tests/support/ConfigGen.h"
 
 // A store parsed from configuration text as it follows the preamble of a stream.
-inline std::unique_ptr<TMetaStore> StoreOf(std::string_view text) {
-  return std::make_unique<TMetaStore>(NormaliseStreamBytes(MakeStreamBytes(text)));
+inline std::unique_ptr<kalamos::TMetaStore> StoreOf(std::string_view text) {
+  return std::make_unique<kalamos::TMetaStore>(kalamos::NormaliseStreamBytes(MakeStreamBytes(text)));
 }
 
 // "key|link|text" per identifier-index entry, in index order.
-inline std::vector<std::string> IdRows(const TMetaStore& store) {
+inline std::vector<std::string> IdRows(const kalamos::TMetaStore& store) {
   std::vector<std::string> rows;
   for (int32_t i = 0; i < store.IdCount(); ++i) {
-    const TNodeData& r = store.IdRecordAt(i);
+    const kalamos::TNodeData& r = store.IdRecordAt(i);
     rows.push_back(std::string(store.IdAt(i)) + "|" + std::string(r.Link) + "|" + std::string(r.Text));
   }
   return rows;
 }
 
 // "key>child" per parent-index entry, in index order.
-inline std::vector<std::string> ParentRows(const TMetaStore& store) {
+inline std::vector<std::string> ParentRows(const kalamos::TMetaStore& store) {
   std::vector<std::string> rows;
   for (int32_t i = 0; i < store.ParentCount(); ++i)
     rows.push_back(std::string(store.ParentKeyAt(i)) + ">" + std::string(store.ChildIdAt(i)));

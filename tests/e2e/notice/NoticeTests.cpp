@@ -20,6 +20,8 @@
 #include "tests/support/TempDir.h"
 #include "Version.h"
 
+using namespace kalamos;
+
 namespace {
 
 constexpr DISPID TotalId = 40;

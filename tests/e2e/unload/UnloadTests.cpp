@@ -17,6 +17,8 @@
 #include "tests/support/TempDir.h"
 #include "Version.h"
 
+using namespace kalamos;
+
 namespace {
 
 constexpr int Cycles = 1000;
