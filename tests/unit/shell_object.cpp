@@ -9,10 +9,9 @@
 #include "platform/Text.h"
 #include "resources/StringIds.h"
 #include "shell/Ostrak.h"
+#include "tests/support/Bstr.h"
 
 namespace {
-
-WideString FromBstr(BSTR text) { return text ? WideString(text, SysStringLen(text)) : WideString(); }
 
 struct TLogged {
   WORD Code;
