@@ -118,7 +118,7 @@ TCallAnswer Misused(std::string error) {
 }
 
 // Keeps the component's reports of one call; true when the call failed.
-bool Failed(HRESULT hr, TSession& session, TCallAnswer& answer) {
+bool CallFailed(HRESULT hr, TSession& session, TCallAnswer& answer) {
   for (TErrorReport& report : session.Log().TakeReports()) answer.Reports.push_back(std::move(report));
   if (FAILED(hr)) answer.Status = ExitFailed;
   return FAILED(hr);
@@ -163,7 +163,7 @@ TCallAnswer Called(TSession& session, const TCallRequest& request) {
 
   TCallOutcome outcome;
   if (!IsListing(method)) {
-    if (Failed(session.Call(method, args, outcome), session, answer)) return answer;
+    if (CallFailed(session.Call(method, args, outcome), session, answer)) return answer;
     answer.Json["result"] = ValueJson(outcome.Return);
     answer.Json["outputs"] = OutputsJson(signature, outcome);
     answer.Text = NameValue("result", outcome.Return.ToUtf8());
@@ -174,7 +174,7 @@ TCallAnswer Called(TSession& session, const TCallRequest& request) {
 
   // A listing hands out one item per call until it returns 0.
   for (;;) {
-    if (Failed(session.Call(method, args, outcome), session, answer)) return answer;
+    if (CallFailed(session.Call(method, args, outcome), session, answer)) return answer;
     if (!outcome.Return.IsInt() || outcome.Return.AsInt() == 0) {
       answer.Json["result"] = ValueJson(outcome.Return);
       return answer;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -9,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "host/Session.h"
+#include "platform/Text.h"
 
 namespace CLI {
 class App;
@@ -125,6 +127,10 @@ std::string DiagnoseDirectory(const std::string& directory, const std::string& s
 // Why a container file (UTF-8 path) cannot be loaded: missing, a directory, unreadable (the
 // system's reason), not a compound file, or no configuration in it. shown names it.
 std::string DiagnoseContainer(const std::string& file, const std::string& shown);
+// The model and the component keep names in the ANSI code page; the tool speaks UTF-8.
+inline std::string U(std::string_view ansi) { return AnsiToUtf8(ansi); }
+// A UTF-8 path as the file system's, on either system.
+std::filesystem::path PathOf(const std::string& utf8);
 // Writes UTF-8 text to standard output / standard error unchanged (no newline translation).
 void Out(const std::string& text);
 void Err(const std::string& text);

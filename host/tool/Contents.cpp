@@ -9,8 +9,6 @@
 namespace kalamos {
 
 namespace {
-std::string U(std::string_view ansi) { return AnsiToUtf8(ansi); }
-
 // Its bytes differ with the code page and the preamble, which change nothing; the lines of
 // the description stand for it.
 constexpr std::string_view DescriptionStream = "Metadata/Main MetaData Stream";

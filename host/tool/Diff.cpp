@@ -12,8 +12,6 @@
 namespace kalamos {
 
 namespace {
-std::string U(std::string_view ansi) { return AnsiToUtf8(ansi); }
-
 struct TChange {
   std::string Op;  // "added", "removed", "changed", "renamed"
   std::vector<std::string> Path;

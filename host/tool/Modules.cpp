@@ -11,8 +11,6 @@
 namespace kalamos {
 
 namespace {
-std::string U(std::string_view ansi) { return AnsiToUtf8(ansi); }
-
 TJson KindOf(const TModel& model, int32_t object) {
   return object >= 0 ? TJson(KindEnglish(model.Object(object).Kind)) : TJson(nullptr);
 }
@@ -35,7 +33,7 @@ std::string Numbered(size_t number, size_t width) {
 
 // A line of a search answer: a module of one very long line must not make the answer huge.
 constexpr size_t LineMost = 1000;
-std::string Shown(std::string_view ansi) {
+std::string ShownLine(std::string_view ansi) {
   return ansi.size() <= LineMost ? U(ansi) : U(ansi.substr(0, LineMost)) + "...";
 }
 }  // namespace
@@ -133,13 +131,13 @@ TAnswer AnswerGrep(const TContents& contents, const std::string& text) {
         answer.Text += words + ", строка " + std::to_string(i + 1) + "\n";
         const size_t width = std::to_string(last + 1).size();
         for (size_t j = first; j <= last; ++j) {
-          const std::string line = Shown(lines[j]);
+          const std::string line = ShownLine(lines[j]);
           if (j < i) before.push_back(line);
           if (j > i) after.push_back(line);
           answer.Text += (j == i ? "> " : "  ") + Numbered(j + 1, width) + line + "\n";
         }
         matches.push_back(TJson{{"kind", KindOf(model, owner)}, {"object", NameOf(model, owner)},
-                                {"place", stream->Words}, {"line", i + 1}, {"text", Shown(lines[i])},
+                                {"place", stream->Words}, {"line", i + 1}, {"text", ShownLine(lines[i])},
                                 {"before", std::move(before)}, {"after", std::move(after)}});
       }
       if (truncated) break;
@@ -153,7 +151,7 @@ TAnswer AnswerGrep(const TContents& contents, const std::string& text) {
 }
 
 namespace {
-bool LoadOrSay(const std::string& path, TContents& contents) {
+bool LoadContentsOrSay(const std::string& path, TContents& contents) {
   std::string error;
   if (LoadContents(path, contents, error)) return true;
   Err("ostrak: " + error + "\n");
@@ -165,14 +163,14 @@ int RunModule(const std::string& path, const std::string& object, int64_t from, 
   // Below 1 either is refused as such; past what size_t holds no module reaches.
   auto line = [](int64_t n) { return n < 1 ? size_t(0) : size_t(std::min<uint64_t>(uint64_t(n), SIZE_MAX)); };
   TContents contents;
-  if (from >= 1 && to >= from && !LoadOrSay(path, contents)) return ExitFailed;
+  if (from >= 1 && to >= from && !LoadContentsOrSay(path, contents)) return ExitFailed;
   return PrintAnswer(AnswerModule(contents, object, line(from), line(to)), json);
 }
 
 int RunGrep(const std::string& path, const std::string& text, bool json) {
   if (text.empty()) return PrintAnswer(AnswerGrep(TContents{}, text), json);
   TContents contents;
-  if (!LoadOrSay(path, contents)) return ExitFailed;
+  if (!LoadContentsOrSay(path, contents)) return ExitFailed;
   return PrintAnswer(AnswerGrep(contents, text), json);
 }
 

@@ -12,10 +12,6 @@
 namespace kalamos {
 
 namespace {
-std::filesystem::path PathOf(const std::string& utf8) {
-  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
 // Well-formed UTF-8 with a Cyrillic letter (U+0400..U+04FF, lead bytes D0-D3): a text meant
 // for packing with conversion. Plain 1251 text is almost never well-formed UTF-8.
 bool HoldsUtf8Cyrillic(const std::string& text) {

@@ -12,8 +12,6 @@
 namespace kalamos {
 
 namespace {
-std::string U(std::string_view ansi) { return AnsiToUtf8(ansi); }
-
 TJson RefJson(const TModel& model, const TValueType& type) {
   if (!type.Refers()) return nullptr;
   if (type.RefObject < 0) return TJson{{"kind", ""}, {"name", ""}, {"id", U(type.RefId)}};

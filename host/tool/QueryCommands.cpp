@@ -9,8 +9,6 @@
 namespace kalamos {
 
 namespace {
-std::string U(std::string_view ansi) { return AnsiToUtf8(ansi); }
-
 const char* const StandardNote =
     "Стандартные реквизиты платформы (код, наименование, номер, дата и подобные) не входят в описание "
     "конфигурации, поэтому ostrak их не знает.\n";

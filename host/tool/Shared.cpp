@@ -15,9 +15,9 @@ namespace kalamos {
 
 namespace fs = std::filesystem;
 
-namespace {
 fs::path PathOf(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
 
+namespace {
 std::string Utf8Of(const fs::path& path) {
   std::u8string text = path.u8string();
   return std::string(text.begin(), text.end());

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs the MCP SDK that client.mjs uses into FOLDER (in the build tree) with `npm ci` from
-# the lockfile beside this script, once: again only when the lockfile changes. No node, or no
-# npm registry within reach, is a failure that says so: the client test cannot run without it.
+# Installs the MCP SDK that client.mjs uses into FOLDER (build/mcp-client, which every build
+# shares) with `npm ci` from the lockfile beside this script, once: again only when the
+# lockfile changes. No node, or no npm registry within reach, is a failure that says so: the
+# client test cannot run without it.
 #   setup.sh FOLDER
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
@@ -11,6 +12,9 @@ if ! command -v node >/dev/null || ! command -v npm >/dev/null; then
   exit 1
 fi
 mkdir -p "$folder" || exit 1
+# Every build of the project shares one folder, and their test runs may overlap.
+exec 9>"$folder/.installing"
+flock 9
 if [ -f "$folder/node_modules/.package-lock.json" ] && cmp -s "$here/package-lock.json" "$folder/package-lock.json"; then
   exit 0
 fi

@@ -10,6 +10,7 @@
 #include "resources/StringIds.h"
 #include "methods/Functions.h"
 #include "shell/Ostrak.h"
+#include "tests/support/Bstr.h"
 #include "tests/support/CallFixture.h"
 #include "tests/support/ContainerBuilder.h"
 #include "tests/support/MockDispatch.h"
@@ -17,8 +18,6 @@
 using namespace kalamos;
 
 namespace {
-
-WideString FromBstr(BSTR text) { return text ? WideString(text, SysStringLen(text)) : WideString(); }
 
 // A by-reference argument to a variable of the test, as VBScript passes its variables.
 VARIANT RefTo(TVariant& variable) {

@@ -9,12 +9,11 @@
 #include "platform/Text.h"
 #include "resources/StringIds.h"
 #include "shell/Ostrak.h"
+#include "tests/support/Bstr.h"
 
 using namespace kalamos;
 
 namespace {
-
-WideString FromBstr(BSTR text) { return text ? WideString(text, SysStringLen(text)) : WideString(); }
 
 struct TLogged {
   WORD Code;

@@ -10,12 +10,11 @@
 #include "metadata/Kinds.h"
 #include "methods/Functions.h"
 #include "shell/Ostrak.h"
+#include "tests/support/Bstr.h"
 
 using namespace kalamos;
 
 namespace {
-
-WideString FromBstr(BSTR text) { return text ? WideString(text, SysStringLen(text)) : WideString(); }
 
 // Owns a BSTR made from UTF-8 for the length of one call.
 struct TBstr {
