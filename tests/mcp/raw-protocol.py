@@ -40,7 +40,8 @@ class Server:
         self.lines = queue.Queue()
         self.stderr = b""
         threading.Thread(target=self._read, daemon=True).start()
-        threading.Thread(target=self._read_stderr, daemon=True).start()
+        self.stderr_reader = threading.Thread(target=self._read_stderr, daemon=True)
+        self.stderr_reader.start()
         self.next_id = 100
 
     def _read(self):
@@ -94,10 +95,13 @@ class Server:
         if not self.process.stdin.closed:
             self.process.stdin.close()
         try:
-            return self.process.wait(timeout=20)
+            status = self.process.wait(timeout=20)
         except subprocess.TimeoutExpired:
             self.process.kill()
             return "did not end"
+        # The process may end before its standard error is all read.
+        self.stderr_reader.join(timeout=20)
+        return status
 
 
 def error_code(answer):
