@@ -50,7 +50,7 @@ test-windows: windows native
 	@rc=0; ctest --preset windows || rc=1; scripts/wine-stop; \
 	ctest --preset windows64 || rc=1; KALAMOS_WINEARCH=win64 scripts/wine-stop; exit $$rc
 
-# Every part, two steps at a time; every part runs even when another fails, and a table at
+# Every part, three steps at a time; every part runs even when another fails, and a table at
 # the end says what passed and where the time went (scripts/test-all).
 test: deps
 	@scripts/test-all

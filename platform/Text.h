@@ -37,6 +37,7 @@ std::string Utf8ToCodePage(std::string_view text, unsigned codePage);
 inline std::string AnsiToUtf8(std::string_view text) { return CodePageToUtf8(text, 1251); }
 inline std::string Utf8ToAnsi(std::string_view text) { return Utf8ToCodePage(text, 1251); }
 std::string WideToUtf8(const OLECHAR* text, size_t length);
+inline std::string WideToUtf8(const WideString& text) { return WideToUtf8(text.data(), text.size()); }
 WideString Utf8ToWide(std::string_view text);
 
 // The well-formed UTF-8 sequence at text[i]: its length, with its code point in c; 0 when

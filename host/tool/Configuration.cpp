@@ -7,7 +7,6 @@
 namespace kalamos {
 
 namespace {
-std::string Utf8(const WideString& text) { return WideToUtf8(text.data(), text.size()); }
 
 // A text parameter in UTF-8, straight from its BSTR; anything else is no text.
 std::string TextOf(const TVariant& value) {
@@ -45,7 +44,7 @@ public:
     PrintReports(Session);
     if (FAILED(hr)) return nullptr;
     if (outcome.Return.IsInt()) return outcome.Return.AsInt();
-    if (outcome.Return.IsText()) return Utf8(outcome.Return.AsWide());
+    if (outcome.Return.IsText()) return WideToUtf8(outcome.Return.AsWide());
     return nullptr;
   }
 
@@ -86,7 +85,7 @@ bool ReadConfiguration(const TSessionOptions& options, const std::string& path, 
     std::string english = entry.substr(0, entry.find(':'));
     std::vector<WideString> names = dumper.Names(MethodEnumObjects, AnsiToWide(english));
     TJson list = TJson::array();
-    for (auto& n : names) list.push_back(Utf8(n));
+    for (auto& n : names) list.push_back(WideToUtf8(n));
     objects[AnsiToUtf8(english)] = std::move(list);
     byKind.push_back(std::move(names));
   }
@@ -98,18 +97,18 @@ bool ReadConfiguration(const TSessionOptions& options, const std::string& path, 
 
   sink.Open("documents");
   for (auto& n : documents)
-    sink.Item(TJson{{"name", Utf8(n)},
+    sink.Item(TJson{{"name", WideToUtf8(n)},
                     {"head", dumper.Attributes(MethodEnumDocHead, n)},
                     {"table", dumper.Attributes(MethodEnumDocTable, n)}});
 
   sink.Open("catalogues");
   for (auto& n : catalogues) {
     TJson owned = TJson::array();
-    for (auto& o : dumper.Names(MethodEnumOwnedRefs, n)) owned.push_back(Utf8(o));
+    for (auto& o : dumper.Names(MethodEnumOwnedRefs, n)) owned.push_back(WideToUtf8(o));
     TJson settings = TJson::array();
     for (LONG i = 1; i <= 7; ++i)
       settings.push_back(dumper.Single(MethodRefInfo, {TVariant::Text(n), TVariant::Int(i)}));
-    sink.Item(TJson{{"name", Utf8(n)},
+    sink.Item(TJson{{"name", WideToUtf8(n)},
                     {"attributes", dumper.Attributes(MethodEnumRef, n)},
                     {"owned", std::move(owned)},
                     {"settings", std::move(settings)}});
@@ -117,7 +116,7 @@ bool ReadConfiguration(const TSessionOptions& options, const std::string& path, 
 
   sink.Open("registers");
   for (auto& n : registers)
-    sink.Item(TJson{{"name", Utf8(n)},
+    sink.Item(TJson{{"name", WideToUtf8(n)},
                     {"dimensions", dumper.Pairs(MethodEnumRegDim, n)},
                     {"resources", dumper.Pairs(MethodEnumRegRes, n)}});
 
@@ -126,9 +125,9 @@ bool ReadConfiguration(const TSessionOptions& options, const std::string& path, 
     TJson values = TJson::array();
     for (auto& v : dumper.Names(MethodEnumValues, n))
       values.push_back(
-          TJson{{"name", Utf8(v)},
+          TJson{{"name", WideToUtf8(v)},
                 {"internal", dumper.Single(MethodEnumValInternal, {TVariant::Text(n), TVariant::Text(v)})}});
-    sink.Item(TJson{{"name", Utf8(n)},
+    sink.Item(TJson{{"name", WideToUtf8(n)},
                     {"count", dumper.Single(MethodEnumValCount, {TVariant::Text(n)})},
                     {"values", std::move(values)}});
   }

@@ -139,7 +139,7 @@ TToolResult CallFunctionTool(TMcpConfiguration& configuration, const TJson& argu
   return result;
 }
 
-const std::vector<TMcpTool> Table = {
+const std::vector<TMcpTool> ToolTable = {
     {"summary", "Configuration summary",
      "How many objects of each kind the configuration has, and its name. Use it first, to learn what the "
      "configuration holds before asking about single objects.\n"
@@ -323,7 +323,7 @@ const std::vector<TMcpTool> Table = {
 
 const std::vector<TMcpTool>& McpTools() {
   static const std::vector<TMcpTool> tools = [] {
-    std::vector<TMcpTool> rows = Table;
+    std::vector<TMcpTool> rows = ToolTable;
     for (TMcpTool& row : rows)
       if (row.Name == std::string("list_objects"))
         row.InputSchema = Input(Argument("kind", ArgumentText,

@@ -13,14 +13,12 @@ namespace {
 // Real containers nest three or four storages deep; a damaged directory may claim more.
 constexpr int MaxDepth = 32;
 
-std::string Utf8(const WideString& name) { return WideToUtf8(name.data(), name.size()); }
-
 void Walk(TStorage& storage, const std::string& prefix, int depth, const std::string& skip,
           std::vector<TContainerStream>& streams) {
   std::vector<TStorageChild> children;
   if (depth > MaxDepth || FAILED(ListChildren(storage, children))) return;
   for (const TStorageChild& child : children) {
-    const std::string path = prefix + Utf8(child.Name);
+    const std::string path = prefix + WideToUtf8(child.Name);
     if (child.IsStorage) {
       TStorage inner;
       if (SUCCEEDED(OpenChildStorage(storage, child.Name, inner))) Walk(inner, path + "/", depth + 1, skip, streams);

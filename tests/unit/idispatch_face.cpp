@@ -10,7 +10,7 @@
 #include "resources/StringIds.h"
 #include "methods/Functions.h"
 #include "shell/Ostrak.h"
-#include "tests/support/Bstr.h"
+#include "tests/support/OleValues.h"
 #include "tests/support/CallFixture.h"
 #include "tests/support/ContainerBuilder.h"
 #include "tests/support/MockDispatch.h"
@@ -26,14 +26,6 @@ VARIANT RefTo(TVariant& variable) {
   ref.vt = VT_BYREF | VT_VARIANT;
   ref.pvarVal = variable.Get();
   return ref;
-}
-
-VARIANT Long(LONG value) {
-  VARIANT v;
-  VariantInit(&v);
-  v.vt = VT_I4;
-  v.lVal = value;
-  return v;
 }
 
 VARIANT Omitted() {

@@ -6,6 +6,7 @@
 
 #include "platform/Ole.h"
 #include "platform/Text.h"
+#include "tests/support/OleValues.h"
 
 using namespace kalamos;
 
@@ -47,14 +48,6 @@ VARIANT Object(IDispatch* object) {
   v.vt = VT_DISPATCH;
   v.pdispVal = object;
   object->AddRef();
-  return v;
-}
-
-VARIANT Long(LONG value) {
-  VARIANT v;
-  VariantInit(&v);
-  v.vt = VT_I4;
-  v.lVal = value;
   return v;
 }
 

@@ -9,7 +9,7 @@
 #include "platform/Text.h"
 #include "resources/StringIds.h"
 #include "shell/Ostrak.h"
-#include "tests/support/Bstr.h"
+#include "tests/support/OleValues.h"
 
 using namespace kalamos;
 

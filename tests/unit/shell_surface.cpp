@@ -10,7 +10,7 @@
 #include "metadata/Kinds.h"
 #include "methods/Functions.h"
 #include "shell/Ostrak.h"
-#include "tests/support/Bstr.h"
+#include "tests/support/OleValues.h"
 
 using namespace kalamos;
 
