@@ -17,7 +17,8 @@ using namespace kalamos;
 
 namespace {
 
-// One file per process, rewritten for every input.
+// One file name per process; the file is written for each input and removed after it, since
+// libFuzzer ends without running destructors or exit handlers.
 const std::string& ScratchFile() {
   static const std::string path = [] {
     const char* base = std::getenv("TMPDIR");
@@ -29,10 +30,6 @@ const std::string& ScratchFile() {
   }();
   return path;
 }
-
-struct TRemoveAtExit {
-  ~TRemoveAtExit() { std::remove(ScratchFile().c_str()); }
-} RemoveAtExit;
 
 }  // namespace
 
@@ -63,5 +60,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The streams share the file's sectors; none is longer than the file.
     for (const TContainerStream& stream : streams) FUZZ_CHECK(stream.Bytes.size() <= size);
   }
+  std::remove(path.c_str());
   return 0;
 }
