@@ -336,6 +336,26 @@ void PartLines(const TModel& model, const std::string& prefix, const TPart& part
   if (deep)
     for (int32_t c : model.Tree().Children(part.Node))
       if (IsRefersList(model.Tree(), c)) RefersLine(model, partName, c, out);
+  // An account's analytic kinds name them: the kind's words, then the fields after it.
+  if (HoldsReferences(part.Tag)) {
+    for (int32_t node : nodes) {
+      const std::vector<std::string_view> fields = model.Tree().Fields(node);
+      // A kind of the same chart by its name alone.
+      std::string words = fields.empty() ? std::string("пусто") : IdWords(model, fields[0]);
+      if (!fields.empty()) {
+        const TLocation where = model.Locate(fields[0]);
+        if (where.Object >= 0 && where.Object == model.ObjectOfNode(part.Node) && !where.Item.empty())
+          words = PartWordsOf(where.Part) + " " + U(where.Item);
+      }
+      out += partName + words;
+      if (fields.size() > 1) {
+        out += ": поля 2-" + std::to_string(fields.size()) + ": ";
+        AppendFields(out, std::vector<std::string_view>(fields.begin() + 1, fields.end()));
+      }
+      out += '\n';
+    }
+    return;
+  }
   for (size_t k = 0; k < nodes.size(); ++k) {
     const TItem item = model.ItemAt(nodes[k]);
     const std::string itemName = ItemLabel(item, k);
@@ -368,14 +388,44 @@ std::string ItemLabel(const TItem& item, size_t index) {
   return "#" + std::to_string(index + 1);
 }
 
+std::string NodeWords(const TModel& model, int32_t node) {
+  const TTree& tree = model.Tree();
+  std::vector<int32_t> chain;
+  int32_t object = -1;
+  for (int32_t n = node; n > 0; n = tree.Node(n).Parent) {
+    object = model.ObjectOfNode(n);
+    if (object >= 0 && model.Object(object).Node == n) break;
+    chain.push_back(n);
+  }
+  if (object < 0) return std::string();
+  std::string words = ObjectWords(model, object);
+  // Down from the object: a part, an item of it, a part of that item, and so on.
+  for (size_t depth = 0; depth < chain.size(); ++depth) {
+    const int32_t n = chain[chain.size() - 1 - depth];
+    const int32_t parent = tree.Node(n).Parent;
+    size_t index = 0;
+    const bool refers = IsRefersList(tree, n);
+    for (int32_t c = tree.Node(parent).FirstChild; c >= 0 && c != n; c = tree.Node(c).NextSibling)
+      if (!IsRefersList(tree, c)) ++index;
+    if (refers) {
+      words += ": Refers";
+    } else if (depth % 2 == 0) {
+      TPart part;
+      part.Node = n;
+      const std::string_view first = tree.FirstField(n);
+      (IsIdentifier(first) ? part.Id : part.Tag) = first;
+      words += ": " + PartLabel(part, index);
+    } else {
+      words += ": " + U(ItemLabel(model.ItemAt(n), index));
+    }
+  }
+  return words;
+}
+
 std::string IdWords(const TModel& model, std::string_view id) {
   const TLocation where = model.Locate(id);
   if (!where.Found || where.Object < 0) return U(id);
-  std::string words = ObjectWords(model, where.Object);
-  if (!where.Part.empty()) words += ": " + PartWordsOf(where.Part);
-  const TItem item = model.ItemAt(where.Node);
-  if (where.Node != model.Object(where.Object).Node) words += ": " + U(item.Name.empty() ? id : item.Name);
-  return words;
+  return NodeWords(model, where.Node);
 }
 
 void DescriptionText(const TModel& model, int32_t index, std::string& out) {

@@ -71,6 +71,9 @@ std::string ItemLabel(const TItem& item, size_t index);
 // An identifier as people read it: the object, or the object with the part and item that hold
 // the node ("Документ Счет: шапка: Склад"); the identifier itself when it names nothing.
 std::string IdWords(const TModel& model, std::string_view id);
+// A node as people find it, from its object down: "Бухгалтерия: план счетов: Основной: счет:
+// 62"; empty for a node of no object.
+std::string NodeWords(const TModel& model, int32_t node);
 // An item's words after its name: type, comment, synonym, the fields after the type.
 std::string ItemValue(const TModel& model, const TItem& item);
 // An item for scripts: id, name, comment, synonym, type, length, precision, ref, fields.

@@ -54,6 +54,8 @@ T FindById(const std::vector<std::pair<std::string_view, T>>& index, std::string
 
 bool IsRefersList(const TTree& tree, int32_t node) { return tree.FirstField(node) == "Refers"; }
 
+bool HoldsReferences(std::string_view tag) { return tag == "Refers" || tag == "AccSbCnts"; }
+
 int KindOfSectionTag(std::string_view tag) {
   if (tag.empty()) return -1;
   const std::string upper = AnsiUpper(tag);
@@ -111,13 +113,14 @@ TModel::TModel(TTextBuffer text) : Tree_(std::move(text.Bytes), text.Position) {
   std::sort(Sections.begin(), Sections.end());
 
   // Every list that names itself, but by "0": several lists of one object use it, and it
-  // names none of them. The lists of a "Refers" list name others ({"21"}), not themselves.
+  // names none of them. The lists of a "Refers" list, or of an account's analytic kinds,
+  // name others ({"21"}), not themselves.
   std::vector<std::string_view> fields;
   for (int32_t n = 1; n < int32_t(Tree_.Size()); ++n) {
     const std::string_view id = Tree_.FirstField(n);
     if (!IsIdentifier(id) || id == "0") continue;
     const int32_t parent = Tree_.Node(n).Parent;
-    if (parent > 0 && IsRefersList(Tree_, parent)) continue;
+    if (parent > 0 && HoldsReferences(Tree_.FirstField(parent))) continue;
     if (!Tree_.HasChildren(n) && (Tree_.Fields(n, fields), fields.size() < 2)) continue;
     NodesById.emplace_back(id, n);
   }

@@ -144,6 +144,9 @@ std::string KindRussian(int kind);
 
 // A node whose first field is "Refers" holds a list of identifiers.
 bool IsRefersList(const TTree& tree, int32_t node);
+// The lists of a part with this tag name other nodes by their first field ("Refers", an
+// account's "AccSbCnts"): they are references, not identities.
+bool HoldsReferences(std::string_view tag);
 
 // A model read from DIR (its vellum.md) or from a container file of any name; on failure
 // Model is null and Error says why, for people.

@@ -1,5 +1,6 @@
 // show, find, refs, path and id: questions answered from the configuration model.
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <tuple>
 
@@ -143,6 +144,12 @@ TJson ShowJson(const TModel& model, int32_t index) {
     parts.push_back(TJson{{"part", U(part.Tag)}, {"id", U(part.Id)}, {"items", std::move(items)}});
   }
   out["parts"] = std::move(parts);
+  if (object.Kind == KindDocument) out["journal"] = ObjectRefJson(model, object.Journal);
+  if (object.Kind == KindDocJournal) {
+    TJson documents = TJson::array();
+    for (int32_t d : object.Documents) documents.push_back(ObjectRefJson(model, d));
+    out["documents"] = std::move(documents);
+  }
   TJson refers = TJson::array();
   for (const TRefersList& list : object.Refers) {
     TJson objects = TJson::array();
@@ -187,6 +194,8 @@ std::string PartWordsOf(std::string_view tag) {
       {"Head Fields", "шапка"},  {"Table Fields", "табличная часть"}, {"Params", "реквизит"},
       {"Props", "измерение"},    {"Figures", "ресурс"},               {"Flds", "реквизит"},
       {"EnumVal", "значение"},   {"JournalFld", "графа"},             {"SbKind", "вид субконто"},
+      {"Plans", "план счетов"},  {"Accounts", "счет"},                {"AccSbCnts", "субконто счета"},
+      {"Form", "форма"},
   };
   for (const auto& [t, w] : words)
     if (t == tag) return w;
@@ -212,9 +221,14 @@ std::vector<TRefUse> FindUses(const TModel& model, int32_t target) {
       for (const TItem& item : model.Items(part))
         if (item.Type.Refers() && item.Type.RefId == id) uses.push_back({int32_t(i), part.Tag, item.Name, "type"});
     if (object.Owner == target) uses.push_back({int32_t(i), {}, {}, "owner"});
+    if (object.Journal == target) uses.push_back({int32_t(i), {}, {}, "journal"});
+    // A list names the object, or an attribute of it (a selection column, a journal's column).
     for (const TRefersList& list : object.Refers)
-      if (std::find(list.Ids.begin(), list.Ids.end(), id) != list.Ids.end())
-        uses.push_back({int32_t(i), list.Part, list.Item, "refers"});
+      for (size_t k = 0; k < list.Ids.size(); ++k)
+        if (list.Ids[k] == id || (list.Objects[k] < 0 && model.Locate(list.Ids[k]).Object == target)) {
+          uses.push_back({int32_t(i), list.Part, list.Item, "refers"});
+          break;
+        }
   }
   // Each key made once: an object used tens of thousands of times would otherwise convert
   // its names at every comparison.
@@ -261,14 +275,20 @@ TPathResult ResolvePath(const TModel& model, const TNameQuery& query) {
       return result;
     }
     const TObject& object = model.Object(current);
+    if (object.Kind != KindReference && object.Kind != KindRegister && object.Kind != KindDocument) {
+      // An enumeration's values and the like are no attributes.
+      result.Missing = U(wanted);
+      result.Dead = true;
+      return result;
+    }
     const std::string upper = AnsiUpper(wanted);
-    // The sub-sections the component searches, in its order, then any other.
+    // Only attributes: a catalogue's, a register's, a document's head and table (in the
+    // component's order), then the common attributes every document has. Forms, values and
+    // columns are no step of a path.
     std::vector<const TPart*> parts;
     for (const char* tag : SubSectionNames(object.Kind))
-      for (const TPart& part : object.Parts)
-        if (*tag && part.Tag == tag) parts.push_back(&part);
-    for (const TPart& part : object.Parts)
-      if (std::find(parts.begin(), parts.end(), &part) == parts.end()) parts.push_back(&part);
+        for (const TPart& part : object.Parts)
+          if (*tag && part.Tag == tag) parts.push_back(&part);
     const TPart* foundPart = nullptr;
     std::vector<TItem> items;
     int32_t foundItem = -1;
@@ -280,15 +300,31 @@ TPathResult ResolvePath(const TModel& model, const TNameQuery& query) {
         break;
       }
     }
-    if (!foundPart) {
+    int32_t common = -1;
+    if (!foundPart && object.Kind == KindDocument) {
+      const std::vector<int32_t> named = model.ObjectsNamed(wanted, KindCommonAttr);
+      if (!named.empty()) common = named.back();
+    }
+    if (!foundPart && common < 0) {
       result.Missing = U(wanted);
-      std::vector<TItem> all;
-      for (const TPart* part : parts)
-        for (TItem& item : model.Items(*part)) all.push_back(item);
       std::vector<std::string_view> names;
-      for (const TItem& item : all) names.push_back(item.Name);
+      for (const TPart* part : parts)
+        for (TItem& item : model.Items(*part)) names.push_back(item.Name);
+      if (object.Kind == KindDocument)
+        for (const TObject& o : model.Objects())
+          if (o.Kind == KindCommonAttr) names.push_back(o.Name);
       result.Candidates = ClosestNames(names, wanted, 5);
       return result;
+    }
+    if (common >= 0) {
+      // A common attribute stands as an item of no sub-section, typed as the object says.
+      const TObject& attribute = model.Object(common);
+      TItem item;
+      static_cast<TNamed&>(item) = attribute;
+      item.Type = attribute.Type;
+      result.Steps.push_back({current, {}, item});
+      current = item.Type.RefObject;
+      continue;
     }
     const TItem item = items[size_t(foundItem)];
     result.Steps.push_back({current, foundPart->Tag, item});
@@ -308,11 +344,18 @@ std::vector<TFindMatch> FindText(const TModel& model, std::string_view text) {
       if (value.size() >= wanted.size() && AnsiUpper(value).find(wanted) != std::string::npos)
         matches.push_back({object, part, item, field, value});
   };
+  // Items at any depth: a plan's accounts are items of an item of the chart.
+  std::function<void(int32_t, const TPart&)> walk = [&](int32_t object, const TPart& part) {
+    if (HoldsReferences(part.Tag)) return;
+    for (const TItem& item : model.Items(part)) {
+      check(object, part.Tag, item.Name, item);
+      for (const TPart& below : model.PartsOf(item.Node)) walk(object, below);
+    }
+  };
   for (size_t i = 0; i < model.Objects().size(); ++i) {
     const TObject& object = model.Object(int32_t(i));
     check(int32_t(i), {}, {}, object);
-    for (const TPart& part : object.Parts)
-      for (const TItem& item : model.Items(part)) check(int32_t(i), part.Tag, item.Name, item);
+    for (const TPart& part : object.Parts) walk(int32_t(i), part);
   }
   return matches;
 }

@@ -3,6 +3,7 @@
 #include <tuple>
 
 #include "host/tool/Commands.h"
+#include "host/tool/Contents.h"
 #include "host/tool/Queries.h"
 #include "platform/Text.h"
 
@@ -261,11 +262,15 @@ TAnswer AnswerPath(const TModel& model, const std::string& attributePath) {
   text = attributePath + "\n";
   for (const TPathStep& step : result.Steps)
     text += "  " + U(step.Item.Name) + ": " + TypeWords(model, step.Item.Type) + " (" +
-            PlaceWords(model, step.Object, step.Part, {}) + ")\n";
+            (step.Part.empty() ? ObjectWords(model, step.Object) + ": общий реквизит"
+                               : PlaceWords(model, step.Object, step.Part, {})) + ")\n";
   if (!result.Found) {
     std::string why;
     if (result.Ambiguous) {
       why = "объекты разных видов носят это имя, напишите вид:";
+    } else if (result.Dead && result.Steps.empty()) {
+      why = "у объекта " + ObjectWords(model, model.ObjectsNamed(query.Segments.front(), query.Kind).back()) +
+            " нет реквизитов";
     } else if (result.Dead) {
       why = "у типа " + TypeWords(model, result.Steps.back().Item.Type) + " нет реквизитов";
     } else if (result.Steps.empty() && model.ObjectsNamed(query.Segments.front(), query.Kind).empty()) {
@@ -299,7 +304,7 @@ TAnswer AnswerId(const TModel& model, const std::string& id) {
   answer.Json["part"] = U(where.Part);
   answer.Json["item"] = U(where.Item);
   std::string text;
-  if (where.Object >= 0) text = PlaceWords(model, where.Object, where.Part, where.Item);
+  if (where.Object >= 0) text = NodeWords(model, where.Node);
   else if (where.Kind >= 0) text = "раздел " + KindRussian(where.Kind);
   else text = "вне разделов конфигурации";
   answer.Text = id + ": " + text + "\n";

@@ -171,11 +171,15 @@ TEST_F(ModelTest, LocatesIdentifiers) {
 }
 
 TEST_F(ModelTest, PathsSearchHeadBeforeTableAndFollowReferences) {
-  TPathResult found = ResolvePath(Model, ParseName("ДОКУМЕНТ.приход.склад.РАЙОН.север"));
+  TPathResult found = ResolvePath(Model, ParseName("ДОКУМЕНТ.приход.склад.РАЙОН"));
   ASSERT_TRUE(found.Found) << found.Missing;
-  ASSERT_EQ(3u, found.Steps.size());
+  ASSERT_EQ(2u, found.Steps.size());
   EXPECT_EQ("Head Fields", found.Steps[0].Part) << "the head's attribute of the name comes first";
-  EXPECT_EQ("EnumVal", found.Steps[2].Part);
+  EXPECT_EQ(Named("Районы", KindEnum), found.Steps[1].Item.Type.RefObject);
+  // An enumeration's values are no attributes.
+  TPathResult value = ResolvePath(Model, ParseName("ДОКУМЕНТ.приход.склад.РАЙОН.север"));
+  EXPECT_FALSE(value.Found);
+  EXPECT_TRUE(value.Dead);
 
   TPathResult dead = ResolvePath(Model, ParseName("Document.Приход.Вес.Грамм"));
   EXPECT_FALSE(dead.Found);
