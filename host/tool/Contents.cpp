@@ -162,7 +162,8 @@ std::vector<TFact> ObjectFacts(const TModel& model, int32_t index) {
   if (object.Journal >= 0)
     facts.push_back({"journal", "журнал", ObjectWords(model, object.Journal), ObjectWords(model, object.Journal)});
   // The fields a typed object's type already showed are not repeated.
-  const size_t skip = object.Typed ? std::min<size_t>(4, object.Fields.size()) : 0;
+  const size_t skip =
+      object.Typed && TypeSaysAll(model, object.Type, object.Fields.data(), object.Fields.size()) ? 4 : 0;
   if (object.Fields.size() > skip) {
     std::string fields;
     TJson raw = TJson::array();
@@ -221,7 +222,9 @@ void AppendQuoted(std::string& out, std::string_view ansi) {
 void AppendItemValue(const TModel& model, const TItem& item, std::string& out) {
   const size_t start = out.size();
   const std::vector<std::string_view> all = model.FieldsOf(item.Node);
-  const size_t known = item.Id.empty() ? 0 : 7;
+  size_t known = item.Id.empty() ? 0 : 7;
+  // Fields the type's words do not render exactly are shown as written too.
+  if (known && !TypeSaysAll(model, item.Type, all.data() + 3, all.size() > 3 ? all.size() - 3 : 0)) known = 3;
   if (!item.Id.empty()) out += TypeWords(model, item.Type);
   auto separate = [&] {
     if (out.size() > start) out += ", ";
@@ -361,6 +364,7 @@ void PartLines(const TModel& model, const std::string& prefix, const TPart& part
     const std::string itemName = ItemLabel(item, k);
     out += partName;
     AppendU(out, itemName);
+    if (!item.Id.empty()) out += " (" + std::string(item.Id) + ")";
     const size_t mark = out.size();
     out += ": ";
     AppendItemValue(model, item, out);
@@ -368,7 +372,7 @@ void PartLines(const TModel& model, const std::string& prefix, const TPart& part
     if (out.size() == mark + 2) out.resize(mark);
     out += '\n';
     const std::vector<TPart> below = model.PartsOf(item.Node);
-    const std::string itemPrefix = partName + U(itemName) + ": ";
+    const std::string itemPrefix = partName + U(itemName) + (item.Id.empty() ? "" : " (" + U(item.Id) + ")") + ": ";
     if (deep)
       for (int32_t c : model.Tree().Children(item.Node))
         if (IsRefersList(model.Tree(), c)) RefersLine(model, itemPrefix, c, out);

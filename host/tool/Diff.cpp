@@ -377,10 +377,13 @@ private:
         const std::string &lx = labelsA[size_t(i)], &ly = labelsB[size_t(j)];
         here.push_back(U(ly));
         const std::string vx = ItemValue(MA, x), vy = ItemValue(MB, y);
-        const bool renamed = lx != ly;
+        const bool renamed = lx != ly || x.Id != y.Id;
         if (renamed || vx != vy) {
           ++Counted().Changed;
-          std::string human = "~ " + part + ": " + U(lx) + (renamed ? " → " + U(ly) : "") + "\n";
+          auto shown = [](const std::string& label, const TItem& item) {
+            return U(label) + (item.Id.empty() ? "" : " (" + U(item.Id) + ")");
+          };
+          std::string human = "~ " + part + ": " + shown(lx, x) + (renamed ? " → " + shown(ly, y) : "") + "\n";
           if (vx != vy) human += "    было:  " + vx + "\n    стало: " + vy + "\n";
           Add(renamed ? "renamed" : "changed", here, ItemJson(MA, x), ItemJson(MB, y), human);
         }

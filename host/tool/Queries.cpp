@@ -184,6 +184,16 @@ std::string TypeWords(const TModel& model, const TValueType& type) {
   return U(letter);
 }
 
+bool TypeSaysAll(const TModel& model, const TValueType& type, const std::string_view* fields, size_t count) {
+  if (count < 4) return false;
+  const std::string_view letter = fields[0], length = fields[1], precision = fields[2], ref = fields[3];
+  const bool number = letter == "N", text = letter == "S";
+  if (length != (number || text ? std::to_string(type.Length) : "0")) return false;
+  if (precision != (number ? std::to_string(type.Precision) : "0")) return false;
+  if (letter == "E" || letter == "B" || letter == "O") return ref == "0" || type.RefObject >= 0 || model.ObjectById(ref) >= 0;
+  return (number || text || letter == "D") && ref == "0";
+}
+
 std::string ObjectWords(const TModel& model, int32_t index) {
   const TObject& object = model.Object(index);
   return object.Name.empty() ? KindRussian(object.Kind) : KindRussian(object.Kind) + " " + AnsiToUtf8(object.Name);
@@ -222,13 +232,21 @@ std::vector<TRefUse> FindUses(const TModel& model, int32_t target) {
         if (item.Type.Refers() && item.Type.RefId == id) uses.push_back({int32_t(i), part.Tag, item.Name, "type"});
     if (object.Owner == target) uses.push_back({int32_t(i), {}, {}, "owner"});
     if (object.Journal == target) uses.push_back({int32_t(i), {}, {}, "journal"});
-    // A list names the object, or an attribute of it (a selection column, a journal's column).
+    // A list names the object, an attribute of it, or an attribute of its type (a selection
+    // column, a journal's column).
     for (const TRefersList& list : object.Refers)
-      for (size_t k = 0; k < list.Ids.size(); ++k)
-        if (list.Ids[k] == id || (list.Objects[k] < 0 && model.Locate(list.Ids[k]).Object == target)) {
+      for (size_t k = 0; k < list.Ids.size(); ++k) {
+        bool uses_target = list.Ids[k] == id;
+        if (!uses_target && list.Objects[k] < 0) {
+          const TLocation where = model.Locate(list.Ids[k]);
+          uses_target = where.Object == target ||
+                        (where.Object >= 0 && model.ItemAt(where.Node).Type.RefObject == target);
+        }
+        if (uses_target) {
           uses.push_back({int32_t(i), list.Part, list.Item, "refers"});
           break;
         }
+      }
   }
   // Each key made once: an object used tens of thousands of times would otherwise convert
   // its names at every comparison.

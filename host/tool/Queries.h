@@ -29,6 +29,9 @@ std::vector<std::string> ClosestNames(const std::vector<std::string_view>& names
 // A type as people write it: "Число 15.2", "Строка 50", "Дата", "Справочник.Контрагенты";
 // another letter as it stands.
 std::string TypeWords(const TModel& model, const TValueType& type);
+// Whether TypeWords says all that fields 4-7 (letter, length, precision, reference; fields
+// points at field 4) say, so that they need not be shown as written too.
+bool TypeSaysAll(const TModel& model, const TValueType& type, const std::string_view* fields, size_t count);
 
 // "Документ Счет", or the kind alone for an object without a name.
 std::string ObjectWords(const TModel& model, int32_t object);

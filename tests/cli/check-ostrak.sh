@@ -263,8 +263,8 @@ stdout_is 'Документ ВСД_входящий: +0 -0 ~5, строк мод
 Документ Акт: удален, +0 -1 ~0
 Итого: объектов добавлено 1, удалено 1, изменено 1; элементов +1 -1 ~5; строк модулей +1 -1' "diff --stat"
 run diff --full vsd-a vsd-b
-grep -qxF '    Документ Акт: шапка: Основание: Строка 100, поля 8-10: "0", "0", "0"' out.txt \
-  && grep -qxF '    Документ Возврат: шапка: Причина: Строка 50, поля 8-10: "0", "0", "0"' out.txt \
+grep -qxF '    Документ Акт: шапка: Основание (181): Строка 100, поля 8-10: "0", "0", "0"' out.txt \
+  && grep -qxF '    Документ Возврат: шапка: Причина (191): Строка 50, поля 8-10: "0", "0", "0"' out.txt \
   && ok || bad "diff --full shows what added and removed objects hold" "$(cat out.txt)"
 run diff vsd-a vsd-a
 status 0 "a container with modules equals itself"

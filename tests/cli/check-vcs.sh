@@ -28,8 +28,8 @@ sed 's/{"206","Комментарий","Комментарий","","S","100"/{"2
 git add -A && git commit -qm second || bad "commit, second version"
 
 changed=$(git -c core.quotePath=false diff HEAD~1 HEAD | grep -E '^[-+]' | grep -vE '^(\+\+\+|---) ')
-expected='-Документ РасходнаяНакладная: шапка: Комментарий: Строка 100, комментарий "Комментарий", поля 8-10: "0", "0", "0"
-+Документ РасходнаяНакладная: шапка: Комментарий: Строка 200, комментарий "Комментарий", поля 8-10: "0", "0", "0"'
+expected='-Документ РасходнаяНакладная: шапка: Комментарий (206): Строка 100, комментарий "Комментарий", поля 8-10: "0", "0", "0"
++Документ РасходнаяНакладная: шапка: Комментарий (206): Строка 200, комментарий "Комментарий", поля 8-10: "0", "0", "0"'
 [ "$changed" = "$expected" ] && ok || bad "git diff shows the changed attribute and nothing else" "$changed"
 git diff --no-textconv HEAD~1 HEAD | grep -q '^Binary files' && ok || bad "without textconv the container is binary"
 

@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <random>
-#include <zlib.h>
 
 #include "host/tool/LineDiff.h"
 #include "host/tool/Contents.h"
+#include "tests/cli/Deflate.h"
 #include "host/tool/Streams.h"
 #include "platform/Storage.h"
 #include "platform/Text.h"
@@ -16,19 +16,6 @@ using namespace kalamos;
 
 namespace {
 
-std::string Deflated(const std::string& text, int level = 9) {
-  z_stream z{};
-  deflateInit2(&z, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
-  std::string out(deflateBound(&z, uLong(text.size())), '\0');
-  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-  z.avail_in = uInt(text.size());
-  z.next_out = reinterpret_cast<Bytef*>(out.data());
-  z.avail_out = uInt(out.size());
-  deflate(&z, Z_FINISH);
-  out.resize(out.size() - z.avail_out);
-  deflateEnd(&z);
-  return out;
-}
 
 // Applies the hunks to a and says whether b comes out: the diff is a true edit.
 std::vector<std::string> Applied(const std::vector<std::string_view>& a, const std::string& hunks) {

@@ -1,0 +1,191 @@
+// The model on a configuration shaped like real files (fixtures/real.txt): processings and
+// selection columns under the tags real files use, documents with the untagged node "0",
+// an explicit identifier above 32000, a nameless accounting object with a chart of accounts,
+// a journal with its documents and columns; and every field of it changed in turn, each
+// change seen by diff.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <regex>
+
+#include "host/Pack.h"
+#include "host/tool/Commands.h"
+#include "host/tool/Contents.h"
+#include "tests/cli/Deflate.h"
+#include "host/tool/Queries.h"
+#include "platform/Storage.h"
+#include "platform/Text.h"
+#include "tests/support/TempDir.h"
+
+using namespace kalamos;
+
+namespace {
+
+std::string FixtureText() {
+  std::ifstream in(KALAMOS_CLI_FIXTURES "/real.txt", std::ios::binary);
+  return Utf8ToAnsi(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()));
+}
+
+
+const std::string FormText = "{\"Dialogs\",{\"Форма\"}}";
+
+class RealFiles : public ::testing::Test {
+protected:
+  RealFiles() {
+    const std::string form = Utf8ToAnsi(FormText);
+    std::string dialog = "\xFF";
+    dialog += char(form.size() & 0xFF);
+    dialog += char(form.size() >> 8);
+    dialog += form;
+    File = Dir.Utf8File("vellum.md");
+    EXPECT_EQ(S_OK, WriteCompoundFile(Utf8ToWide(File),
+                                      {{OLESTR("Metadata"), OLESTR("Main MetaData Stream"), PackStreamBytes(Text + "\r\n}")},
+                                       {OLESTR("CalcVar/CalcVar_Number34/WorkBook"), OLESTR("MD Programm text"),
+                                        Deflated(Utf8ToAnsi("Процедура Загрузить()\r\nКонецПроцедуры\r\n"))},
+                                       {OLESTR("CalcVar/CalcVar_Number34/WorkBook"), OLESTR("Dialog Stream"), dialog}}));
+    std::string error;
+    EXPECT_TRUE(LoadContents(File, Contents, error)) << error;
+  }
+  const TModel& Model() const { return *Contents.Model; }
+  int32_t Named(const char* utf8, int kind) const {
+    auto found = Model().ObjectsNamed(Utf8ToAnsi(utf8), kind);
+    return found.size() == 1 ? found.front() : -1;
+  }
+  std::string Description(int32_t object) const {
+    std::string text;
+    DescriptionText(Model(), object, text);
+    return text;
+  }
+  std::string Fact(int32_t object, const std::string& key) const {
+    for (const TFact& fact : ObjectFacts(Model(), object))
+      if (fact.Key == key) return fact.Value;
+    return "(none)";
+  }
+
+  std::string Text = FixtureText();
+  TTempDir Dir;
+  std::string File;
+  TContents Contents;
+};
+
+TEST_F(RealFiles, ProcessingsWithTheirModuleAndForm) {
+  const int32_t processing = Named("ЗагрузкаПрайса", KindProcessing);
+  ASSERT_GE(processing, 0) << "a section tagged CalcVars holds the processings";
+  std::vector<const TPlacedStream*> streams = Contents.StreamsOf(processing);
+  ASSERT_EQ(2u, streams.size());
+  EXPECT_EQ(TStreamKind::Module, streams[0]->Kind);
+  EXPECT_EQ("Процедура Загрузить()\r\nКонецПроцедуры\r\n", TextOfStream(*streams[0]).Text);
+  EXPECT_EQ(FormText, TextOfStream(*streams[1]).Text) << "the form's text without its length";
+  EXPECT_TRUE(Contents.StreamsOf(-1).empty()) << "nothing is left to the configuration";
+}
+
+TEST_F(RealFiles, SelectionAndJournalColumnsNameAttributes) {
+  const int32_t column = Named("ОтборПоКонтрагенту", KindSelection);
+  ASSERT_GE(column, 0) << "a section tagged DocSelRefObj holds the selection columns";
+  EXPECT_EQ("Документ Реализация: шапка: Контрагент, Документ Поступление: шапка: Поставщик", Fact(column, "refers"));
+  const int32_t journal = Named("ПриходНаСклад", KindDocJournal);
+  EXPECT_EQ("Документ Реализация: шапка: Контрагент, Документ Поступление: шапка: Поставщик",
+            Fact(journal, "refers/JournalFld/" + U(Utf8ToAnsi("Контрагент"))));
+  // A document names its journal in field 8; the journal's uses are those documents.
+  EXPECT_EQ(journal, Model().Object(Named("Реализация", KindDocument)).Journal);
+  EXPECT_EQ(-1, Model().Object(Named("Перемещение", KindDocument)).Journal);
+  std::vector<std::string> uses;
+  for (const TRefUse& use : FindUses(Model(), journal)) uses.push_back(U(Model().Object(use.Object).Name) + "/" + use.How);
+  EXPECT_EQ((std::vector<std::string>{"Поступление/journal", "Реализация/journal"}), uses);
+  // An attribute typed by a catalogue, named by a column, is a use of the catalogue.
+  bool selected = false;
+  for (const TRefUse& use : FindUses(Model(), Named("Контрагенты", KindReference)))
+    selected |= use.Object == column && std::string(use.How) == "refers";
+  EXPECT_TRUE(selected);
+}
+
+TEST_F(RealFiles, NodeZeroIsNoIdentity) {
+  for (const char* name : {"Реализация", "Поступление", "Перемещение"}) {
+    const int32_t document = Named(name, KindDocument);
+    ASSERT_GE(document, 0) << name;
+    EXPECT_EQ(1u, Model().Object(document).Refers.size()) << name;
+    const std::string text = Description(document);
+    EXPECT_EQ(text.find("Refers"), text.rfind("Refers")) << text;
+    EXPECT_NE(std::string::npos, text.find(": поля 4-10: \"10\", \"1\", \"1\", \"2\"")) << "fields after the node:\n" << text;
+  }
+  EXPECT_FALSE(Model().Locate("0").Found);
+  EXPECT_EQ(ExitFailed, AnswerId(Model(), "0").Status);
+  EXPECT_EQ("Справочник Контрагенты", Fact(Named("Поступление", KindDocument), "refers"));
+}
+
+TEST_F(RealFiles, ExplicitIdentifiersOnlyAndNothingMadeUp) {
+  const TLocation region = Model().Locate("32005");
+  ASSERT_TRUE(region.Found);
+  EXPECT_EQ(Named("Контрагенты", KindReference), region.Object);
+  EXPECT_EQ("Регион", U(region.Item));
+  std::string all;
+  for (size_t i = 0; i < Model().Objects().size(); ++i) all += Description(int32_t(i));
+  // Every identifier the text shows stands in the configuration text: none is the parser's.
+  std::smatch m;
+  size_t shown = 0;
+  for (auto at = all.cbegin(); std::regex_search(at, all.cend(), m, std::regex("(?:идентификатор: |\\()(\\d+)")); at = m.suffix().first, ++shown)
+    EXPECT_NE(std::string::npos, Text.find("{\"" + m[1].str() + "\",")) << m[1];
+  EXPECT_GT(shown, 40u);
+  // One line per analytic kind: what follows a kind's nested list is its own.
+  size_t kinds = 0;
+  for (size_t at = 0; (at = all.find("\nБухгалтерия: вид субконто: ", at)) != std::string::npos; ++at)
+    for (const char* line : {"Бухгалтерия: вид субконто: Контрагенты (501): Справочник.Контрагенты, синоним \"Контрагенты\", поля 8-9: \"0\", \"1\"\n",
+                             "Бухгалтерия: вид субконто: Склады (502): Строка 30, синоним \"Склады\", поля 8-9: \"1\", \"0\"\n"})
+      kinds += all.compare(at + 1, std::string(line).size(), line) == 0;
+  EXPECT_EQ(2u, kinds) << all;
+}
+
+TEST_F(RealFiles, ChartOfAccounts) {
+  const std::vector<TFindMatch> found = FindText(Model(), "_dummy1");
+  ASSERT_EQ(1u, found.size());
+  EXPECT_EQ("_dummy1", found[0].Item);
+  const TLocation account = Model().Locate("59");
+  ASSERT_GE(account.Object, 0);
+  EXPECT_EQ(KindBuh, Model().Object(account.Object).Kind);
+  EXPECT_EQ("Бухгалтерия: план счетов: Основной: счет: _dummy1", NodeWords(Model(), account.Node));
+  const std::string text = Description(account.Object);
+  EXPECT_NE(std::string::npos, text.find("Бухгалтерия: план счетов: Основной (57): счет: 62 (60): субконто счета: вид субконто Склады: поля 2-3: \"0\", \"0\"\n")) << text;
+  EXPECT_NE(std::string::npos, text.find("Бухгалтерия: AccParams: поля: \"1\", \"0\", \"3\"\n")) << text;
+  EXPECT_NE(std::string::npos, text.find("Бухгалтерия: Distribution ruler: поля: \"2\"\n")) << text;
+}
+
+TEST_F(RealFiles, PathsThroughAttributesOnly) {
+  EXPECT_FALSE(ResolvePath(Model(), ParseName("Документ.Поступление.Поставщик.ФормаСписка")).Found) << "a form is no attribute";
+  const TPathResult common = ResolvePath(Model(), ParseName("Документ.Реализация.Фирма.ИНН"));
+  ASSERT_TRUE(common.Found) << common.Missing;
+  EXPECT_EQ(Named("Фирмы", KindReference), common.Steps[0].Item.Type.RefObject);
+  EXPECT_FALSE(ResolvePath(Model(), ParseName("Перечисление.ВидыОплаты.Наличные")).Found);
+}
+
+// Each quoted field of the text changed in turn: diff must see every change, and text too.
+TEST_F(RealFiles, EveryFieldChangeShows) {
+  const std::string plain = Dir.Utf8File("plain.md"), other = Dir.Utf8File("other.md");
+  ASSERT_EQ(S_OK, WriteConfigurationContainer(plain, PackStreamBytes(Text + "\r\n}")));
+  std::string error, before;
+  ASSERT_TRUE(WriteConfigurationText(plain, [&](const std::string& piece) { before += piece; }, error)) << error;
+  size_t fields = 0;
+  std::vector<std::string> missed;
+  for (size_t open = Text.find('"'); open != std::string::npos; open = Text.find('"', open + 1)) {
+    const size_t close = Text.find('"', open + 1);
+    ASSERT_NE(std::string::npos, close);
+    std::string changed = Text;
+    changed.insert(close, open + 1 == close ? "x" : "7");
+    ASSERT_EQ(S_OK, WriteConfigurationContainer(other, PackStreamBytes(changed + "\r\n}")));
+    const std::string where = "line " + std::to_string(1 + std::count(Text.begin(), Text.begin() + long(open), '\n')) +
+                              ", field " + U(Text.substr(open, close - open + 1));
+    std::string out, after;
+    bool different = false;
+    ASSERT_TRUE(DiffText(plain, other, {}, out, different, error)) << error;
+    if (!different) missed.push_back("diff: " + where);
+    ASSERT_TRUE(WriteConfigurationText(other, [&](const std::string& piece) { after += piece; }, error)) << error;
+    if (after == before) missed.push_back("text: " + where);
+    ++fields;
+    open = close;
+  }
+  EXPECT_EQ(std::vector<std::string>{}, missed);
+  EXPECT_GT(fields, 300u);
+}
+
+}  // namespace
