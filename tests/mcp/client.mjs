@@ -160,7 +160,7 @@ async function demoChecks() {
   await refusal(client, 'list_objects', { kind: 'Справочники' }, ['Справочник', 'REFERENCE'], 'demo');
   await refusal(client, 'show_object', { name: 42 }, ['name', 'string'], 'demo');
   await refusal(client, 'show_object', {}, ['missing', 'name'], 'demo');
-  await refusal(client, 'find', { text: 'x', limit: 3 }, ['limit', 'text'], 'demo');
+  await refusal(client, 'find', { text: 'x', count: 3 }, ['count', 'text', 'offset', 'limit'], 'demo');
   await refusal(client, 'call_function', { function: 'ЗначениеПоНомеруСтр', args: ['ВидыОплаты', '1'] }, ['1006'], 'demo');
   await refusal(client, 'call_function', { function: 'Bogus', args: [] }, ['Bogus'], 'demo');
   await refusal(client, 'call_function', { function: 'EnumValues', args: [1.5] }, ['element 1'], 'demo');
