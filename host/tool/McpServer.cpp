@@ -238,6 +238,7 @@ std::string TMcpServer::Handle(std::string_view line) {
           text = JsonText(Failure(one["id"], InternalError,
                                   "the batch's answers together would pass " + Megabytes(MessageMost) +
                                       ", more than one message may carry; send this request alone"));
+        if (batch.size() + text.size() + 2 > MessageMost) continue;  // not even that fits: ids of megabytes
         batch += (batch.empty() ? "[" : ",") + text;
       }
       return batch.empty() ? std::string() : batch + "]";
