@@ -101,8 +101,8 @@ private:
 };
 
 // Checks arguments against a tool's input schema (an object of named members of the types
-// "string", "integer" or "array", with maxLength, minimum and maxItems); empty when they fit,
-// else what is wrong, for an assistant.
+// "string", "integer" or "array", with maxLength, minimum, maximum and maxItems); empty when
+// they fit, else what is wrong, for an assistant.
 std::string CheckArguments(const TJson& schema, const TJson& arguments);
 
 // Serves path on standard input and output until input ends; status 0 then.

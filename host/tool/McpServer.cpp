@@ -26,6 +26,20 @@ TJson Failure(const TJson& id, int code, const std::string& message) {
 
 TJson Success(const TJson& id, TJson result) { return TJson{{"jsonrpc", "2.0"}, {"id", id}, {"result", std::move(result)}}; }
 
+// The most one message may weigh as written. The official TypeScript SDK's client drops the
+// connection when what it holds of one unfinished line passes 10 MiB, a pipe's read of up to
+// 64 KiB included; 8 MiB stays clear of that with room to spare. Lists come in pages far below
+// it: this guards the answers that cannot be paged (an object of tens of thousands of
+// attributes, modules with very long lines).
+constexpr size_t MessageMost = size_t(8) << 20;
+// What a tool's answer may weigh: the message less the envelope around it (jsonrpc, id).
+constexpr size_t ToolAnswerMost = MessageMost - (size_t(64) << 10);
+
+std::string Megabytes(size_t bytes) {
+  const size_t tenths = (bytes * 10 + (size_t(1) << 19)) >> 20;
+  return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + " MB";
+}
+
 // A text for people cut to a length a message can carry.
 std::string Shown(std::string_view text, size_t most = 60) {
   if (text.size() <= most) return std::string(text);
@@ -97,6 +111,8 @@ std::string CheckArguments(const TJson& schema, const TJson& arguments) {
       return "argument \"" + it.key() + "\" is longer than " + property["maxLength"].dump() + " bytes";
     if (it.value().is_number() && property.contains("minimum") && it.value().get<double>() < property["minimum"].get<double>())
       return "argument \"" + it.key() + "\" must be at least " + property["minimum"].dump();
+    if (it.value().is_number() && property.contains("maximum") && it.value().get<double>() > property["maximum"].get<double>())
+      return "argument \"" + it.key() + "\" must be at most " + property["maximum"].dump();
     if (it.value().is_array() && property.contains("items")) {
       const TJson& items = property["items"];
       if (property.contains("maxItems") && it.value().size() > property["maxItems"].get<size_t>())
@@ -194,13 +210,13 @@ TMcpServer::TMcpServer(TMcpConfiguration& configuration) : Configuration(configu
 bool TMcpServer::AtLeast(const char* version) const { return Version >= version; }
 
 std::string TMcpServer::Handle(std::string_view line) {
-  TJson answer;
   TJson parsed;
   try {
     parsed = TJson::parse(line.begin(), line.end());
   } catch (const TJson::exception& e) {
     return JsonText(Failure(nullptr, ParseError, std::string("parse error: ") + e.what()));
   }
+  TJson answer;
   try {
     if (parsed.is_array()) {
       // Only the protocol revision of 2025-03-26 has batches; initialize never stands in one.
@@ -209,23 +225,37 @@ std::string TMcpServer::Handle(std::string_view line) {
                                 Initialized() ? "batches are not part of protocol version " + Version
                                               : std::string("a batch cannot initialize; send initialize alone")));
       if (parsed.empty()) return JsonText(Failure(nullptr, InvalidRequest, "an empty batch"));
-      answer = TJson::array();
+      // Each answer fits a message, several together need not: the one that would pass the
+      // bound is refused, and the client can ask it alone.
+      std::string batch;
       for (const TJson& message : parsed) {
         TJson one = message.is_object() && message.value("method", TJson()) == "initialize"
                         ? Failure(message.value("id", TJson()), InvalidRequest, "initialize cannot stand in a batch")
                         : Message(message);
-        if (!one.is_null()) answer.push_back(std::move(one));
+        if (one.is_null()) continue;
+        std::string text = JsonText(one);
+        if (batch.size() + text.size() + 2 > MessageMost)
+          text = JsonText(Failure(one["id"], InternalError,
+                                  "the batch's answers together would pass " + Megabytes(MessageMost) +
+                                      ", more than one message may carry; send this request alone"));
+        if (batch.size() + text.size() + 2 > MessageMost) continue;  // not even that fits: ids of megabytes
+        batch += (batch.empty() ? "[" : ",") + text;
       }
-      if (answer.empty()) return {};
-    } else {
-      answer = Message(parsed);
+      return batch.empty() ? std::string() : batch + "]";
     }
+    answer = Message(parsed);
   } catch (const std::bad_alloc&) {
     answer = Failure(nullptr, InternalError, "out of memory");
   } catch (const std::exception& e) {
     answer = Failure(nullptr, InternalError, std::string("internal error: ") + e.what());
   }
-  return answer.is_null() ? std::string() : JsonText(answer);
+  if (answer.is_null()) return {};
+  std::string text = JsonText(answer);
+  // Only an id of megabytes can bring an answer here: tools keep within their bound.
+  if (text.size() > MessageMost)
+    text = JsonText(Failure(nullptr, InternalError, "the answer would pass " + Megabytes(MessageMost) +
+                                                        ", more than one message may carry (is the id that long?)"));
+  return text;
 }
 
 TJson TMcpServer::Message(const TJson& message) {
@@ -344,9 +374,25 @@ TJson TMcpServer::CallTool(const TJson& params) {
     if (Configuration.Refresh()) std::cerr << "ostrak mcp: " << Configuration.Path() << " changed; read again\n";
     result = McpTools()[index].Run(Configuration, arguments);
   }
-  TJson out = TJson{{"content", TJson::array({TJson{{"type", "text"}, {"text", result.Text}}})}};
-  if (!result.IsError && AtLeast("2025-06-18")) out["structuredContent"] = std::move(result.Structured);
-  out["isError"] = result.IsError;
+  auto answer = [&] {
+    TJson out = TJson{{"content", TJson::array({TJson{{"type", "text"}, {"text", std::move(result.Text)}}})}};
+    if (!result.IsError && AtLeast("2025-06-18")) out["structuredContent"] = std::move(result.Structured);
+    out["isError"] = result.IsError;
+    return out;
+  };
+  TJson out = answer();
+  if (const size_t size = result.IsError ? 0 : JsonText(out).size(); size > ToolAnswerMost) {
+    std::string names;
+    for (auto it = InputSchemas[index]["properties"].begin(); it != InputSchemas[index]["properties"].end(); ++it)
+      names += (names.empty() ? "" : ", ") + it.key();
+    result = TToolResult{};
+    result.IsError = true;
+    result.Text = name + ": the answer is " + Megabytes(size) + ", more than one message may carry (" +
+                  Megabytes(ToolAnswerMost) + "); ask for a part of it (its arguments: " + names +
+                  "), or a narrower question: find, resolve_path, search_modules. / Ответ больше, чем вмещает одно "
+                  "сообщение; запросите его часть или задайте вопрос уже.";
+    out = answer();
+  }
   return out;
 }
 

@@ -1,7 +1,9 @@
 // The tools of ostrak mcp, one row each: what an assistant reads about it, its schemas and
 // what runs it. Every tool answers through the same queries as the commands, with their JSON.
+#include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <string_view>
 
 #include "host/tool/Commands.h"
 #include "host/tool/Mcp.h"
@@ -85,8 +87,8 @@ TToolResult OnModel(TMcpConfiguration& configuration, Query query) {
 
 std::string Member(const TJson& arguments, const char* name) { return arguments[name].get<std::string>(); }
 
-// A line number given or not; the checker has seen to it that it is at least 1.
-size_t LineNumber(const TJson& arguments, const char* name, size_t otherwise) {
+// A whole number given or not; the checker has seen to it that it is not negative.
+size_t WholeArgument(const TJson& arguments, const char* name, size_t otherwise) {
   if (!arguments.contains(name)) return otherwise;
   const TJson& value = arguments[name];
   if (value.is_number_unsigned()) return size_t(std::min<uint64_t>(value.get<uint64_t>(), SIZE_MAX));
@@ -100,6 +102,75 @@ TToolResult OnContents(TMcpConfiguration& configuration, Query query) {
   const TContents* contents = configuration.Contents(error);
   if (!contents) return Failed(error);
   return query(*contents);
+}
+
+// Lists come a page at a time: the official SDK's client drops the connection on a message
+// past 10 MB (find of a synonym that 50,000 attributes share answered 13 MB), and an assistant
+// reads a few hundred entries at once anyway. 200, as search_modules has it: a page of find or
+// where_used is some 50 KB, with names of ordinary length.
+constexpr size_t PageMost = 200;
+
+const std::string PageArguments =
+    Argument("offset", R"({"type": "integer", "minimum": 0})",
+             "How many entries to skip: next_offset of the previous answer; 0 when omitted. / Сколько записей "
+             "пропустить: next_offset прошлого ответа; без него 0.") +
+    ", " +
+    Argument("limit", R"({"type": "integer", "minimum": 1, "maximum": )" + std::to_string(PageMost) + "}",
+             "At most this many entries, 1 to 200; 200 when omitted. / Не больше стольких записей, от 1 до 200; "
+             "без него 200.");
+const std::string PageMembers = R"(, "total": )" + Whole + R"(, "offset": )" + Whole +
+                                R"(, "truncated": {"type": "boolean"}, "next_offset": {"type": ["integer", "null"]})";
+const std::string PageRequired = R"(, "total", "offset", "truncated", "next_offset")";
+
+// Cuts the list under member to the page the arguments ask for and says where the page
+// stands: total, offset, truncated (more follow) and next_offset. The text keeps the page's
+// own lines when it has one line an entry after heading lines; when an entry's text broke
+// over lines (or a heading stands between entries) the page's entries are written as JSON,
+// one a line, since those lines cannot be told apart. A list that fits one page keeps its
+// text whole.
+void Paged(TToolResult& result, const char* member, size_t heading, const TJson& arguments) {
+  if (result.IsError) return;
+  const size_t offset = WholeArgument(arguments, "offset", 0), limit = WholeArgument(arguments, "limit", PageMost);
+  const size_t total = result.Structured[member].size();
+  const size_t first = std::min(offset, total), end = first + std::min(limit, total - first);
+  const bool truncated = end < total;
+  // Members are added first: an ordered object keeps them in a vector, and a reference
+  // taken into it before would not survive.
+  result.Structured["total"] = total;
+  result.Structured["offset"] = offset;
+  result.Structured["truncated"] = truncated;
+  result.Structured["next_offset"] = truncated ? TJson(end) : TJson();
+  if (first == 0 && !truncated) return;
+  TJson& list = result.Structured[member];
+
+  TJson page = TJson::array();
+  for (size_t i = first; i < end; ++i) page.push_back(std::move(list[i]));
+  std::vector<std::string_view> lines;
+  const std::string_view whole = result.Text;
+  for (size_t at = 0; at < whole.size();) {
+    const size_t cut = std::min(whole.find('\n', at), whole.size());
+    lines.push_back(whole.substr(at, cut - at));
+    at = cut + 1;
+  }
+  std::string text;
+  if (lines.size() == heading + total) {
+    for (size_t i = 0; i < heading; ++i) (text += lines[i]) += '\n';
+    for (size_t i = first; i < end; ++i) (text += lines[heading + i]) += '\n';
+  } else {
+    for (const TJson& entry : page) text += JsonText(entry) + "\n";
+  }
+  const std::string from = std::to_string(first + 1), to = std::to_string(end), all = std::to_string(total);
+  if (first == end)
+    text += "(no entries from offset " + std::to_string(offset) + ": there are " + all + " / с offset " +
+            std::to_string(offset) + " записей нет: всего " + all + ")\n";
+  else if (truncated)
+    text += "(entries " + from + "-" + to + " of " + all + "; the rest from offset " + to + " / записи " + from + "-" +
+            to + " из " + all + "; остальные — с offset " + to + ")\n";
+  else
+    text += "(entries " + from + "-" + to + " of " + all + ", the last / записи " + from + "-" + to + " из " + all +
+            ", последние)\n";
+  list = std::move(page);
+  result.Text = std::move(text);
 }
 
 const std::string LineArgument = R"({"type": "integer", "minimum": 1})";
@@ -135,6 +206,8 @@ TToolResult CallFunctionTool(TMcpConfiguration& configuration, const TJson& argu
   TToolResult result;
   result.Structured = std::move(answer.Json);
   result.Text = answer.Text.empty() ? "no items\n" : answer.Text;
+  // A listing's text is one line an item; a single value's has no items to page.
+  Paged(result, "items", 0, arguments);
   if (!reports.empty()) result.Text += "reports:\n" + reports;
   return result;
 }
@@ -152,15 +225,21 @@ const std::vector<TMcpTool> ToolTable = {
      [](TMcpConfiguration& c, const TJson&) { return OnModel(c, [](const TModel& m) { return FromAnswer(AnswerSummary(m)); }); }},
     {"list_objects", "List the objects of a kind",
      "Every object of one kind (all catalogues, all documents, ...) with its identifier, synonym and comment, in "
-     "the order of the configuration. Use it to see which objects exist before naming one.\n"
-     "Все объекты одного вида (все справочники, все документы...) с идентификатором, синонимом и комментарием. "
+     "the order of the configuration; at most 200 a call (total says how many there are, and offset set to "
+     "next_offset gives the next ones). Use it to see which objects exist before naming one.\n"
+     "Все объекты одного вида (все справочники, все документы...) с идентификатором, синонимом и комментарием; "
+     "не больше 200 за вызов (total говорит, сколько их всего, а offset, равный next_offset, дает следующие). "
      "Используйте, чтобы узнать, какие объекты есть, прежде чем называть один из них.",
-     Input(Argument("kind", ArgumentText, ""), R"("kind")"),
+     Input(Argument("kind", ArgumentText, "") + ", " + PageArguments, R"("kind")"),
      Object(R"("objects": )" + ArrayOf(Object(R"("kind": )" + Text + ", " + NamedMembers,
-                                              R"("kind", "id", "name", "comment", "synonym")")),
-            R"("objects")"),
+                                              R"("kind", "id", "name", "comment", "synonym")")) + PageMembers,
+            R"("objects")" + PageRequired),
      [](TMcpConfiguration& c, const TJson& a) {
-       return OnModel(c, [&](const TModel& m) { return FromAnswer(AnswerList(m, Member(a, "kind")), "objects"); });
+       return OnModel(c, [&](const TModel& m) {
+         TToolResult result = FromAnswer(AnswerList(m, Member(a, "kind")), "objects");
+         Paged(result, "objects", 1, a);
+         return result;
+       });
      }},
     {"show_object", "Show one object",
      "Everything the configuration says of one object: identifier, comment, synonym, its attributes (document "
@@ -188,34 +267,51 @@ const std::vector<TMcpTool> ToolTable = {
      }},
     {"find", "Find by name, synonym or comment",
      "Objects and attributes whose name, synonym or comment contains the text (letter case ignored, Cyrillic "
-     "included), each with where it stands. Use it when you know a word of what you look for but not its exact "
-     "name, e.g. which attribute holds the article number.\n"
-     "Объекты и реквизиты, в имени, синониме или комментарии которых есть текст (регистр букв не важен). "
-     "Используйте, когда известно слово, но не точное имя, например какой реквизит хранит артикул.",
-     Input(Argument("text", ArgumentText, "A piece of a name, synonym or comment. / Часть имени, синонима или комментария."),
+     "included), each with where it stands; at most 200 matches a call (total says how many there are, and offset "
+     "set to next_offset gives the next ones; a longer text finds fewer). Use it when you know a word of what you "
+     "look for but not its exact name, e.g. which attribute holds the article number.\n"
+     "Объекты и реквизиты, в имени, синониме или комментарии которых есть текст (регистр букв не важен); не "
+     "больше 200 совпадений за вызов (total говорит, сколько их всего, а offset, равный next_offset, дает "
+     "следующие; более длинный текст находит меньше). Используйте, когда известно слово, но не точное имя, "
+     "например какой реквизит хранит артикул.",
+     Input(Argument("text", ArgumentText, "A piece of a name, synonym or comment. / Часть имени, синонима или комментария.") +
+               ", " + PageArguments,
            R"("text")"),
      Object(R"("matches": )" +
                 ArrayOf(Object(PlaceMembers + R"(, "field": {"type": "string", "enum": ["name", "synonym", "comment"]}, "text": )" + Text,
-                               R"("kind", "object", "part", "item", "field", "text")")),
-            R"("matches")"),
+                               R"("kind", "object", "part", "item", "field", "text")")) +
+                PageMembers,
+            R"("matches")" + PageRequired),
      [](TMcpConfiguration& c, const TJson& a) {
-       return OnModel(c, [&](const TModel& m) { return FromAnswer(AnswerFind(m, Member(a, "text")), "matches"); });
+       return OnModel(c, [&](const TModel& m) {
+         TToolResult result = FromAnswer(AnswerFind(m, Member(a, "text")), "matches");
+         Paged(result, "matches", 0, a);
+         return result;
+       });
      }},
     {"where_used", "Where an object is used",
      "Every place that refers to an object: attributes, dimensions, resources, constants and common attributes "
-     "of its type, the catalogues it owns, Refers lists that hold it. Use it before renaming or removing an "
+     "of its type, the catalogues it owns, Refers lists that hold it; at most 200 places a call (total says how "
+     "many there are, and offset set to next_offset gives the next ones). Use it before renaming or removing an "
      "object, or to find the documents that use a catalogue.\n"
      "Все места, которые ссылаются на объект: реквизиты, измерения, ресурсы, константы и общие реквизиты его "
-     "типа, подчиненные справочники, списки Refers. Используйте перед переименованием или удалением объекта или "
-     "чтобы найти документы, где используется справочник.",
-     Input(Argument("name", ArgumentText, NameHelp), R"("name")"),
+     "типа, подчиненные справочники, списки Refers; не больше 200 мест за вызов (total говорит, сколько их "
+     "всего, а offset, равный next_offset, дает следующие). Используйте перед переименованием или удалением "
+     "объекта или чтобы найти документы, где используется справочник.",
+     Input(Argument("name", ArgumentText, NameHelp) + ", " + PageArguments, R"("name")"),
      Object(R"("uses": )" +
                 ArrayOf(Object(PlaceMembers + R"(, "how": {"type": "string", "enum": ["type", "owner", "refers"]}, "to": )" +
                                    Object(R"("kind": )" + Text + R"(, "name": )" + Text, R"("kind", "name")"),
-                               R"("kind", "object", "part", "item", "how", "to")")),
-            R"("uses")"),
+                               R"("kind", "object", "part", "item", "how", "to")")) +
+                PageMembers,
+            R"("uses")" + PageRequired),
      [](TMcpConfiguration& c, const TJson& a) {
-       return OnModel(c, [&](const TModel& m) { return FromAnswer(AnswerRefs(m, Member(a, "name")), "uses"); });
+       return OnModel(c, [&](const TModel& m) {
+         TToolResult result = FromAnswer(AnswerRefs(m, Member(a, "name")), "uses");
+         // One object named: its heading line, then one line a place.
+         Paged(result, "uses", 1, a);
+         return result;
+       });
      }},
     {"resolve_path", "Check an attribute path",
      "Follows Kind.Name.Attr[.Attr...] (e.g. Документ.РасходнаяНакладная.Товар.Артикул) attribute by attribute "
@@ -274,7 +370,7 @@ const std::vector<TMcpTool> ToolTable = {
      [](TMcpConfiguration& c, const TJson& a) {
        return OnContents(c, [&](const TContents& contents) {
          return FromAnswer(AnswerModule(contents, a.contains("object") ? Member(a, "object") : std::string(),
-                                        LineNumber(a, "from_line", 1), LineNumber(a, "to_line", SIZE_MAX)));
+                                        WholeArgument(a, "from_line", 1), WholeArgument(a, "to_line", SIZE_MAX)));
        });
      }},
     {"search_modules", "Search the text of every module",
@@ -301,22 +397,25 @@ const std::vector<TMcpTool> ToolTable = {
     {"call_function", "Call a script function of the component",
      "Runs one of the component's nineteen script functions on this configuration exactly as `ostrak call` does "
      "and as a script of the host platform would (EnumObjects, EnumDocHead, ValueByNum, RefInfo, ...; English or "
-     "Russian name, any letter case). A listing function is called until it ends, one entry of items per item. "
-     "Use it to see what a script will get from the component. Functions about live host objects (HasAttr, "
+     "Russian name, any letter case). A listing function is called until it ends, one entry of items per item; "
+     "at most 200 items a call (total says how many there are, and offset set to next_offset gives the next "
+     "ones). Use it to see what a script will get from the component. Functions about live host objects (HasAttr, "
      "GetAttr, SetAttr) need an object that only the host platform has.\n"
      "Вызывает одну из девятнадцати функций компоненты на этой конфигурации так же, как `ostrak call` и скрипт "
      "платформы (ПеречислитьОбъекты, РеквизитыШапки, ЗначениеПоНомеруСтр...). Перечисляющая функция вызывается до "
-     "конца, по элементу items на каждый шаг. Используйте, чтобы узнать, что получит скрипт.",
+     "конца, по элементу items на каждый шаг; не больше 200 элементов за вызов (total говорит, сколько их всего, "
+     "а offset, равный next_offset, дает следующие). Используйте, чтобы узнать, что получит скрипт.",
      Input(Argument("function", ArgumentText, "Function name, English or Russian, e.g. EnumDocHead or РеквизитыШапки. / Имя функции.") +
                ", " +
                Argument("args", R"({"type": "array", "maxItems": 7, "items": {"type": ["string", "integer"], "maxLength": 65536}})",
                         "Its parameters from parameter 1 on: a whole number travels as a number, a string as text; "
-                        "omitted trailing parameters get the component's defaults. / Параметры функции."),
+                        "omitted trailing parameters get the component's defaults. / Параметры функции.") +
+               ", " + PageArguments,
            R"("function")"),
      Object(R"("function": )" + Text + R"(, "result": {"type": ["string", "number", "null"]}, "outputs": {"type": "object"}, "items": )" +
                 ArrayOf(R"({"type": "object"})") + R"(, "reports": )" +
-                ArrayOf(Object(R"("code": )" + Whole + R"(, "text": )" + Text, R"("code", "text")")),
-            R"("function", "result", "outputs", "items", "reports")"),
+                ArrayOf(Object(R"("code": )" + Whole + R"(, "text": )" + Text, R"("code", "text")")) + PageMembers,
+            R"("function", "result", "outputs", "items", "reports")" + PageRequired),
      CallFunctionTool},
 };
 }  // namespace
@@ -328,7 +427,8 @@ const std::vector<TMcpTool>& McpTools() {
       if (row.Name == std::string("list_objects"))
         row.InputSchema = Input(Argument("kind", ArgumentText,
                                          ("The kind, in Russian or English, any letter case: " + KindList() +
-                                          ". / Вид объектов.").c_str()),
+                                          ". / Вид объектов.").c_str()) +
+                                    ", " + PageArguments,
                                 R"("kind")");
     return rows;
   }();

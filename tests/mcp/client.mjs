@@ -1,8 +1,8 @@
 // The protocol's official TypeScript SDK as a client of `ostrak mcp`: it connects over
 // standard input and output, lists the tools, calls each on the demo configuration and on a
-// configuration laid out as real ones are and on one with modules, and lets the SDK check every
-// structuredContent against the tool's outputSchema.
-//   node client.mjs DEMO MODEL MODULES -- COMMAND [ARGS...]
+// configuration laid out as real ones are, on one with modules and on one with 50,000 attributes,
+// and lets the SDK check every structuredContent against the tool's outputSchema.
+//   node client.mjs DEMO MODEL MODULES LARGE -- COMMAND [ARGS...]
 // The server is started as COMMAND ARGS... mcp CONFIG, in the current directory (so that the
 // configurations may be named relative to it, which also suits ostrak.exe under Wine).
 import { Client } from '@modelcontextprotocol/sdk/client/index.js';
@@ -11,12 +11,12 @@ import { AjvJsonSchemaValidator } from '@modelcontextprotocol/sdk/validation/ajv
 
 const argv = process.argv.slice(2);
 const dash = argv.indexOf('--');
-if (dash !== 3 || argv.length < 5) {
-  console.error('usage: node client.mjs DEMO MODEL MODULES -- COMMAND [ARGS...]');
+if (dash !== 4 || argv.length < 6) {
+  console.error('usage: node client.mjs DEMO MODEL MODULES LARGE -- COMMAND [ARGS...]');
   process.exit(2);
 }
-const [demo, model, modules] = argv;
-const [command, ...prefix] = argv.slice(4);
+const [demo, model, modules, large] = argv;
+const [command, ...prefix] = argv.slice(5);
 
 let passed = 0;
 let failed = 0;
@@ -160,7 +160,7 @@ async function demoChecks() {
   await refusal(client, 'list_objects', { kind: 'Справочники' }, ['Справочник', 'REFERENCE'], 'demo');
   await refusal(client, 'show_object', { name: 42 }, ['name', 'string'], 'demo');
   await refusal(client, 'show_object', {}, ['missing', 'name'], 'demo');
-  await refusal(client, 'find', { text: 'x', limit: 3 }, ['limit', 'text'], 'demo');
+  await refusal(client, 'find', { text: 'x', count: 3 }, ['count', 'text', 'offset', 'limit'], 'demo');
   await refusal(client, 'call_function', { function: 'ЗначениеПоНомеруСтр', args: ['ВидыОплаты', '1'] }, ['1006'], 'demo');
   await refusal(client, 'call_function', { function: 'Bogus', args: [] }, ['Bogus'], 'demo');
   await refusal(client, 'call_function', { function: 'EnumValues', args: [1.5] }, ['element 1'], 'demo');
@@ -260,10 +260,51 @@ async function moduleChecks() {
   await client.close();
 }
 
+// run-client.sh packs a catalogue Большой whose 50,000 attributes Реквизит0... share the
+// synonym "Общий синоним" and refer to the catalogue Районы. Whole, find and where_used of them
+// answered 13 MB, and the SDK dropped the connection: it reads no message past 10 MB.
+async function largeChecks() {
+  const { client } = await connect(large);
+  const { tools } = await client.listTools();
+  for (const name of ['list_objects', 'find', 'where_used', 'call_function']) {
+    const tool = tools.find((t) => t.name === name);
+    check(tool?.inputSchema?.properties?.limit?.maximum === 200 && tool?.inputSchema?.properties?.offset?.minimum === 0 &&
+          tool?.outputSchema?.required?.includes('next_offset') && /offset/.test(tool?.description) && /за вызов/.test(tool?.description),
+          `${name}: offset and limit, said in both languages`, tool);
+  }
+  const place = (m) => `${m.object}.${m.item}`;
+  let r = await answer(client, 'find', { text: 'общий синоним' }, 'large');
+  let page = r.structuredContent;
+  check(page.matches?.length === 200 && page.total === 50000 && page.truncated === true && page.next_offset === 200 &&
+        place(page.matches[0]) === 'Большой.Реквизит0' && place(page.matches[199]) === 'Большой.Реквизит199',
+        'find: the first 200 of 50,000 matches in one message, with the total', { ...page, matches: page.matches?.length });
+  check(textOf(r).split('\n').length === 202 && textOf(r).includes('offset 200'), 'find: the text is the page and says where to go on',
+        textOf(r).slice(-200));
+  r = await answer(client, 'find', { text: 'общий синоним', offset: page.next_offset }, 'large');
+  check(place(r.structuredContent.matches?.[0] ?? {}) === 'Большой.Реквизит200' && r.structuredContent.next_offset === 400,
+        'find: next_offset gives the next page', { ...r.structuredContent, matches: r.structuredContent.matches?.length });
+  r = await answer(client, 'find', { text: 'общий синоним', offset: 49990, limit: 50 }, 'large');
+  page = r.structuredContent;
+  check(page.matches?.length === 10 && place(page.matches[9]) === 'Большой.Реквизит49999' && page.truncated === false &&
+        page.next_offset === null, 'find: the last page, nothing after it', { ...page, matches: page.matches?.length });
+  // The uses come sorted by name as text: Реквизит0, Реквизит1, Реквизит10, Реквизит100 ...
+  r = await answer(client, 'where_used', { name: 'Районы', offset: 1, limit: 3 }, 'large');
+  check(JSON.stringify(r.structuredContent.uses?.map((u) => u.item)) === JSON.stringify(['Реквизит1', 'Реквизит10', 'Реквизит100']) &&
+        r.structuredContent.total === 50000 && r.structuredContent.next_offset === 4 &&
+        textOf(r).startsWith('Справочник Районы (13):\n') && textOf(r).split('\n')[1].endsWith(': Реквизит1 (тип)'),
+        'where_used: a page of 50,000 uses in their order, under the heading', [{ ...r.structuredContent, uses: r.structuredContent.uses?.length }, textOf(r)]);
+  // An object cannot be paged: at 17 MB it is refused with a word on what to ask instead.
+  await refusal(client, 'show_object', { name: 'Большой' }, ['MB', 'more than one message may carry', 'find'], 'large');
+  await refusal(client, 'find', { text: 'общий', limit: 1000 }, ['limit', 'at most 200'], 'large');
+  check((await client.ping()) !== undefined, 'large: the connection outlives every answer');
+  await client.close();
+}
+
 try {
   await demoChecks();
   await modelChecks();
   await moduleChecks();
+  await largeChecks();
 } catch (error) {
   failed++;
   console.log(`FAIL: the client stopped: ${error?.stack ?? error}`);

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """`ostrak mcp` spoken to line by line, for what no SDK sends: malformed JSON, requests
 before initialize, unknown methods, tools and notifications, wrong argument types, a 1 MB
-argument, batches, each protocol version's features, input that ends mid-message, and the
-container changed under a running server.
+argument, batches, each protocol version's features, input that ends mid-message, the
+container changed under a running server, lists answered a page at a time and answers too
+large for one message.
     raw-protocol.py SOURCE_DIR OSTRAK
 Prints one line per failed check and "N passed, N failed"; exit status 1 on a failure."""
 import json
@@ -38,6 +39,7 @@ class Server:
         self.process = subprocess.Popen([ostrak, "mcp", config], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                         stderr=subprocess.PIPE)
         self.lines = queue.Queue()
+        self.sizes = []  # of every line read, in bytes
         self.stderr = b""
         threading.Thread(target=self._read, daemon=True).start()
         self.stderr_reader = threading.Thread(target=self._read_stderr, daemon=True)
@@ -66,6 +68,7 @@ class Server:
             return "timeout"
         if line is None:
             return "end"
+        self.sizes.append(len(line))
         try:
             return json.loads(line)
         except ValueError:
@@ -114,6 +117,48 @@ def text_of(answer):
 
 def tool_error(answer):
     return isinstance(answer, dict) and answer.get("result", {}).get("isError") is True
+
+
+def paging_configuration():
+    """Text of a configuration with long lists: Большой has 450 attributes that share a synonym
+    and refer to the catalogue Районы, and 3 that refer to the enumeration of the same name;
+    Широкий has 25,000 attributes (its show_object answer is some 5 MB) and Огромный 60,000
+    (some 13 MB)."""
+    def attributes(first, count, name, synonym, kind, ref):
+        return ",\n".join('{"%d","%s%d","","%s","%s","10","0","%s","0","0","0"}' % (first + i, name, i, synonym, kind, ref)
+                          for i in range(count))
+
+    def catalogue(id_, name, params):
+        return '{"%s","%s","","%s","0","3","40","1","0","1","0","0","0","0","0","0","0",\n{"Params",\n%s}}' % (
+            id_, name, name, params)
+    return ('{"TaskItem",\n{"1","Страницы","","","1","0"}},\n{"SbCnts",\n'
+            '{"13","Районы","","Районы","0","3","40","1","0","1","0","0","0","0","0","0","0"},\n' +
+            catalogue(20, "Большой", attributes(1000, 450, "Р", "Общий синоним", "B", 13) + ",\n" +
+                      attributes(1500, 3, "П", "Перечисление", "E", 35)) + ",\n" +
+            catalogue(21, "Широкий", attributes(100000, 25000, "Ш", "Широкий реквизит", "S", 0)) + ",\n" +
+            catalogue(22, "Огромный", attributes(200000, 60000, "О", "Огромный реквизит", "S", 0)) + "},\n"
+            '{"EnumList",\n{"35","Районы","","Районы как перечисление",\n{"EnumVal",\n{"36","Север","","Север"}}}}\n')
+
+
+def walk(server, tool, arguments, member, limit):
+    """Every page of a list, from offset 0 along next_offset: the entries, and what went wrong."""
+    entries, offset, wrong = [], 0, []
+    for _ in range(1000):
+        a = server.tool(tool, dict(arguments, offset=offset, limit=limit))
+        page = a.get("result", {}).get("structuredContent", {}) if isinstance(a, dict) else {}
+        if member not in page:
+            return entries, wrong + [a]
+        entries += page[member]
+        if len(page[member]) > limit or page["offset"] != offset:
+            wrong.append({k: v for k, v in page.items() if k != member})
+        if not page["truncated"]:
+            if page["next_offset"] is not None or len(entries) != page["total"]:
+                wrong.append({k: v for k, v in page.items() if k != member})
+            return entries, wrong
+        if page["next_offset"] != offset + len(page[member]):
+            wrong.append({k: v for k, v in page.items() if k != member})
+        offset = page["next_offset"]
+    return entries, wrong + ["no last page"]
 
 
 work = tempfile.mkdtemp()
@@ -296,6 +341,89 @@ try:
     check(not tool_error(a) and a["result"]["structuredContent"]["objects"] == 18, "and it is read again when it is back", a)
     check(s.close() == 0, "status 0 after the changes")
     check(b"read again" in s.stderr, "a reload is said on standard error", s.stderr[-300:])
+
+    # --- lists a page at a time, and answers too large for a message ------------------------
+    pages = os.path.join(work, "pages")
+    with open(os.path.join(work, "pages.txt"), "w", encoding="utf-8") as f:
+        f.write(paging_configuration())
+    subprocess.run([ostrak, "pack", os.path.join(work, "pages.txt"), pages], check=True, capture_output=True)
+    everything = json.loads(subprocess.run([ostrak, "find", pages, "общий синоним", "--json"], check=True,
+                                           capture_output=True).stdout)
+    check(len(everything) == 450, "the command find still prints every match", len(everything))
+    s = Server(pages)
+    s.initialize()
+    a = s.tool("find", {"text": "ОБЩИЙ СИНОНИМ"})
+    page = a["result"]["structuredContent"]
+    check(len(page["matches"]) == 200 and page["total"] == 450 and page["offset"] == 0 and page["truncated"] is True
+          and page["next_offset"] == 200 and page["matches"] == everything[:200],
+          "find: the first 200 of 450 matches, with the total and where the rest start",
+          {k: v for k, v in page.items() if k != "matches"})
+    lines = text_of(a).splitlines()
+    check(len(lines) == 201 and lines[0].endswith('Р0: синоним "Общий синоним"') and "offset 200" in lines[-1],
+          "find: the text holds the page's lines and says where the rest start", lines[:1] + lines[-2:])
+    for limit in (200, 7):
+        entries, wrong = walk(s, "find", {"text": "общий синоним"}, "matches", limit)
+        check(entries == everything and not wrong, f"find: pages of {limit} hold every match once, in order",
+              wrong or [len(entries)])
+    a = s.tool("find", {"text": "общий синоним", "offset": 5000})
+    page = a["result"]["structuredContent"]
+    check(page["matches"] == [] and page["total"] == 450 and page["truncated"] is False and page["next_offset"] is None
+          and "450" in text_of(a) and not tool_error(a), "find: an offset past the end is an empty page that says how many there are", a)
+    for arguments, words in (({"limit": 201}, ["limit", "at most 200"]), ({"limit": 0}, ["limit", "at least 1"]),
+                             ({"offset": -1}, ["offset", "at least 0"]), ({"offset": "1"}, ["offset", "whole number"])):
+        a = s.tool("find", dict(arguments, text="общий"))
+        check(tool_error(a) and all(w in text_of(a) for w in words), f"find {arguments}: isError naming {words}", a)
+
+    a = s.tool("where_used", {"name": "Районы", "offset": 440, "limit": 100})
+    page = a["result"]["structuredContent"]
+    check(page["total"] == 453 and len(page["uses"]) == 13 and page["truncated"] is False,
+          "where_used: the last page of the uses of two objects that share a name",
+          {k: v for k, v in page.items() if k != "uses"})
+    # Two objects' headings stand among the lines: the page's entries come as JSON lines.
+    lines = text_of(a).splitlines()
+    check([json.loads(line) for line in lines[:-1]] == page["uses"] and "441-453" in lines[-1],
+          "where_used: lines that cannot be told apart come as the page's JSON, one a line", lines[:2])
+    entries, wrong = walk(s, "where_used", {"name": "Справочник.Районы"}, "uses", 200)
+    check(len(entries) == 450 and len({json.dumps(e) for e in entries}) == 450 and not wrong,
+          "where_used: pages of one object's uses, every use once", wrong or [len(entries)])
+    a = s.tool("list_objects", {"kind": "Справочник", "offset": 1, "limit": 2})
+    page = a["result"]["structuredContent"]
+    check([o["name"] for o in page["objects"]] == ["Большой", "Широкий"] and page["next_offset"] == 3 and
+          text_of(a).startswith("Справочник: объектов 4\n  Большой (20)"),
+          "list_objects: a page, its heading line kept", [page, text_of(a)])
+    a = s.tool("call_function", {"function": "EnumRef", "args": ["Большой"], "offset": 450})
+    page = a["result"]["structuredContent"]
+    # EnumRef hands the attributes out from the last.
+    check([i["name"] for i in page["items"]] == ["Р2", "Р1", "Р0"] and page["total"] == 453 and page["result"] == 0 and
+          text_of(a).startswith("name: Р2,"), "call_function: a listing's items a page at a time", [page, text_of(a)])
+    a = s.tool("call_function", {"function": "EnumValCount", "args": ["Районы"]})
+    page = a["result"]["structuredContent"]
+    check(page["result"] == 1 and page["total"] == 0 and page["truncated"] is False, "call_function: a value, no items to page", a)
+
+    # A page is small; an object of 60,000 attributes cannot be paged and is refused whole.
+    check(max(s.sizes) < 100_000, "every page is under 100 KB", max(s.sizes))
+    a = s.tool("show_object", {"name": "Широкий"})
+    check(not tool_error(a) and len(a["result"]["structuredContent"]["parts"][0]["items"]) == 25000 and
+          4_000_000 < s.sizes[-1] < 8 << 20, "show_object: an answer of some 5 MB is answered whole", s.sizes[-1])
+    a = s.tool("show_object", {"name": "Огромный"})
+    check(tool_error(a) and all(w in text_of(a) for w in ("MB", "more than one message may carry", "name")) and s.sizes[-1] < 2000,
+          "show_object: an answer past 8 MB is an isError that says so, briefly", [s.sizes[-1], text_of(a)[:300]])
+    a = s.tool("show_object", {"name": "Большой"})
+    check(not tool_error(a), "the server goes on after an answer too large", a)
+    check(s.close() == 0, "paging: status 0 at the end of input")
+
+    # Batches: each answer fits a message, four of 2.3 MB (text alone in this version) do not.
+    s = Server(pages)
+    s.initialize("2025-03-26")
+    ids = ["w1", "w2", "w3", "w4"]
+    s.send([{"jsonrpc": "2.0", "id": i, "method": "tools/call", "params": {"name": "show_object", "arguments": {"name": "Широкий"}}}
+            for i in ids] + [{"jsonrpc": "2.0", "id": "p", "method": "ping"}])
+    a = s.receive()
+    check(isinstance(a, list) and [m.get("id") for m in a] == ids + ["p"] and all("result" in m for m in a[:3]) and
+          error_code(a[3]) == -32603 and "alone" in a[3]["error"]["message"] and a[4].get("result") == {} and
+          s.sizes[-1] <= 8 << 20, "a batch past 8 MB: the answer that would pass it is refused, the rest answered",
+          [s.sizes[-1]] + [{k: v for k, v in m.items() if k != "result"} for m in a] if isinstance(a, list) else a)
+    check(s.close() == 0, "batch past the bound: status 0")
 
     s = Server(os.path.join(work, "nowhere"))
     check(s.initialize().get("result", {}).get("protocolVersion") == "2025-06-18", "a server on a missing directory starts")

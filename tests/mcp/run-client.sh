@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Runs client.mjs against `ostrak mcp`: packs the demo configuration, the test configuration
-# and one with modules with the tool under test, then lets the SDK client talk to the server.
+# Runs client.mjs against `ostrak mcp`: packs the demo configuration, the test configuration,
+# one with modules and one whose catalogue has 50,000 attributes with the tool under test, then
+# lets the SDK client talk to the server.
 #   run-client.sh SOURCE_DIR NODE_FOLDER COMMAND...   (COMMAND runs ostrak, e.g. a Wine
 #   wrapper and ostrak.exe with --dll)
 set -u
@@ -29,4 +30,14 @@ printf 'not deflate at all' >garbage.bin
   --stream "TypedText/ModuleText_Number1/MD Programm text=global.bin" \
   --stream "TypedText/Transact_Number180/MD Programm text=garbage.bin" >pack.txt 2>&1 \
   || { echo "FAIL: pack of the configuration with modules"; cat pack.txt; exit 1; }
-node "$folder/client.mjs" demo model modules -- "$@"
+# 50,000 attributes that share a synonym and refer to one catalogue: find and where_used of
+# them answered 13 MB whole, past what the SDK reads in one message.
+{
+  printf '{"SbCnts",\n{"13","Районы","","Районы","0","3","40","1","0","1","0","0","0","0","0","0","0"},\n'
+  printf '{"20","Большой","","Большой","0","3","40","1","0","1","0","0","0","0","0","0","0",\n{"Params",\n'
+  seq 0 49999 | awk '{ printf "%s{\"%d\",\"Реквизит%d\",\"\",\"Общий синоним\",\"B\",\"0\",\"0\",\"13\",\"0\",\"0\",\"0\"}",
+                             (NR > 1 ? ",\n" : ""), 1000 + $1, $1 }'
+  printf '}}}\n'
+} >large.txt
+"$@" pack large.txt large >pack.txt 2>&1 || { echo "FAIL: pack of the large configuration"; cat pack.txt; exit 1; }
+node "$folder/client.mjs" demo model modules large -- "$@"
