@@ -1,6 +1,7 @@
 #include "host/tool/Contents.h"
 
 #include <algorithm>
+#include <array>
 
 #include "host/tool/LineDiff.h"
 #include "host/tool/Queries.h"
@@ -194,49 +195,68 @@ std::vector<TFact> ObjectFacts(const TModel& model, int32_t index) {
 }
 
 namespace {
+// Which bytes a JSON string must escape, and which code page 1251 turns into more than one
+// byte of UTF-8.
+bool NeedsEscape(unsigned char c) { return c < 0x20 || c == '"' || c == '\\'; }
+
 bool PlainAscii(std::string_view text) {
   for (char c : text)
-    if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x80 || c == '"' || c == '\\') return false;
+    if (NeedsEscape(static_cast<unsigned char>(c)) || static_cast<unsigned char>(c) >= 0x80) return false;
   return true;
 }
 
-// U(text) appended; most of a configuration's fields are digits, which need no table.
-void AppendU(std::string& out, std::string_view ansi) {
-  if (PlainAscii(ansi)) out += ansi;
-  else out += U(ansi);
-}
-
-// JsonString(U(text)) appended.
-void AppendQuoted(std::string& out, std::string_view ansi) {
-  if (PlainAscii(ansi)) {
-    out += '"';
-    out += ansi;
-    out += '"';
-  } else {
-    out += JsonString(U(ansi));
+// U(text) appended, a byte at a time through a table: names and synonyms are most of what
+// text writes, and converting each into a string of its own costs more than the rest.
+void AppendUtf8(std::string& out, std::string_view ansi) {
+  static const std::array<std::string, 256> table = [] {
+    std::array<std::string, 256> t;
+    for (int b = 0; b < 256; ++b) t[size_t(b)] = U(std::string(1, char(b)));
+    return t;
+  }();
+  for (char c : ansi) {
+    const unsigned char b = static_cast<unsigned char>(c);
+    if (b < 0x80) out += c;
+    else out += table[b];
   }
 }
 
+// U(text) appended.
+void AppendU(std::string& out, std::string_view ansi) { AppendUtf8(out, ansi); }
+
+// JsonString(U(text)) appended.
+void AppendQuoted(std::string& out, std::string_view ansi) {
+  for (char c : ansi)
+    if (NeedsEscape(static_cast<unsigned char>(c))) {
+      out += JsonString(U(ansi));
+      return;
+    }
+  out += '"';
+  AppendUtf8(out, ansi);
+  out += '"';
+}
+
 // The item's words after its name, as ItemWords has them, then the fields after the type; an
-// item with no identifier of its own has its fields alone.
-void AppendItemValue(const TModel& model, const TItem& item, std::string& out) {
+// item with no identifier of its own has its fields alone. all: the item's fields, its
+// identifier's too.
+void AppendItemValue(const TModel& model, const TItem& item, const std::vector<std::string_view>& all, std::string& out) {
   const size_t start = out.size();
-  const std::vector<std::string_view> all = model.FieldsOf(item.Node);
+  const size_t first = item.Id.empty() ? 0 : 1;  // field 1
+  const size_t count = all.size() - first;
   size_t known = item.Id.empty() ? 0 : 7;
   // Fields the type's words do not render exactly are shown as written too.
-  if (known && !TypeSaysAll(model, item.Type, all.data() + 3, all.size() > 3 ? all.size() - 3 : 0)) known = 3;
-  if (!item.Id.empty()) out += TypeWords(model, item.Type);
+  if (known && !TypeSaysAll(model, item.Type, all.data() + 4, count > 3 ? count - 3 : 0)) known = 3;
+  if (!item.Id.empty()) AppendTypeWords(model, item.Type, out);
   auto separate = [&] {
     if (out.size() > start) out += ", ";
   };
   if (!item.Comment.empty()) separate(), out += "комментарий ", AppendQuoted(out, item.Comment);
   if (!item.Synonym.empty()) separate(), out += "синоним ", AppendQuoted(out, item.Synonym);
-  if (all.size() > known) {
+  if (count > known) {
     separate();
-    out += "поля " + std::to_string(known + 1) + "-" + std::to_string(all.size()) + ": ";
-    for (size_t i = known; i < all.size(); ++i) {
+    out += "поля " + std::to_string(known + 1) + "-" + std::to_string(count) + ": ";
+    for (size_t i = known; i < count; ++i) {
       if (i > known) out += ", ";
-      AppendQuoted(out, all[i]);
+      AppendQuoted(out, all[first + i]);
     }
   }
 }
@@ -244,7 +264,7 @@ void AppendItemValue(const TModel& model, const TItem& item, std::string& out) {
 
 std::string ItemValue(const TModel& model, const TItem& item) {
   std::string text;
-  AppendItemValue(model, item, text);
+  AppendItemValue(model, item, model.Tree().Fields(item.Node), text);
   return text;
 }
 
@@ -359,18 +379,25 @@ void PartLines(const TModel& model, const std::string& prefix, const TPart& part
     }
     return;
   }
+  std::vector<std::string_view> fields;
   for (size_t k = 0; k < nodes.size(); ++k) {
-    const TItem item = model.ItemAt(nodes[k]);
+    model.Tree().Fields(nodes[k], fields);
+    const TItem item = model.ItemFrom(nodes[k], fields);
     const std::string itemName = ItemLabel(item, k);
     out += partName;
     AppendU(out, itemName);
-    if (!item.Id.empty()) out += " (" + std::string(item.Id) + ")";
+    if (!item.Id.empty()) {
+      out += " (";
+      out += item.Id;
+      out += ')';
+    }
     const size_t mark = out.size();
     out += ": ";
-    AppendItemValue(model, item, out);
+    AppendItemValue(model, item, fields, out);
     // Nothing to say past the name: no ": " either.
     if (out.size() == mark + 2) out.resize(mark);
     out += '\n';
+    if (!model.Tree().HasChildren(item.Node)) continue;
     const std::vector<TPart> below = model.PartsOf(item.Node);
     const std::string itemPrefix = partName + U(itemName) + (item.Id.empty() ? "" : " (" + U(item.Id) + ")") + ": ";
     if (deep)

@@ -173,6 +173,8 @@ const TModel* TMcpConfiguration::Model(std::string& error) {
     Model_ = std::move(result.Model);
     ModelError = result.Error;
     ModelRead = true;
+    // Made now, with the load, so that no question waits for them.
+    if (Model_) Model_->TextIndex(), Model_->Uses();
   }
   if (!Model_) error = "the configuration cannot be read: " + ModelError;
   return Model_.get();

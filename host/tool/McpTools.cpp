@@ -128,10 +128,12 @@ const std::string PageRequired = R"(, "total", "offset", "truncated", "next_offs
 // over lines (or a heading stands between entries) the page's entries are written as JSON,
 // one a line, since those lines cannot be told apart. A list that fits one page keeps its
 // text whole.
-void Paged(TToolResult& result, const char* member, size_t heading, const TJson& arguments) {
+// known: the list holds that page alone already, of known entries in all.
+void Paged(TToolResult& result, const char* member, size_t heading, const TJson& arguments, size_t known = SIZE_MAX) {
   if (result.IsError) return;
   const size_t offset = WholeArgument(arguments, "offset", 0), limit = WholeArgument(arguments, "limit", PageMost);
-  const size_t total = result.Structured[member].size();
+  const bool cut = known != SIZE_MAX;
+  const size_t total = cut ? known : result.Structured[member].size();
   const size_t first = std::min(offset, total), end = first + std::min(limit, total - first);
   const bool truncated = end < total;
   // Members are added first: an ordered object keeps them in a vector, and a reference
@@ -144,7 +146,9 @@ void Paged(TToolResult& result, const char* member, size_t heading, const TJson&
   TJson& list = result.Structured[member];
 
   TJson page = TJson::array();
-  for (size_t i = first; i < end; ++i) page.push_back(std::move(list[i]));
+  if (cut) page = std::move(list);
+  else
+    for (size_t i = first; i < end; ++i) page.push_back(std::move(list[i]));
   std::vector<std::string_view> lines;
   const std::string_view whole = result.Text;
   for (size_t at = 0; at < whole.size();) {
@@ -153,7 +157,9 @@ void Paged(TToolResult& result, const char* member, size_t heading, const TJson&
     at = cut + 1;
   }
   std::string text;
-  if (lines.size() == heading + total) {
+  if (cut && lines.size() == heading + (end - first)) {
+    for (std::string_view line : lines) (text += line) += '\n';
+  } else if (!cut && lines.size() == heading + total) {
     for (size_t i = 0; i < heading; ++i) (text += lines[i]) += '\n';
     for (size_t i = first; i < end; ++i) (text += lines[heading + i]) += '\n';
   } else {
@@ -300,16 +306,21 @@ const std::vector<TMcpTool> ToolTable = {
      "объекта или чтобы найти документы, где используется справочник.",
      Input(Argument("name", ArgumentText, NameHelp) + ", " + PageArguments, R"("name")"),
      Object(R"("uses": )" +
-                ArrayOf(Object(PlaceMembers + R"(, "how": {"type": "string", "enum": ["type", "owner", "refers"]}, "to": )" +
+                ArrayOf(Object(PlaceMembers + R"(, "how": {"type": "string", "enum": ["type", "owner", "journal", "refers"]}, "to": )" +
                                    Object(R"("kind": )" + Text + R"(, "name": )" + Text, R"("kind", "name")"),
                                R"("kind", "object", "part", "item", "how", "to")")) +
                 PageMembers,
             R"("uses")" + PageRequired),
      [](TMcpConfiguration& c, const TJson& a) {
        return OnModel(c, [&](const TModel& m) {
-         TToolResult result = FromAnswer(AnswerRefs(m, Member(a, "name")), "uses");
+         // Only the page asked for is made: an enumeration of a large configuration has tens
+         // of thousands of uses.
+         size_t total = 0;
+         TToolResult result = FromAnswer(AnswerRefs(m, Member(a, "name"), WholeArgument(a, "offset", 0),
+                                                    WholeArgument(a, "limit", PageMost), &total),
+                                         "uses");
          // One object named: its heading line, then one line a place.
-         Paged(result, "uses", 1, a);
+         Paged(result, "uses", 1, a, total);
          return result;
        });
      }},

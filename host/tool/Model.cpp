@@ -1,7 +1,9 @@
 #include "host/tool/Model.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
+#include <functional>
 
 #include "host/tool/Commands.h"
 #include "metadata/getInfo.h"
@@ -112,20 +114,6 @@ TModel::TModel(TTextBuffer text) : Tree_(std::move(text.Bytes), text.Position) {
   std::sort(ByNode.begin(), ByNode.end());
   std::sort(Sections.begin(), Sections.end());
 
-  // Every list that names itself, but by "0": several lists of one object use it, and it
-  // names none of them. The lists of a "Refers" list, or of an account's analytic kinds,
-  // name others ({"21"}), not themselves.
-  std::vector<std::string_view> fields;
-  for (int32_t n = 1; n < int32_t(Tree_.Size()); ++n) {
-    const std::string_view id = Tree_.FirstField(n);
-    if (!IsIdentifier(id) || id == "0") continue;
-    const int32_t parent = Tree_.Node(n).Parent;
-    if (parent > 0 && HoldsReferences(Tree_.FirstField(parent))) continue;
-    if (!Tree_.HasChildren(n) && (Tree_.Fields(n, fields), fields.size() < 2)) continue;
-    NodesById.emplace_back(id, n);
-  }
-  SortById(NodesById);
-
   for (size_t i = 0; i < Objects_.size(); ++i) {
     TObject& object = Objects_[i];
     if (object.Typed) Resolve(object.Type);
@@ -147,6 +135,20 @@ TModel::TModel(TTextBuffer text) : Tree_(std::move(text.Bytes), text.Position) {
         object.Journal = -1;
     }
   }
+}
+
+void TModel::IndexNodes() const {
+  // Every list that names itself, but by "0": several lists of one object use it, and it
+  // names none of them. The lists of a "Refers" list, or of an account's analytic kinds,
+  // name others ({"21"}), not themselves; so does a list that is its number alone.
+  for (int32_t n = 1; n < int32_t(Tree_.Size()); ++n) {
+    const std::string_view id = Tree_.FirstField(n);
+    if (!IsIdentifier(id) || id == "0" || !Tree_.MoreThanFirstField(n)) continue;
+    const int32_t parent = Tree_.Node(n).Parent;
+    if (parent > 0 && HoldsReferences(Tree_.FirstField(parent))) continue;
+    NodesById.emplace_back(id, n);
+  }
+  SortById(NodesById);
 }
 
 void TModel::ReadSection(int kind, int32_t section) {
@@ -214,9 +216,10 @@ void TModel::ReadRefers(int32_t node, TRefersList& list) const {
   }
 }
 
-TItem TModel::ItemAt(int32_t node) const {
+TItem TModel::ItemAt(int32_t node) const { return ItemFrom(node, Tree_.Fields(node)); }
+
+TItem TModel::ItemFrom(int32_t node, const std::vector<std::string_view>& all) const {
   TItem item;
-  const std::vector<std::string_view> all = Tree_.Fields(node);
   ReadNamed(all, node, item);
   ReadType(all, item.Type);
   Resolve(item.Type);
@@ -283,6 +286,7 @@ int32_t TModel::ObjectOfNode(int32_t node) const {
 TLocation TModel::Locate(std::string_view id) const {
   TLocation location;
   if (id.empty() || id == "0") return location;
+  std::call_once(NodesIndexed, [this] { IndexNodes(); });
   const int32_t node = FindById(NodesById, id, int32_t(-1));
   if (node < 0) return location;
   location.Found = true;
@@ -319,6 +323,117 @@ size_t TModel::MemoryUsed() const {
       bytes += sizeof(list) + list.Ids.capacity() * sizeof(std::string_view) + list.Objects.capacity() * sizeof(int32_t);
   }
   return bytes;
+}
+
+const TTextIndex& TModel::TextIndex() const {
+  std::call_once(TextsIndexed, [this] {
+    std::vector<std::string_view> all;
+    auto add = [&](const TNamed& named, int32_t object) {
+      const std::string_view texts[] = {named.Name, named.Synonym, named.Comment};
+      for (uint8_t field = 0; field < 3; ++field) {
+        if (texts[field].empty()) continue;
+        Texts.Entries.push_back({uint32_t(Texts.Upper.size()), named.Node, object, field});
+        Texts.Upper += texts[field];
+        AnsiUpperInPlace(Texts.Upper.data() + Texts.Entries.back().Offset, texts[field].size());
+        Texts.Upper += '\0';
+      }
+    };
+    // Items at any depth: a plan's accounts are items of an item of the chart.
+    std::function<void(int32_t, int32_t)> walk = [&](int32_t object, int32_t part) {
+      if (HoldsReferences(Tree_.FirstField(part))) return;
+      for (int32_t node : ItemNodes(TPart{{}, {}, part})) {
+        Tree_.Fields(node, all);
+        add(ItemFrom(node, all), object);
+        for (const TPart& below : PartsOf(node)) walk(object, below.Node);
+      }
+    };
+    for (size_t i = 0; i < Objects_.size(); ++i) {
+      add(Objects_[i], int32_t(i));
+      for (const TPart& part : Objects_[i].Parts) walk(int32_t(i), part.Node);
+    }
+  });
+  return Texts;
+}
+
+const std::vector<TRefUse>& TModel::Uses() const {
+  std::call_once(UsesIndexed, [this] { IndexUses(); });
+  return UsesOf;
+}
+
+void TModel::IndexUses() const {
+  std::vector<std::string_view> all;
+  for (size_t i = 0; i < Objects_.size(); ++i) {
+    const int32_t o = int32_t(i);
+    const TObject& object = Objects_[i];
+    if (object.Typed && object.Type.RefObject >= 0) UsesOf.push_back({o, {}, {}, "type", object.Type.RefObject});
+    for (const TPart& part : object.Parts)
+      for (int32_t node : ItemNodes(part)) {
+        Tree_.Fields(node, all);
+        const TItem item = ItemFrom(node, all);
+        if (item.Type.RefObject >= 0) UsesOf.push_back({o, part.Tag, item.Name, "type", item.Type.RefObject});
+      }
+    if (object.Owner >= 0) UsesOf.push_back({o, {}, {}, "owner", object.Owner});
+    if (object.Journal >= 0) UsesOf.push_back({o, {}, {}, "journal", object.Journal});
+    // A list names an object, an attribute of one, or an attribute typed by one (a selection
+    // column, a journal's column); each list counts once for each object it uses.
+    for (const TRefersList& list : object.Refers) {
+      std::vector<int32_t> targets;
+      for (size_t k = 0; k < list.Ids.size(); ++k) {
+        if (list.Objects[k] >= 0) {
+          targets.push_back(list.Objects[k]);
+          continue;
+        }
+        const TLocation where = Locate(list.Ids[k]);
+        if (where.Object < 0) continue;
+        targets.push_back(where.Object);
+        const int32_t typed = ItemAt(where.Node).Type.RefObject;
+        if (typed >= 0) targets.push_back(typed);
+      }
+      std::sort(targets.begin(), targets.end());
+      targets.erase(std::unique(targets.begin(), targets.end()), targets.end());
+      for (int32_t target : targets) UsesOf.push_back({o, list.Part, list.Item, "refers", target});
+    }
+  }
+  // By the object used, then as people read them: kind (English), object, part, item and how,
+  // in the order their UTF-8 has, compared in place (an object used tens of thousands of
+  // times would otherwise convert its names at every comparison).
+  static const auto points = [] {
+    std::array<char32_t, 256> table{};
+    for (int b = 0; b < 256; ++b) DecodeUtf8(AnsiToUtf8(std::string(1, char(b))), 0, table[size_t(b)]);
+    return table;
+  }();
+  static const auto kindRank = [] {
+    std::array<int, KindCount> rank{};
+    for (int k = 0; k < KindCount; ++k)
+      for (int other = 0; other < KindCount; ++other) rank[size_t(k)] += KindEnglish(other) < KindEnglish(k);
+    return rank;
+  }();
+  auto compare = [](std::string_view a, std::string_view b) {
+    const size_t n = std::min(a.size(), b.size());
+    for (size_t i = 0; i < n; ++i)
+      if (a[i] != b[i]) return points[static_cast<unsigned char>(a[i])] < points[static_cast<unsigned char>(b[i])] ? -1 : 1;
+    return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+  };
+  // The objects' order by kind and name, once, so that most comparisons below are of numbers.
+  std::vector<int32_t> order(Objects_.size()), rank(Objects_.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = int32_t(i);
+  std::stable_sort(order.begin(), order.end(), [&](int32_t a, int32_t b) {
+    const TObject &oa = Objects_[size_t(a)], &ob = Objects_[size_t(b)];
+    if (oa.Kind != ob.Kind) return kindRank[size_t(oa.Kind)] < kindRank[size_t(ob.Kind)];
+    return compare(oa.Name, ob.Name) < 0;
+  });
+  for (size_t i = 0; i < order.size(); ++i) {
+    const bool same = i > 0 && Objects_[size_t(order[i])].Kind == Objects_[size_t(order[i - 1])].Kind &&
+                      Objects_[size_t(order[i])].Name == Objects_[size_t(order[i - 1])].Name;
+    rank[size_t(order[i])] = same ? rank[size_t(order[i - 1])] : int32_t(i);
+  }
+  std::stable_sort(UsesOf.begin(), UsesOf.end(), [&](const TRefUse& x, const TRefUse& y) {
+    if (x.Target != y.Target) return x.Target < y.Target;
+    if (rank[size_t(x.Object)] != rank[size_t(y.Object)]) return rank[size_t(x.Object)] < rank[size_t(y.Object)];
+    for (int c : {compare(x.Part, y.Part), compare(x.Item, y.Item)})
+      if (c) return c < 0;
+    return std::string_view(x.How) < std::string_view(y.How);
+  });
 }
 
 TModelResult LoadModel(const std::string& path) {

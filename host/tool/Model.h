@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -79,6 +80,27 @@ struct TLocation {
   std::string_view Part, Item;
 };
 
+// A name, synonym or comment of an object or of an item at any depth, as find searches them.
+struct TTextEntry {
+  uint32_t Offset = 0;  // in TTextIndex::Upper
+  int32_t Node = -1;    // the object's or the item's
+  int32_t Object = -1;
+  uint8_t Field = 0;    // 0 the name, 1 the synonym, 2 the comment
+};
+struct TTextIndex {
+  std::string Upper;                // every such text upper-cased, each ended by a zero byte
+  std::vector<TTextEntry> Entries;  // in model order, each object's before its items'
+};
+
+// One place that refers to an object (Target). How: "type" (field 7), "owner" (a catalogue
+// it owns), "journal" (a document's field 8), "refers" (a "Refers" list).
+struct TRefUse {
+  int32_t Object;
+  std::string_view Part, Item;
+  const char* How;
+  int32_t Target = -1;
+};
+
 class TModel {
 public:
   // Builds the model over the configuration text (as ReadConfigurationText gives it); only
@@ -94,8 +116,9 @@ public:
   std::vector<TItem> Items(const TPart& part) const;
   // The nodes of those items: enough to see that two versions hold the same items.
   std::vector<int32_t> ItemNodes(const TPart& part) const;
-  // One item, read from its node.
+  // One item, read from its node; from its fields already read (all of them, identifier too).
   TItem ItemAt(int32_t node) const;
+  TItem ItemFrom(int32_t node, const std::vector<std::string_view>& all) const;
   // The nested lists of an item (or any node) that are neither items nor "Refers" lists.
   std::vector<TPart> PartsOf(int32_t node) const;
   // A node's fields after the identifier (all of them when it has none).
@@ -110,13 +133,27 @@ public:
   TLocation Locate(std::string_view id) const;
   // The object a node belongs to, -1 when none.
   int32_t ObjectOfNode(int32_t node) const;
+  // What find searches and what where-used answers from, made at their first use: a large
+  // configuration is read through once, not at every question.
+  const TTextIndex& TextIndex() const;
+  // Every use of every object, by the object used, then by kind (English), object, part, item
+  // and how, as their UTF-8 sorts.
+  const std::vector<TRefUse>& Uses() const;
   size_t MemoryUsed() const;
 
 private:
   TTree Tree_;
   std::vector<TObject> Objects_;
   std::vector<std::pair<std::string_view, int32_t>> ById;       // objects, sorted by identifier
-  std::vector<std::pair<std::string_view, int32_t>> NodesById;  // every numbered node, sorted
+  // Every numbered node, sorted; made at the first question that needs it.
+  mutable std::vector<std::pair<std::string_view, int32_t>> NodesById;
+  mutable std::once_flag NodesIndexed;
+  void IndexNodes() const;
+  mutable TTextIndex Texts;
+  mutable std::once_flag TextsIndexed;
+  mutable std::vector<TRefUse> UsesOf;
+  mutable std::once_flag UsesIndexed;
+  void IndexUses() const;
   std::vector<std::pair<int32_t, int>> Sections;                // section node, kind
   std::vector<std::pair<int32_t, int32_t>> ByNode;              // object node, object; sorted
 

@@ -1,5 +1,7 @@
 // show, find, refs, path and id: questions answered from the configuration model.
 #include <algorithm>
+#include <array>
+#include <charconv>
 #include <functional>
 #include <map>
 #include <tuple>
@@ -163,33 +165,56 @@ TJson ShowJson(const TModel& model, int32_t index) {
   return out;
 }
 
-std::string TypeWords(const TModel& model, const TValueType& type) {
+void AppendTypeWords(const TModel& model, const TValueType& type, std::string& out) {
   const std::string_view letter = type.Letter;
+  char digits[16];
+  auto number = [&](int32_t value) {
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    out.append(digits, size_t(end - digits));
+  };
   auto referenced = [&](const char* word) {
-    std::string text = word;
-    if (type.RefObject >= 0) text += "." + U(model.Object(type.RefObject).Name);
-    else if (type.Refers()) text += " (нет объекта с идентификатором " + U(type.RefId) + ")";
-    return text;
+    out += word;
+    if (type.RefObject >= 0) out += "." + U(model.Object(type.RefObject).Name);
+    else if (type.Refers()) out += " (нет объекта с идентификатором " + U(type.RefId) + ")";
   };
   if (letter == "N") {
-    std::string text = "Число " + std::to_string(type.Length);
-    if (type.Precision != 0) text += "." + std::to_string(type.Precision);
-    return text;
+    out += "Число ";
+    number(type.Length);
+    if (type.Precision != 0) out += '.', number(type.Precision);
+  } else if (letter == "S") {
+    out += "Строка";
+    if (type.Length) out += ' ', number(type.Length);
+  } else if (letter == "D") {
+    out += "Дата";
+  } else if (letter == "E") {
+    referenced("Перечисление");
+  } else if (letter == "B") {
+    referenced("Справочник");
+  } else if (letter == "O") {
+    referenced("Документ");
+  } else {
+    out += U(letter);
   }
-  if (letter == "S") return type.Length ? "Строка " + std::to_string(type.Length) : std::string("Строка");
-  if (letter == "D") return "Дата";
-  if (letter == "E") return referenced("Перечисление");
-  if (letter == "B") return referenced("Справочник");
-  if (letter == "O") return referenced("Документ");
-  return U(letter);
+}
+
+std::string TypeWords(const TModel& model, const TValueType& type) {
+  std::string text;
+  AppendTypeWords(model, type, text);
+  return text;
 }
 
 bool TypeSaysAll(const TModel& model, const TValueType& type, const std::string_view* fields, size_t count) {
   if (count < 4) return false;
   const std::string_view letter = fields[0], length = fields[1], precision = fields[2], ref = fields[3];
   const bool number = letter == "N", text = letter == "S";
-  if (length != (number || text ? std::to_string(type.Length) : "0")) return false;
-  if (precision != (number ? std::to_string(type.Precision) : "0")) return false;
+  // Written as the number itself would be: no sign, no leading zero, nothing else.
+  auto same = [](std::string_view written, int32_t value) {
+    char digits[16];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    return written == std::string_view(digits, size_t(end - digits));
+  };
+  if (!same(length, number || text ? type.Length : 0)) return false;
+  if (!same(precision, number ? type.Precision : 0)) return false;
   if (letter == "E" || letter == "B" || letter == "O") return ref == "0" || type.RefObject >= 0 || model.ObjectById(ref) >= 0;
   return (number || text || letter == "D") && ref == "0";
 }
@@ -221,47 +246,10 @@ std::string ItemWords(const TModel& model, const TNamed& node, const TValueType*
 }
 
 std::vector<TRefUse> FindUses(const TModel& model, int32_t target) {
-  std::vector<TRefUse> uses;
-  const std::string_view id = model.Object(target).Id;
-  for (size_t i = 0; i < model.Objects().size(); ++i) {
-    const TObject& object = model.Object(int32_t(i));
-    if (object.Typed && object.Type.Refers() && object.Type.RefId == id)
-      uses.push_back({int32_t(i), {}, {}, "type"});
-    for (const TPart& part : object.Parts)
-      for (const TItem& item : model.Items(part))
-        if (item.Type.Refers() && item.Type.RefId == id) uses.push_back({int32_t(i), part.Tag, item.Name, "type"});
-    if (object.Owner == target) uses.push_back({int32_t(i), {}, {}, "owner"});
-    if (object.Journal == target) uses.push_back({int32_t(i), {}, {}, "journal"});
-    // A list names the object, an attribute of it, or an attribute of its type (a selection
-    // column, a journal's column).
-    for (const TRefersList& list : object.Refers)
-      for (size_t k = 0; k < list.Ids.size(); ++k) {
-        bool uses_target = list.Ids[k] == id;
-        if (!uses_target && list.Objects[k] < 0) {
-          const TLocation where = model.Locate(list.Ids[k]);
-          uses_target = where.Object == target ||
-                        (where.Object >= 0 && model.ItemAt(where.Node).Type.RefObject == target);
-        }
-        if (uses_target) {
-          uses.push_back({int32_t(i), list.Part, list.Item, "refers"});
-          break;
-        }
-      }
-  }
-  // Each key made once: an object used tens of thousands of times would otherwise convert
-  // its names at every comparison.
-  using TKey = std::tuple<std::string, std::string, std::string, std::string, std::string>;
-  std::vector<std::pair<TKey, size_t>> keyed;
-  keyed.reserve(uses.size());
-  for (size_t i = 0; i < uses.size(); ++i) {
-    const TObject& o = model.Object(uses[i].Object);
-    keyed.emplace_back(TKey{KindEnglish(o.Kind), U(o.Name), U(uses[i].Part), U(uses[i].Item), uses[i].How}, i);
-  }
-  std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-  std::vector<TRefUse> sorted;
-  sorted.reserve(uses.size());
-  for (const auto& [key, i] : keyed) sorted.push_back(uses[i]);
-  return sorted;
+  const std::vector<TRefUse>& all = model.Uses();
+  auto range = std::equal_range(all.begin(), all.end(), TRefUse{-1, {}, {}, "", target},
+                                [](const TRefUse& a, const TRefUse& b) { return a.Target < b.Target; });
+  return std::vector<TRefUse>(range.first, range.second);
 }
 
 TPathResult ResolvePath(const TModel& model, const TNameQuery& query) {
@@ -354,26 +342,37 @@ TPathResult ResolvePath(const TModel& model, const TNameQuery& query) {
 
 std::vector<TFindMatch> FindText(const TModel& model, std::string_view text) {
   std::vector<TFindMatch> matches;
+  const TTextIndex& index = model.TextIndex();
   const std::string wanted = AnsiUpper(text);
-  auto check = [&](int32_t object, std::string_view part, std::string_view item, const TNamed& node) {
-    const std::pair<const char*, std::string_view> fields[] = {
-        {"name", node.Name}, {"synonym", node.Synonym}, {"comment", node.Comment}};
-    for (const auto& [field, value] : fields)
-      if (value.size() >= wanted.size() && AnsiUpper(value).find(wanted) != std::string::npos)
-        matches.push_back({object, part, item, field, value});
-  };
-  // Items at any depth: a plan's accounts are items of an item of the chart.
-  std::function<void(int32_t, const TPart&)> walk = [&](int32_t object, const TPart& part) {
-    if (HoldsReferences(part.Tag)) return;
-    for (const TItem& item : model.Items(part)) {
-      check(object, part.Tag, item.Name, item);
-      for (const TPart& below : model.PartsOf(item.Node)) walk(object, below);
+  static const char* const Fields[] = {"name", "synonym", "comment"};
+  auto match = [&](const TTextEntry& entry) {
+    TNamed named;
+    std::string_view part, item;
+    if (model.Object(entry.Object).Node == entry.Node) {
+      named = model.Object(entry.Object);
+    } else {
+      named = model.ItemAt(entry.Node);
+      part = model.Tree().FirstField(model.Tree().Node(entry.Node).Parent);
+      item = named.Name;
     }
+    const std::string_view values[] = {named.Name, named.Synonym, named.Comment};
+    matches.push_back({entry.Object, part, item, Fields[entry.Field], values[entry.Field]});
   };
-  for (size_t i = 0; i < model.Objects().size(); ++i) {
-    const TObject& object = model.Object(int32_t(i));
-    check(int32_t(i), {}, {}, object);
-    for (const TPart& part : object.Parts) walk(int32_t(i), part);
+  if (wanted.empty()) {
+    for (const TTextEntry& entry : index.Entries) match(entry);
+    return matches;
+  }
+  const std::boyer_moore_horspool_searcher searcher(wanted.begin(), wanted.end());
+  auto at = index.Upper.begin();
+  while (true) {
+    const auto found = std::search(at, index.Upper.end(), searcher);
+    if (found == index.Upper.end()) break;
+    const uint32_t offset = uint32_t(found - index.Upper.begin());
+    auto entry = std::upper_bound(index.Entries.begin(), index.Entries.end(), offset,
+                                  [](uint32_t o, const TTextEntry& e) { return o < e.Offset; }) - 1;
+    match(*entry);
+    // Once per text, however often it holds what was asked for.
+    at = index.Upper.begin() + std::ptrdiff_t(index.Upper.find('\0', offset)) + 1;
   }
   return matches;
 }

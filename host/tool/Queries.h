@@ -1,6 +1,7 @@
 // The answers behind show, find, refs, path and id, apart from how they are printed.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,6 +30,7 @@ std::vector<std::string> ClosestNames(const std::vector<std::string_view>& names
 // A type as people write it: "Число 15.2", "Строка 50", "Дата", "Справочник.Контрагенты";
 // another letter as it stands.
 std::string TypeWords(const TModel& model, const TValueType& type);
+void AppendTypeWords(const TModel& model, const TValueType& type, std::string& out);
 // Whether TypeWords says all that fields 4-7 (letter, length, precision, reference; fields
 // points at field 4) say, so that they need not be shown as written too.
 bool TypeSaysAll(const TModel& model, const TValueType& type, const std::string_view* fields, size_t count);
@@ -44,14 +46,8 @@ std::string ItemWords(const TModel& model, const TNamed& node, const TValueType*
 // The object with everything the model holds about it.
 TJson ShowJson(const TModel& model, int32_t object);
 
-// One place that refers to an object. How: "type" (field 7), "owner" (a catalogue it owns),
-// "refers" (a "Refers" list).
-struct TRefUse {
-  int32_t Object;
-  std::string_view Part, Item;
-  const char* How;
-};
-// Sorted by kind (English), object, part, item and how, as UTF-8 bytes.
+// The places that refer to an object (TRefUse, in the model's header), sorted by kind
+// (English), object, part, item and how, as UTF-8 bytes.
 std::vector<TRefUse> FindUses(const TModel& model, int32_t target);
 
 // One match of find: where, which field, its text.
@@ -97,7 +93,10 @@ TAnswer AnswerShow(const TModel& model, const std::string& name);
 // order of the text: an array of {"kind", "id", "name", "comment", "synonym"}.
 TAnswer AnswerList(const TModel& model, const std::string& kind);
 TAnswer AnswerFind(const TModel& model, const std::string& text);
-TAnswer AnswerRefs(const TModel& model, const std::string& name);
+// The uses of the objects a name names; with a window, only the uses from offset on, at most
+// limit of them, with total set to how many there are in all.
+TAnswer AnswerRefs(const TModel& model, const std::string& name, size_t offset = 0, size_t limit = SIZE_MAX,
+                   size_t* total = nullptr);
 TAnswer AnswerPath(const TModel& model, const std::string& attributePath);
 TAnswer AnswerId(const TModel& model, const std::string& id);
 

@@ -196,7 +196,7 @@ TAnswer AnswerFind(const TModel& model, const std::string& text) {
   return answer;
 }
 
-TAnswer AnswerRefs(const TModel& model, const std::string& name) {
+TAnswer AnswerRefs(const TModel& model, const std::string& name, size_t offset, size_t limit, size_t* total) {
   TNameQuery query = ParseName(name);
   std::string error;
   if (!OneSegment(query, name, error)) return Refused(ExitUsage, error);
@@ -204,29 +204,43 @@ TAnswer AnswerRefs(const TModel& model, const std::string& name) {
   if (targets.empty()) return Refused(ExitFailed, error);
   TAnswer answer;
   answer.Json = TJson::array();
+  // One target's uses come sorted, and a window needs only its own; several targets need one
+  // order over all, so they are made whole and cut after.
+  const bool one = targets.size() == 1;
+  size_t count = 0;
   for (int32_t target : targets) {
     answer.Text += ObjectWords(model, target) + " (" + U(model.Object(target).Id) + "):\n";
     std::vector<TRefUse> uses = FindUses(model, target);
+    count += uses.size();
     if (uses.empty()) answer.Text += "  ссылок нет\n";
-    for (const TRefUse& use : uses) {
+    const size_t first = one ? std::min(offset, uses.size()) : 0;
+    const size_t end = one ? first + std::min(limit, uses.size() - first) : uses.size();
+    for (size_t i = first; i < end; ++i) {
+      const TRefUse& use = uses[i];
       TJson entry = Place(model, use.Object, use.Part, use.Item);
       entry["how"] = use.How;
       entry["to"] = TJson{{"kind", KindEnglish(model.Object(target).Kind)}, {"name", U(model.Object(target).Name)}};
       answer.Json.push_back(std::move(entry));
-      const std::string how = use.How == std::string("type")    ? "тип"
-                              : use.How == std::string("owner") ? "подчиненный справочник"
-                                                                : "список Refers";
+      const std::string how = use.How == std::string("type")      ? "тип"
+                              : use.How == std::string("owner")   ? "подчиненный справочник"
+                              : use.How == std::string("journal") ? "журнал документа"
+                                                                  : "список Refers";
       answer.Text += "  " + PlaceWords(model, use.Object, use.Part, use.Item) + " (" + how + ")\n";
     }
   }
-  // Each target's uses come sorted; only several targets need one order over all.
-  if (targets.size() > 1) {
+  if (total) *total = count;
+  if (!one) {
     auto key = [](const TJson& e) {
       auto text = [](const TJson& v) -> const std::string& { return v.get_ref<const std::string&>(); };
       return std::tie(text(e["kind"]), text(e["object"]), text(e["part"]), text(e["item"]), text(e["how"]),
                       text(e["to"]["kind"]), text(e["to"]["name"]));
     };
     std::stable_sort(answer.Json.begin(), answer.Json.end(), [&](const TJson& a, const TJson& b) { return key(a) < key(b); });
+    if (offset > 0 || limit < answer.Json.size()) {
+      TJson page = TJson::array();
+      for (size_t i = offset; i < answer.Json.size() && i - offset < limit; ++i) page.push_back(std::move(answer.Json[i]));
+      answer.Json = std::move(page);
+    }
   }
   return answer;
 }

@@ -132,6 +132,19 @@ std::string_view TTree::FirstField(int32_t n) const {
   return field;
 }
 
+bool TTree::MoreThanFirstField(int32_t n) const {
+  if (n == Root) return false;
+  const TTreeNode& node = Nodes[size_t(n)];
+  if (node.FirstChild >= 0) return true;
+  size_t at = node.Begin + 1;
+  while (at < node.End && (static_cast<unsigned char>(Text[at]) < 0x20 || Text[at] == ' ')) ++at;
+  if (at >= node.End) return false;
+  std::string_view field;
+  at = ReadField(at, node.End, field);
+  while (at < node.End && (static_cast<unsigned char>(Text[at]) < 0x20 || Text[at] == ' ')) ++at;
+  return at < node.End && Text[at] == ',';
+}
+
 std::vector<int32_t> TTree::Children(int32_t n) const {
   std::vector<int32_t> out;
   for (int32_t c = Nodes[size_t(n)].FirstChild; c >= 0; c = Nodes[size_t(c)].NextSibling) out.push_back(c);

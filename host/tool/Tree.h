@@ -33,6 +33,8 @@ public:
   std::vector<std::string_view> Fields(int32_t n) const;
   // The first field alone, quotes taken off; empty when the list starts with a nested list.
   std::string_view FirstField(int32_t n) const;
+  // Whether anything follows the first field: a list that is a number alone names no node.
+  bool MoreThanFirstField(int32_t n) const;
   // The nested lists of n, in the order of the text.
   std::vector<int32_t> Children(int32_t n) const;
   bool HasChildren(int32_t n) const { return Nodes[size_t(n)].FirstChild >= 0; }

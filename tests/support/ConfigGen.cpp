@@ -50,7 +50,7 @@ private:
   }
   const std::string& Synonym() { return SynonymTexts[Random.Next(uint32_t(SynonymTexts.size()))]; }
   // An object's own fields: identifier, name, synonym, comment, then settings.
-  void ObjectHead(const std::string& name, int settings) {
+  void ObjectHead(const std::string& name, int settings, bool nodeZero = false) {
     Open();
     Quoted(NextId());
     Out += ',';
@@ -58,6 +58,8 @@ private:
     Out += ',';
     Quoted(Synonym());
     Out += ",\"\"";
+    // Real files put a document's Refers list in an untagged node "0", its settings after.
+    if (nodeZero) Out += ",\r\n{\"0\",\"\",\"\",\"\",\r\n{\"Refers\"}}";
     for (int k = 0; k < settings; ++k) {
       Out += ',';
       Quoted(std::to_string(Random.Next(k % 3 == 0 ? 100 : 2)));
@@ -182,7 +184,7 @@ std::string TWriter::Run() {
   Section("Documents");
   for (int i = 0; i < Shape.Documents; ++i) {
     Sep();
-    ObjectHead(DocumentName(i), 8);
+    ObjectHead(DocumentName(i), 8, Shape.RealFiles);
     SubSection("Head Fields", Shape.HeadFields, AttributeName);
     SubSection("Table Fields", Shape.TableFields, TableFieldName);
     Close();
@@ -207,8 +209,8 @@ std::string TWriter::Run() {
   Close();
   Close();
 
-  for (const char* tag : {"GenJrnlFldDef", "DocSelRefobj", "DocNumDef", "ReportList", "CJ",
-                          "Calendars", "Algorithms", "Calcvars", "Groups"}) {
+  for (const char* tag : {"GenJrnlFldDef", Shape.RealFiles ? "DocSelRefObj" : "DocSelRefobj", "DocNumDef", "ReportList",
+                          "CJ", "Calendars", "Algorithms", Shape.RealFiles ? "CalcVars" : "Calcvars", "Groups"}) {
     Sep();
     Section(tag);
     Close();
@@ -242,6 +244,7 @@ TConfigShape DocumentsShape(int documents) {
   shape.Documents = documents;
   shape.HeadFields = 20;
   shape.TableFields = 4;
+  shape.RealFiles = true;
   return shape;
 }
 

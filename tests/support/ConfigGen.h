@@ -28,14 +28,17 @@ struct TConfigShape {
   int Enums = 5, EnumValues = 5;
   int AnalyticKinds = 5;
   uint32_t Seed = 1;  // varies synonyms, types and lengths, never the names
+  // As real files have it: each document's untagged node "0" holding its Refers list, its
+  // settings after the node, the tags "CalcVars" and "DocSelRefObj".
+  bool RealFiles = false;
 };
 
 // A shape of the usual proportions whose text is about `bytes` long (within a few percent
 // above 100 KB).
 TConfigShape ShapeForSize(size_t bytes, uint32_t seed = 1);
 
-// The benchmarks' document-heavy shape: this many documents of 20 head and 4 table
-// attributes, the rest as usual.
+// The benchmarks' document-heavy shape, as real files have it: this many documents of 20
+// head and 4 table attributes, the rest as usual.
 TConfigShape DocumentsShape(int documents);
 
 // The configuration text in code page 1251, as the stream holds it after its preamble:
