@@ -129,6 +129,8 @@ std::string DiagnoseDirectory(const std::string& directory, const std::string& s
 std::string DiagnoseContainer(const std::string& file, const std::string& shown);
 // The model and the component keep names in the ANSI code page; the tool speaks UTF-8.
 inline std::string U(std::string_view ansi) { return AnsiToUtf8(ansi); }
+// U(ansi) appended to out, without a string of its own: for the lines of large outputs.
+void AppendU(std::string& out, std::string_view ansi);
 // A UTF-8 path as the file system's, on either system.
 std::filesystem::path PathOf(const std::string& utf8);
 // Writes UTF-8 text to standard output / standard error unchanged (no newline translation).

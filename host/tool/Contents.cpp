@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 
 #include "host/tool/LineDiff.h"
 #include "host/tool/Queries.h"
@@ -151,7 +152,33 @@ bool LoadContents(const std::string& path, TContents& contents, std::string& err
   return true;
 }
 
-std::vector<TFact> ObjectFacts(const TModel& model, int32_t index) {
+namespace {
+// Which bytes a JSON string must escape, and which code page 1251 turns into more than one
+// byte of UTF-8.
+bool NeedsEscape(unsigned char c) { return c < 0x20 || c == '"' || c == '\\'; }
+
+bool PlainAscii(std::string_view text) {
+  for (char c : text)
+    if (NeedsEscape(static_cast<unsigned char>(c)) || static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
+
+
+// JsonString(U(text)) appended.
+void AppendQuoted(std::string& out, std::string_view ansi) {
+  for (char c : ansi)
+    if (NeedsEscape(static_cast<unsigned char>(c))) {
+      out += JsonString(U(ansi));
+      return;
+    }
+  out += '"';
+  AppendU(out, ansi);
+  out += '"';
+}
+
+}  // namespace
+
+std::vector<TFact> ObjectFacts(const TModel& model, int32_t index, bool raw) {
   const TObject& object = model.Object(index);
   std::vector<TFact> facts;
   facts.push_back({"id", "идентификатор", U(object.Id), U(object.Id)});
@@ -167,13 +194,14 @@ std::vector<TFact> ObjectFacts(const TModel& model, int32_t index) {
       object.Typed && TypeSaysAll(model, object.Type, object.Fields.data(), object.Fields.size()) ? 4 : 0;
   if (object.Fields.size() > skip) {
     std::string fields;
-    TJson raw = TJson::array();
+    TJson values = TJson::array();
     for (size_t i = skip; i < object.Fields.size(); ++i) {
-      fields += (i > skip ? ", " : "") + JsonString(U(object.Fields[i]));
-      raw.push_back(U(object.Fields[i]));
+      if (i > skip) fields += ", ";
+      AppendQuoted(fields, object.Fields[i]);
+      if (raw) values.push_back(U(object.Fields[i]));
     }
     facts.push_back({"fields", "поля " + std::to_string(4 + skip) + "-" + std::to_string(3 + object.Fields.size()), fields,
-                     std::move(raw)});
+                     std::move(values)});
   }
   std::map<std::string, int> seen;
   for (const TRefersList& list : object.Refers) {
@@ -183,58 +211,18 @@ std::vector<TFact> ObjectFacts(const TModel& model, int32_t index) {
     if (!list.Part.empty()) key += "/" + U(list.Part) + (list.Item.empty() ? "" : "/" + U(list.Item));
     if (const int n = ++seen[key]; n > 1) key += "#" + std::to_string(n), label += " #" + std::to_string(n);
     std::string names;
-    TJson raw = TJson::array();
+    TJson values = TJson::array();
     for (size_t i = 0; i < list.Ids.size(); ++i) {
       const std::string one = list.Objects[i] >= 0 ? ObjectWords(model, list.Objects[i]) : IdWords(model, list.Ids[i]);
       names += (i ? ", " : "") + one;
-      raw.push_back(one);
+      if (raw) values.push_back(one);
     }
-    facts.push_back({key, label, names.empty() ? "пусто" : names, std::move(raw)});
+    facts.push_back({key, label, names.empty() ? "пусто" : names, std::move(values)});
   }
   return facts;
 }
 
 namespace {
-// Which bytes a JSON string must escape, and which code page 1251 turns into more than one
-// byte of UTF-8.
-bool NeedsEscape(unsigned char c) { return c < 0x20 || c == '"' || c == '\\'; }
-
-bool PlainAscii(std::string_view text) {
-  for (char c : text)
-    if (NeedsEscape(static_cast<unsigned char>(c)) || static_cast<unsigned char>(c) >= 0x80) return false;
-  return true;
-}
-
-// U(text) appended, a byte at a time through a table: names and synonyms are most of what
-// text writes, and converting each into a string of its own costs more than the rest.
-void AppendUtf8(std::string& out, std::string_view ansi) {
-  static const std::array<std::string, 256> table = [] {
-    std::array<std::string, 256> t;
-    for (int b = 0; b < 256; ++b) t[size_t(b)] = U(std::string(1, char(b)));
-    return t;
-  }();
-  for (char c : ansi) {
-    const unsigned char b = static_cast<unsigned char>(c);
-    if (b < 0x80) out += c;
-    else out += table[b];
-  }
-}
-
-// U(text) appended.
-void AppendU(std::string& out, std::string_view ansi) { AppendUtf8(out, ansi); }
-
-// JsonString(U(text)) appended.
-void AppendQuoted(std::string& out, std::string_view ansi) {
-  for (char c : ansi)
-    if (NeedsEscape(static_cast<unsigned char>(c))) {
-      out += JsonString(U(ansi));
-      return;
-    }
-  out += '"';
-  AppendUtf8(out, ansi);
-  out += '"';
-}
-
 // The item's words after its name, as ItemWords has them, then the fields after the type; an
 // item with no identifier of its own has its fields alone. all: the item's fields, its
 // identifier's too.
@@ -253,7 +241,12 @@ void AppendItemValue(const TModel& model, const TItem& item, const std::vector<s
   if (!item.Synonym.empty()) separate(), out += "синоним ", AppendQuoted(out, item.Synonym);
   if (count > known) {
     separate();
-    out += "поля " + std::to_string(known + 1) + "-" + std::to_string(count) + ": ";
+    char digits[24];
+    out += "поля ";
+    out.append(digits, size_t(std::to_chars(digits, digits + sizeof digits, known + 1).ptr - digits));
+    out += '-';
+    out.append(digits, size_t(std::to_chars(digits, digits + sizeof digits, count).ptr - digits));
+    out += ": ";
     for (size_t i = known; i < count; ++i) {
       if (i > known) out += ", ";
       AppendQuoted(out, all[first + i]);
@@ -463,7 +456,7 @@ void DescriptionText(const TModel& model, int32_t index, std::string& out) {
   const TObject& object = model.Object(index);
   const std::string name = ObjectWords(model, index);
   Line(out, name);
-  for (const TFact& fact : ObjectFacts(model, index)) Line(out, name + ": " + fact.Label + ": " + fact.Value);
+  for (const TFact& fact : ObjectFacts(model, index, false)) Line(out, name + ": " + fact.Label + ": " + fact.Value);
   for (size_t p = 0; p < object.Parts.size(); ++p) PartLines(model, name + ": ", object.Parts[p], p, false, out);
 }
 

@@ -60,7 +60,8 @@ struct TFact {
   std::string Key, Label, Value;
   TJson Raw;  // the value for scripts: the text itself, or a list of fields or names
 };
-std::vector<TFact> ObjectFacts(const TModel& model, int32_t object);
+// raw: with the values for scripts (Raw); without, Raw of the lists stays empty.
+std::vector<TFact> ObjectFacts(const TModel& model, int32_t object, bool raw = true);
 // How many bytes a form's stream spends on its length before the text (0 when it has none).
 size_t FormPrefix(std::string_view bytes);
 // A part as people call it: its tag's words, "узел ID" for an untagged node, "список N" for a

@@ -174,7 +174,7 @@ void AppendTypeWords(const TModel& model, const TValueType& type, std::string& o
   };
   auto referenced = [&](const char* word) {
     out += word;
-    if (type.RefObject >= 0) out += "." + U(model.Object(type.RefObject).Name);
+    if (type.RefObject >= 0) out += '.', AppendU(out, model.Object(type.RefObject).Name);
     else if (type.Refers()) out += " (нет объекта с идентификатором " + U(type.RefId) + ")";
   };
   if (letter == "N") {

@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <array>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -16,6 +18,35 @@ namespace kalamos {
 namespace fs = std::filesystem;
 
 fs::path PathOf(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
+
+// U(text) appended through a table, plain runs at once: names and synonyms are most of what
+// text writes, and converting each into a string of its own costs more than the rest.
+void AppendU(std::string& out, std::string_view ansi) {
+  struct TCode {
+    char Bytes[4];
+    uint8_t Length;
+  };
+  static const std::array<TCode, 256> table = [] {
+    std::array<TCode, 256> t{};
+    for (int b = 0; b < 256; ++b) {
+      const std::string utf8 = U(std::string(1, char(b)));
+      t[size_t(b)].Length = uint8_t(std::min<size_t>(utf8.size(), 4));
+      std::copy_n(utf8.begin(), t[size_t(b)].Length, t[size_t(b)].Bytes);
+    }
+    return t;
+  }();
+  // Room for the longest, written in place, then cut to what was written.
+  const size_t start = out.size();
+  out.resize(start + 3 * ansi.size());
+  char* at = out.data() + start;
+  for (char c : ansi) {
+    const TCode& code = table[static_cast<unsigned char>(c)];
+    at[0] = code.Bytes[0], at[1] = code.Bytes[1], at[2] = code.Bytes[2];
+    at += code.Length;
+  }
+  out.resize(size_t(at - out.data()));
+}
+
 
 namespace {
 std::string Utf8Of(const fs::path& path) {

@@ -1,7 +1,5 @@
 #include "host/tool/Tree.h"
 
-#include <cstring>
-
 namespace kalamos {
 
 bool IsIdentifier(std::string_view text) {
@@ -15,17 +13,17 @@ namespace {
 // The end of a quoted text whose opening quote is at open: the offset of its closing quote,
 // or end when it never closes. "" inside stands for one quote.
 size_t ClosingQuote(const std::string& text, size_t open, size_t end) {
-  size_t at = open + 1;
-  for (;;) {
-    const void* q = at < end ? std::memchr(text.data() + at, '"', end - at) : nullptr;
-    if (!q) return end;
-    at = size_t(static_cast<const char*>(q) - text.data());
-    if (at + 1 < end && text[at + 1] == '"') {
-      at += 2;
+  // Fields are short: a plain loop beats a library call for each.
+  const char* data = text.data();
+  for (size_t at = open + 1; at < end; ++at) {
+    if (data[at] != '"') continue;
+    if (at + 1 < end && data[at + 1] == '"') {
+      ++at;
       continue;
     }
     return at;
   }
+  return end;
 }
 }  // namespace
 
