@@ -1,6 +1,6 @@
-// `ostrak text` and `ostrak diff` on 50,000 documents of 20 head and 4 table attributes, as
-// a ratio to one Load of the same container in the same process. Both must stay within 3x
-// of the Load; diff reads two containers, so its ratio is to one Load as well.
+// `ostrak text` and `ostrak diff` on 50,000 documents of 20 head and 4 table attributes,
+// shaped like real files, as ratios to a Load of the same container in the same process: text
+// within 2.5x one Load, diff (one attribute changed) within 1.5x the two Loads it makes.
 #include <ctime>
 #include <cstdio>
 #include <cstdlib>
@@ -70,8 +70,8 @@ int main(int argc, char** argv) {
     if (round == 0 || diffTime < bestDiff) bestDiff = diffTime;
   }
   std::printf("%d documents: Load %.0f ms, Load and model %.0f ms, text %.0f ms (%zu bytes), diff %.0f ms (%zu bytes) (CPU time); "
-              "text / Load %.2fx, diff / Load %.2fx\n",
+              "text / Load %.2fx (target 2.5x), diff / two Loads %.2fx (target 1.5x)\n",
               Documents, bestLoad * 1000, bestModel * 1000, bestText * 1000, bytes, bestDiff * 1000, diffBytes, bestText / bestLoad,
-              bestDiff / bestLoad);
+              bestDiff / (2 * bestLoad));
   return 0;
 }
