@@ -107,10 +107,9 @@ TModel::TModel(TTextBuffer text) : Tree_(std::move(text.Bytes), text.Position) {
   ById.reserve(Objects_.size());
   ByNode.reserve(Objects_.size());
   for (size_t i = 0; i < Objects_.size(); ++i) {
-    if (!Objects_[i].Id.empty()) ById.emplace_back(Objects_[i].Id, int32_t(i));
+    if (!Objects_[i].Id.empty()) ById[Objects_[i].Id] = int32_t(i);
     ByNode.emplace_back(Objects_[i].Node, int32_t(i));
   }
-  SortById(ById);
   std::sort(ByNode.begin(), ByNode.end());
   std::sort(Sections.begin(), Sections.end());
 
@@ -262,7 +261,10 @@ void TModel::Resolve(TValueType& type) const {
   if (type.Refers()) type.RefObject = ObjectById(type.RefId);
 }
 
-int32_t TModel::ObjectById(std::string_view id) const { return FindById(ById, id, int32_t(-1)); }
+int32_t TModel::ObjectById(std::string_view id) const {
+  const auto found = ById.find(id);
+  return found == ById.end() ? -1 : found->second;
+}
 
 std::vector<int32_t> TModel::ObjectsNamed(std::string_view name, int kind) const {
   std::vector<int32_t> found;
@@ -314,7 +316,7 @@ TLocation TModel::Locate(std::string_view id) const {
 }
 
 size_t TModel::MemoryUsed() const {
-  size_t bytes = Tree_.MemoryUsed() + Objects_.capacity() * sizeof(TObject) + ById.capacity() * sizeof(ById[0]) +
+  size_t bytes = Tree_.MemoryUsed() + Objects_.capacity() * sizeof(TObject) + ById.size() * 48 +
                  NodesById.capacity() * sizeof(NodesById[0]) + ByNode.capacity() * sizeof(ByNode[0]);
   for (const TObject& object : Objects_) {
     bytes += object.Fields.capacity() * sizeof(std::string_view) + object.Parts.capacity() * sizeof(TPart) +

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "host/tool/Tree.h"
@@ -144,7 +145,9 @@ public:
 private:
   TTree Tree_;
   std::vector<TObject> Objects_;
-  std::vector<std::pair<std::string_view, int32_t>> ById;       // objects, sorted by identifier
+  // Objects by identifier, a repeated one naming the later object: asked for at every
+  // reference of every item.
+  std::unordered_map<std::string_view, int32_t> ById;
   // Every numbered node, sorted; made at the first question that needs it.
   mutable std::vector<std::pair<std::string_view, int32_t>> NodesById;
   mutable std::once_flag NodesIndexed;

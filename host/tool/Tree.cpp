@@ -1,5 +1,7 @@
 #include "host/tool/Tree.h"
 
+#include <array>
+
 namespace kalamos {
 
 bool IsIdentifier(std::string_view text) {
@@ -35,7 +37,15 @@ TTree::TTree(std::string text, size_t start) : Text(std::move(text)), Start(star
   // The lists the text holds are a few percent of its bytes.
   Nodes.reserve(end / 24 + 16);
   const char* data = Text.data();
+  // Only quotes and braces matter here; most bytes are neither.
+  static const auto special = [] {
+    std::array<bool, 256> table{};
+    table['"'] = table['{'] = table['}'] = true;
+    return table;
+  }();
   for (size_t at = Start; at < end; ++at) {
+    while (at < end && !special[static_cast<unsigned char>(data[at])]) ++at;
+    if (at >= end) break;
     const char c = data[at];
     if (c == '"') {
       at = ClosingQuote(Text, at, end);
