@@ -1,5 +1,6 @@
 // The model's commands as people and scripts see them: Russian lines, or JSON with --json.
 #include <algorithm>
+#include <functional>
 #include <tuple>
 
 #include "host/tool/Commands.h"
@@ -73,29 +74,51 @@ std::string ShowText(const TModel& model, int32_t index) {
     for (int32_t o : object.Owned) owned += (owned.empty() ? "" : ", ") + U(model.Object(o).Name);
     if (!owned.empty()) line("подчиненные справочники", owned);
   }
+  if (object.Journal >= 0) line("журнал", ObjectWords(model, object.Journal));
+  if (!object.Documents.empty()) {
+    std::string documents;
+    for (int32_t d : object.Documents) documents += (documents.empty() ? "" : ", ") + U(model.Object(d).Name);
+    line("документы", documents);
+  }
   // The fields a typed object's type already showed are not repeated.
-  const size_t skip = object.Typed ? std::min<size_t>(4, object.Fields.size()) : 0;
+  const size_t skip =
+      object.Typed && TypeSaysAll(model, object.Type, object.Fields.data(), object.Fields.size()) ? 4 : 0;
   if (object.Fields.size() > skip) {
     std::string fields;
     for (size_t i = skip; i < object.Fields.size(); ++i) fields += (i > skip ? ", " : "") + Quoted(object.Fields[i]);
     line("поля " + std::to_string(4 + skip) + "-" + std::to_string(3 + object.Fields.size()), fields);
   }
-  for (const TPart& part : object.Parts) {
-    const std::string words = PartWordsOf(part.Tag);
-    text += "  " + (words == U(part.Tag) ? words : words + " (" + U(part.Tag) + ")") + ":";
-    const std::vector<TItem> items = model.Items(part);
-    text += items.empty() ? " нет\n" : "\n";
-    for (const TItem& item : items) {
-      const std::string rest = ItemWords(model, item, &item.Type);
-      text += "    " + U(item.Name) + " (" + U(item.Id) + ")" + (rest.empty() ? "" : ": " + rest) + "\n";
+  // Parts and their items, and below an item its own parts (a plan's accounts), indented.
+  std::function<void(const std::vector<TPart>&, const std::string&)> parts = [&](const std::vector<TPart>& list,
+                                                                                  const std::string& indent) {
+    for (size_t p = 0; p < list.size(); ++p) {
+      const TPart& part = list[p];
+      const std::string words = PartLabel(part, p);
+      text += indent + (part.Tag.empty() || words == U(part.Tag) ? words : words + " (" + U(part.Tag) + ")") + ":";
+      const std::vector<TItem> items = model.Items(part);
+      text += items.empty() ? " нет\n" : "\n";
+      if (HoldsReferences(part.Tag)) {
+        for (const TItem& item : items) text += indent + "  " + IdWords(model, model.Tree().FirstField(item.Node)) + "\n";
+        continue;
+      }
+      for (size_t k = 0; k < items.size(); ++k) {
+        const TItem& item = items[k];
+        const std::string rest = ItemWords(model, item, item.Id.empty() ? nullptr : &item.Type);
+        text += indent + "  " + U(ItemLabel(item, k)) + (item.Id.empty() ? "" : " (" + U(item.Id) + ")") +
+                (rest.empty() ? "" : ": " + rest) + "\n";
+        parts(model.PartsOf(item.Node), indent + "    ");
+      }
     }
-  }
+  };
+  parts(object.Parts, "  ");
   for (const TRefersList& list : object.Refers) {
     std::string where = "Refers";
     if (!list.Part.empty()) where += " (" + PartWordsOf(list.Part) + (list.Item.empty() ? "" : ": " + U(list.Item)) + ")";
     std::string names;
-    for (size_t i = 0; i < list.Ids.size(); ++i)
-      names += (i ? ", " : "") + (list.Objects[i] >= 0 ? ObjectWords(model, list.Objects[i]) : U(list.Ids[i]) + " (нет такого объекта)");
+    for (size_t i = 0; i < list.Ids.size(); ++i) {
+      const std::string words = list.Objects[i] >= 0 ? ObjectWords(model, list.Objects[i]) : IdWords(model, list.Ids[i]);
+      names += (i ? ", " : "") + (words == U(list.Ids[i]) ? words + " (нет такого объекта)" : words);
+    }
     line(where, names.empty() ? "пусто" : names);
   }
   return text;
