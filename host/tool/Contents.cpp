@@ -436,11 +436,7 @@ std::string NodeWords(const TModel& model, int32_t node) {
     if (refers) {
       words += ": Refers";
     } else if (depth % 2 == 0) {
-      TPart part;
-      part.Node = n;
-      const std::string_view first = tree.FirstField(n);
-      (IsIdentifier(first) ? part.Id : part.Tag) = first;
-      words += ": " + PartLabel(part, index);
+      words += ": " + PartLabel(model.PartAt(n), index);
     } else {
       words += ": " + U(ItemLabel(model.ItemAt(n), index));
     }

@@ -178,10 +178,7 @@ void TModel::ReadObject(TObject& object) {
       refers(child, {}, {});
       continue;
     }
-    TPart part;
-    part.Node = child;
-    const std::string_view first = tree.FirstField(child);
-    (IsIdentifier(first) ? part.Id : part.Tag) = first;
+    const TPart part = PartAt(child);
     // A list of an untagged node (a document's "0" node) is the object's own; one of a
     // sub-section or of its item is credited to them.
     const std::string_view credit = part.Tag;
@@ -241,14 +238,17 @@ std::vector<int32_t> TModel::ItemNodes(const TPart& part) const {
 std::vector<TPart> TModel::PartsOf(int32_t node) const {
   std::vector<TPart> parts;
   for (int32_t c = Tree_.Node(node).FirstChild; c >= 0; c = Tree_.Node(c).NextSibling) {
-    if (IsRefersList(Tree_, c)) continue;
-    TPart part;
-    part.Node = c;
-    const std::string_view first = Tree_.FirstField(c);
-    (IsIdentifier(first) ? part.Id : part.Tag) = first;
-    parts.push_back(part);
+    if (!IsRefersList(Tree_, c)) parts.push_back(PartAt(c));
   }
   return parts;
+}
+
+TPart TModel::PartAt(int32_t node) const {
+  TPart part;
+  part.Node = node;
+  const std::string_view first = Tree_.FirstField(node);
+  (IsIdentifier(first) ? part.Id : part.Tag) = first;
+  return part;
 }
 
 std::vector<std::string_view> TModel::FieldsOf(int32_t node) const {

@@ -122,6 +122,8 @@ public:
   TItem ItemFrom(int32_t node, const std::vector<std::string_view>& all) const;
   // The nested lists of an item (or any node) that are neither items nor "Refers" lists.
   std::vector<TPart> PartsOf(int32_t node) const;
+  // The list at node as a part: its tag, or its identifier when its first field is one.
+  TPart PartAt(int32_t node) const;
   // A node's fields after the identifier (all of them when it has none).
   std::vector<std::string_view> FieldsOf(int32_t node) const;
 
