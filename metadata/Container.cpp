@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "metadata/MetaStore.h"
+#include "metadata/MetaStoreImpl.h"
 #include "platform/Storage.h"
 #include "platform/Text.h"
 
@@ -13,9 +14,13 @@ void Check(HRESULT hr, const char* what) {
   if (FAILED(hr)) throw TStoreError(hr, what);
 }
 
+}  // namespace
+
 // OEM Cyrillic keeps most letters in 0x80-0xAF, code page 1251 all but Ё in 0xC0-0xFF; the text itself tells which one it is in.
-bool LooksLikeOem(const char* text, size_t length) {
+void TOemVote::Count(const char* text, size_t length) {
+  if (Ended) return;
   const void* zero = std::memchr(text, 0, length);
+  Ended = zero != nullptr;
   const size_t end = zero ? size_t(static_cast<const char*>(zero) - text) : length;
   // A machine word at a time (64-bit arithmetic costs a 32-bit build twice over), each
   // byte's verdict in the low bit of its own lane; a lane holds at most 255 before the
@@ -43,10 +48,15 @@ bool LooksLikeOem(const char* text, size_t length) {
     low += unsigned(c - 0x80) < 0x30;
     high += c >= 0xC0;
   }
-  return low > high;
+  Low += low;
+  High += high;
 }
 
-}  // namespace
+bool LooksLikeOem(const char* text, size_t length) {
+  TOemVote vote;
+  vote.Count(text, length);
+  return vote.Oem();
+}
 
 TTextBuffer NormaliseStreamBytes(std::string bytes) {
   if (bytes.empty()) throw TStoreError(E_FAIL, "the metadata stream is empty");
@@ -82,24 +92,35 @@ TTextBuffer ReadConfigurationText(const std::string& FileName) {
   return ReadConfigurationText(AnsiToWide(FileName));
 }
 
-TTextBuffer ReadConfigurationText(const WideString& name) {
+void OpenConfigurationStream(const WideString& name, TConfigurationStream& open) {
   // S_FALSE (not a compound file) goes on: the open below reports the real failure.
   Check(IsStorageFile(name), "not a configuration file");
-  TStorage root, metadata;
-  TStream stream;
-  Check(OpenRootStorage(name, root), "the configuration file cannot be opened");
-  Check(OpenChildStorage(root, AnsiToWide("Metadata"), metadata), "no storage Metadata");
-  Check(OpenChildStream(metadata, AnsiToWide("Main MetaData Stream"), stream),
+  Check(OpenRootStorage(name, open.Root), "the configuration file cannot be opened");
+  Check(OpenChildStorage(open.Root, AnsiToWide("Metadata"), open.Metadata), "no storage Metadata");
+  Check(OpenChildStream(open.Metadata, AnsiToWide("Main MetaData Stream"), open.Stream),
         "no stream Main MetaData Stream");
-  uint64_t size = 0;
-  Check(StreamSize(stream, size), "the metadata stream size is unknown");
+  Check(StreamSize(open.Stream, open.Size), "the metadata stream size is unknown");
   // A damaged directory can claim gigabytes; the read would end early anyway, but only
   // after the buffer for them had been allocated and cleared.
   uint64_t fileSize = 0;
-  if (SUCCEEDED(FileSize(name, fileSize)) && size > fileSize)
+  if (SUCCEEDED(FileSize(name, fileSize)) && open.Size > fileSize)
     throw TStoreError(STG_E_READFAULT, "the metadata stream ends early");
-  return ReadWholeStream(size, [&](void* buffer, uint32_t count, uint32_t& read) {
-    return StreamRead(stream, buffer, count, read);
+  if (open.Size == 0) throw TStoreError(E_FAIL, "the metadata stream is empty");
+  if (open.Size > 0xFFFFFFFFull) throw TStoreError(STG_E_INSUFFICIENTMEMORY, "the metadata stream is too large");
+}
+
+void ReadStreamPart(TConfigurationStream& open, char* buffer, uint32_t count) {
+  uint32_t got = 0;
+  Check(StreamRead(open.Stream, buffer, count, got), "the metadata stream cannot be read");
+  // Never parse bytes that were not read.
+  if (got != count) throw TStoreError(STG_E_READFAULT, "the metadata stream ends early");
+}
+
+TTextBuffer ReadConfigurationText(const WideString& name) {
+  TConfigurationStream open;
+  OpenConfigurationStream(name, open);
+  return ReadWholeStream(open.Size, [&](void* buffer, uint32_t count, uint32_t& read) {
+    return StreamRead(open.Stream, buffer, count, read);
   });
 }
 

@@ -97,24 +97,44 @@ int Decimal(uint32_t value, char* out) {
 // An identifier reference of no length: a node without an identifier.
 bool IsNone(TRef ref) { return (ref.Length & ~AutoBit) == 0; }
 
+// What the parse leaves for the index build, one entry per node in text order.
+struct TParsed {
+  std::vector<TRef> Texts;
+  std::vector<uint32_t> ParentNodes;
+  std::vector<TNode> Nodes;
+  // Nodes with an automatic identifier directly under 32001: the section candidates, told
+  // apart once the text has its final code page (some OEM bytes become Latin letters).
+  std::vector<uint32_t> SectionNodes;
+
+  void Reserve(size_t lists) {
+    Texts.reserve(lists);
+    ParentNodes.reserve(lists);
+    Nodes.reserve(lists);
+  }
+};
+
+// Reads the text a piece at a time (a piece may end anywhere) and writes the node texts,
+// control bytes and braces dropped, into the arena.
 class TParser {
 public:
-  TParser(char* arena, std::string& autoIds, std::vector<TRef>& texts, std::vector<uint32_t>& parentNodes,
-          std::vector<TNode>& nodes, TMetaStore& store)
-      : Arena(arena), AutoIds(autoIds), Texts(texts), ParentNodes(parentNodes), Nodes(nodes), Store(store) {}
+  TParser(char* arena, std::string& autoIds, TParsed& parsed, TMetaStore& store)
+      : Arena(arena), AutoIds(autoIds), Parsed(parsed), Store(store), Stack(1) {}
 
   void Run(const char* p, const char* end);
+
+  size_t Length = 0;           // bytes written to the arena
+  size_t ZeroMark = SIZE_MAX;  // Length when the first zero byte was read
 
 private:
   TRef AddNode(TFrame& frame);
 
   char* Arena;
   std::string& AutoIds;
-  std::vector<TRef>& Texts;  // per node, in step with Nodes
-  std::vector<uint32_t>& ParentNodes;  // the same
-  std::vector<TNode>& Nodes;
+  TParsed& Parsed;
   TMetaStore& Store;
-  size_t Length = 0;
+  // One frame per open list instead of one call per nesting level: deep nesting must not
+  // exhaust the machine stack.
+  std::vector<TFrame> Stack;
 };
 
 // Byte classes: 0 ordinary, 1 dropped control byte, 2 "{", 3 "}".
@@ -148,12 +168,9 @@ int LowestSetBit(TWord x) {
 }
 
 void TParser::Run(const char* p, const char* end) {
-  // One frame per open list instead of one call per nesting level: deep nesting must not
-  // exhaust the machine stack.
-  std::vector<TFrame> stack(1);
   const uint8_t* classes = ByteClasses.Class;
   char* const out = Arena;
-  size_t length = 0;  // a local, so that the byte stores cannot be taken to change it
+  size_t length = Length;  // a local, so that the byte stores cannot be taken to change it
   while (p < end) {
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
     // Runs of ordinary bytes a word at a time. Writing never overtakes reading, and a
@@ -169,8 +186,9 @@ void TParser::Run(const char* p, const char* end) {
         continue;
       }
       const size_t k = size_t(LowestSetBit(lanes)) / 8;
-      // The whole word too when it lands on bytes already read or on themselves: its bytes
-      // after the first k fall beyond the text, which later bytes overwrite.
+      // The whole word too when it lands on bytes already read or on themselves (or in an
+      // arena of its own, which has a word to spare at its end): its bytes after the first
+      // k fall beyond the text, which later bytes overwrite.
       const size_t behind = size_t(p - (out + length));
       if (behind >= sizeof x || behind == 0)
         std::memcpy(out + length, &x, sizeof x);
@@ -188,13 +206,16 @@ void TParser::Run(const char* p, const char* end) {
       out[length++] = char(c);
       continue;
     }
-    if (cls == 1) continue;
+    if (cls == 1) {
+      if (c == 0 && ZeroMark == SIZE_MAX) ZeroMark = length;
+      continue;
+    }
     Length = length;
-    TFrame& frame = stack.back();
+    TFrame& frame = Stack.back();
     if (cls == 2) {
       if (IsNone(frame.ChildParent)) {
         frame.ChildParent = AddNode(frame);
-        frame.ChildParentNode = uint32_t(Nodes.size() - 1);
+        frame.ChildParentNode = uint32_t(Parsed.Nodes.size() - 1);
       }
       // A node without an identifier opens no level; its text keeps growing.
       if (!IsNone(frame.ChildParent)) {
@@ -202,17 +223,18 @@ void TParser::Run(const char* p, const char* end) {
         child.Parent = frame.ChildParent;
         child.ParentNode = frame.ChildParentNode;
         child.Restart(length);
-        stack.push_back(child);
+        Stack.push_back(child);
       }
     } else {
       if (length > frame.TextStart) AddNode(frame);
       // A surplus "}" at the top level keeps the pending text.
       if (!IsNone(frame.Parent)) {
-        stack.pop_back();
-        stack.back().Restart(length);
+        Stack.pop_back();
+        Stack.back().Restart(length);
       }
     }
   }
+  Length = length;
 }
 
 TRef TParser::AddNode(TFrame& frame) {
@@ -231,9 +253,9 @@ TRef TParser::AddNode(TFrame& frame) {
     if (comma < t.Length) {
       // A comma right at the start leaves the identifier empty.
       const TRef id{t.Offset + 1, uint32_t(comma >= 2 ? comma - 2 : 0)};
-      Texts.push_back({uint32_t(t.Offset + comma + 1), uint32_t(t.Length - comma - 1)});
-      Nodes.push_back({id, 0});
-      ParentNodes.push_back(frame.ParentNode);
+      Parsed.Texts.push_back({uint32_t(t.Offset + comma + 1), uint32_t(t.Length - comma - 1)});
+      Parsed.Nodes.push_back({id, 0});
+      Parsed.ParentNodes.push_back(frame.ParentNode);
       return id;
     }
   }
@@ -241,22 +263,13 @@ TRef TParser::AddNode(TFrame& frame) {
   const int n = Decimal(uint32_t(++Store.LastAutoId), digits);
   const TRef id{uint32_t(AutoIds.size()), uint32_t(n) | AutoBit};
   AutoIds.append(digits, size_t(n));
-  Texts.push_back(t);
   const std::string_view parentId = (parent.Length & AutoBit)
       ? std::string_view(AutoIds.data() + parent.Offset, parent.Length & ~AutoBit)
       : std::string_view(Arena + parent.Offset, parent.Length);
-  if (parentId == "32001") {
-    const std::string_view text(Arena + t.Offset, t.Length);
-    const std::string_view inner = text.size() >= 2 ? text.substr(1, text.size() - 2) : std::string_view();
-    for (int k = 0; k < KindCount; ++k) {
-      if (inner == SectionTag(k) || (k == KindDocNumRef && inner == DocNumAlias)) {
-        Store.SectionIds[k] = std::string(std::string_view(digits, size_t(n)).substr(0, 5));
-        break;
-      }
-    }
-  }
-  Nodes.push_back({id, 0});
-  ParentNodes.push_back(frame.ParentNode);
+  if (parentId == "32001") Parsed.SectionNodes.push_back(uint32_t(Parsed.Nodes.size()));
+  Parsed.Texts.push_back(t);
+  Parsed.Nodes.push_back({id, 0});
+  Parsed.ParentNodes.push_back(frame.ParentNode);
   return id;
 }
 
@@ -369,21 +382,94 @@ size_t CountCloses(const char* p, const char* end) {
 
 }  // namespace
 
-void TMetaStore::TImpl::Parse(size_t start, TMetaStore& store) {
+namespace {
+
+// Section identifiers from the candidates, in the order they were recorded: a later
+// section of the same tag takes the entry over.
+void NoteSections(const TMetaStore::TImpl& impl, const TParsed& parsed, TMetaStore& store) {
+  for (uint32_t node : parsed.SectionNodes) {
+    const std::string_view text = impl.View(parsed.Texts[node]);
+    const std::string_view inner = text.size() >= 2 ? text.substr(1, text.size() - 2) : std::string_view();
+    for (int k = 0; k < KindCount; ++k) {
+      if (inner == SectionTag(k) || (k == KindDocNumRef && inner == DocNumAlias)) {
+        store.SectionIds[k] = std::string(impl.View(parsed.Nodes[node].Child).substr(0, 5));
+        break;
+      }
+    }
+  }
+}
+
+// Stream bytes read at a time: small enough to stay in the processor's cache on their way
+// to the arena.
+constexpr uint32_t PieceBytes = 128 << 10;
+
+}  // namespace
+
+void TMetaStore::TImpl::ParseInPlace(std::string&& bytes, size_t start, TMetaStore& store) {
+  TextString = std::move(bytes);
   // Writing never overtakes reading: every byte read yields at most one byte of node text.
-  char* const arena = Text.data();
-  const char* begin = arena + std::min(start, Text.size());
-  const char* end = arena + Text.size();
-  std::vector<TRef> texts;
-  std::vector<uint32_t> parentNodes;
-  const size_t lists = CountCloses(begin, end) + 1;
-  texts.reserve(lists);
-  parentNodes.reserve(lists);
-  std::vector<TNode> nodes;
-  nodes.reserve(lists);
-  TParser(arena, AutoIds, texts, parentNodes, nodes, store).Run(begin, end);
+  char* const arena = TextString.data();
+  Text = arena;
+  TextBytes = TextString.capacity();
+  const char* begin = arena + std::min(start, TextString.size());
+  const char* end = arena + TextString.size();
+  TParsed parsed;
+  parsed.Reserve(CountCloses(begin, end) + 1);
+  TParser(arena, AutoIds, parsed, store).Run(begin, end);
   AutoIds.shrink_to_fit();
-  BuildIndexes(texts, parentNodes, nodes);
+  NoteSections(*this, parsed, store);
+  BuildIndexes(parsed.Texts, parsed.ParentNodes, parsed.Nodes);
+}
+
+void TMetaStore::TImpl::ReadAndParse(const WideString& fileName, TMetaStore& store) {
+  TConfigurationStream open;
+  OpenConfigurationStream(fileName, open);
+  // Offsets and lengths are 32-bit, with one bit of a length taken.
+  if (open.Size >= AutoBit) throw TStoreError(STG_E_INSUFFICIENTMEMORY, "the metadata stream is too large");
+  const size_t size = size_t(open.Size);
+  // The node texts are never longer than the stream; a word to spare for the parser's
+  // whole-word stores, and a byte for the zero that ends the text for the conversion.
+  TextBlock.reset(static_cast<char*>(std::malloc(size + sizeof(TWord) + 1)));
+  if (!TextBlock) throw std::bad_alloc();
+  char* arena = TextBlock.get();
+  Text = arena;
+  TParsed parsed;
+  // About what the lists of a real configuration take; the vectors grow if they take less.
+  parsed.Reserve(size / 48 + 16);
+  TParser parser(arena, AutoIds, parsed, store);
+  TOemVote vote;
+  std::unique_ptr<char[]> piece(new char[PieceBytes]);
+  // The preamble's length is told by its fourth byte.
+  size_t skip = 0;
+  for (size_t done = 0; done < size;) {
+    const uint32_t count = uint32_t(std::min<size_t>(size - done, PieceBytes));
+    ReadStreamPart(open, piece.get(), count);
+    if (done == 0) skip = size > 3 && piece[3] == '{' ? 6 : 9;
+    const size_t from = skip > done ? std::min<size_t>(skip - done, count) : 0;
+    vote.Count(piece.get() + from, count - from);
+    parser.Run(piece.get() + from, piece.get() + count);
+    done += count;
+  }
+  piece.reset();
+  // The text up to its first zero byte is converted when it is in the OEM code page. Only
+  // bytes from 0x80 up change, and the arena holds each of them once, in order.
+  const size_t converted = std::min(parser.ZeroMark, parser.Length);
+  if (vote.Oem()) {
+    const char kept = arena[converted];
+    arena[converted] = '\0';
+    OemToAnsiInPlace(arena);
+    arena[converted] = kept;
+  }
+  // Give back what the dropped bytes left unused; a block that shrinks keeps its place.
+  if (char* shrunk = static_cast<char*>(std::realloc(arena, parser.Length + 1))) {
+    (void)TextBlock.release();
+    TextBlock.reset(shrunk);
+    Text = shrunk;
+  }
+  TextBytes = parser.Length + 1;
+  AutoIds.shrink_to_fit();
+  NoteSections(*this, parsed, store);
+  BuildIndexes(parsed.Texts, parsed.ParentNodes, parsed.Nodes);
 }
 
 void TMetaStore::TImpl::BuildIndexes(std::vector<TRef>& texts, std::vector<uint32_t>& parentNodes,
@@ -456,15 +542,16 @@ void TMetaStore::TImpl::BuildIndexes(std::vector<TRef>& texts, std::vector<uint3
   MixedRuns.shrink_to_fit();
 }
 
-TMetaStore::TMetaStore(const std::string& FileName) : TMetaStore(ReadConfigurationText(FileName)) {}
+TMetaStore::TMetaStore(const std::string& FileName) : Impl(std::make_unique<TImpl>()) {
+  Impl->ReadAndParse(AnsiToWide(FileName), *this);
+}
 
 TMetaStore::TMetaStore(const TTextBuffer& buffer) : TMetaStore(TTextBuffer(buffer)) {}
 
 TMetaStore::TMetaStore(TTextBuffer&& buffer) : Impl(std::make_unique<TImpl>()) {
   // Offsets and lengths are 32-bit, with one bit of a length taken.
   if (buffer.Bytes.size() >= AutoBit) throw TStoreError(STG_E_INSUFFICIENTMEMORY, "the metadata stream is too large");
-  Impl->Text = std::move(buffer.Bytes);
-  Impl->Parse(buffer.Position, *this);
+  Impl->ParseInPlace(std::move(buffer.Bytes), buffer.Position, *this);
 }
 
 TMetaStore::~TMetaStore() = default;
@@ -484,7 +571,7 @@ std::string_view TMetaStore::ParentKeyAt(int32_t position) const {
 }
 
 size_t TMetaStore::MemoryUsed() const {
-  size_t bytes = sizeof(*this) + sizeof(TImpl) + Impl->Text.capacity() + Impl->AutoIds.capacity() +
+  size_t bytes = sizeof(*this) + sizeof(TImpl) + Impl->TextBytes + Impl->AutoIds.capacity() +
                  Impl->Ids.capacity() * sizeof(TIdEntry) +
                  Impl->Parents.capacity() * sizeof(TParentEntry) +
                  Impl->MixedRuns.capacity() * sizeof(uint32_t);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "metadata/MetaStore.h"
+#include "platform/Storage.h"
 
 namespace kalamos {
 
@@ -48,10 +50,17 @@ struct TNameTable {
   size_t Bytes = 0;
 };
 
+struct TFreeBlock {
+  void operator()(char* block) const { std::free(block); }
+};
+
 struct TMetaStore::TImpl {
-  // Node texts and explicit identifiers, compacted in place over the text they were read
-  // from (a node text is never longer than what was read for it).
-  std::string Text;
+  // Node texts and explicit identifiers, compacted: in place over a buffer handed in
+  // (TextString), or from the stream into a block of their own (TextBlock).
+  std::string TextString;
+  std::unique_ptr<char, TFreeBlock> TextBlock;
+  const char* Text = nullptr;
+  size_t TextBytes = 0;
   std::string AutoIds;
   std::vector<TIdEntry> Ids;
   std::vector<TParentEntry> Parents;
@@ -65,12 +74,34 @@ struct TMetaStore::TImpl {
 
   std::string_view View(TRef ref) const {
     if (ref.Length & AutoBit) return {AutoIds.data() + ref.Offset, ref.Length & ~AutoBit};
-    return {Text.data() + ref.Offset, ref.Length};
+    return {Text + ref.Offset, ref.Length};
   }
 
-  // Parses Text from start to its end.
-  void Parse(size_t start, TMetaStore& store);
+  // Parses a normalised buffer in place, from start to its end.
+  void ParseInPlace(std::string&& bytes, size_t start, TMetaStore& store);
+  // Reads the stream a piece at a time and parses it as it comes.
+  void ReadAndParse(const WideString& fileName, TMetaStore& store);
   void BuildIndexes(std::vector<TRef>& texts, std::vector<uint32_t>& parentNodes, std::vector<TNode>& nodes);
+};
+
+// The stream of a configuration container, open, and its size: not empty, below 4 GiB and
+// not beyond the file's end. Throws TStoreError.
+struct TConfigurationStream {
+  TStorage Root, Metadata;
+  TStream Stream;
+  uint64_t Size = 0;
+};
+void OpenConfigurationStream(const WideString& fileName, TConfigurationStream& open);
+// Reads exactly count bytes on. Throws TStoreError.
+void ReadStreamPart(TConfigurationStream& open, char* buffer, uint32_t count);
+// Whether text (up to a zero byte) is in the OEM code page rather than the ANSI one.
+bool LooksLikeOem(const char* text, size_t length);
+// The same for a text that comes in pieces.
+struct TOemVote {
+  size_t Low = 0, High = 0;
+  bool Ended = false;  // a zero byte was seen: what follows does not count
+  void Count(const char* text, size_t length);
+  bool Oem() const { return Low > High; }
 };
 
 // Index key order: CompareKeys, with a short cut for digit strings, which it orders byte by
