@@ -482,12 +482,13 @@ void TMetaStore::TImpl::BuildIndexes(std::vector<TRef>& texts, std::vector<uint3
   };
   // Same result as inserting one by one into sorted arrays: a repeated identifier keeps
   // its first key text and takes the last record; a parent's children come newest first.
-  bool digitIds = true;
+  bool digitIds = true, allDigits = true;
   {
     auto idOf = [&](uint32_t i) { return View(nodes[i].Child); };
     int bits = 0;
     std::vector<TSortItem> items = SortItems(nodes.size(), idOf, bits);
     digitIds = std::all_of(items.begin(), items.end(), [](const TSortItem& i) { return i.Simple(); });
+    allDigits = digitIds || std::all_of(nodes.begin(), nodes.end(), [&](const TNode& n) { return AllDigits(View(n.Child)); });
     SortByKey(items, bits, idOf, false);
     auto same = [&](const TSortItem& a, const TSortItem& b) {
       if (a.Simple() && b.Simple()) return a.Packed() == b.Packed();
@@ -520,17 +521,27 @@ void TMetaStore::TImpl::BuildIndexes(std::vector<TRef>& texts, std::vector<uint3
     for (uint32_t node = 0; node < nodes.size(); ++node) ++starts[bucketOf(node) + 1];
     for (size_t b = 1; b < starts.size(); ++b) starts[b] += starts[b - 1];
     Parents.resize(nodes.size());
-    for (uint32_t node = uint32_t(nodes.size()); node-- > 0;)
-      Parents[starts[bucketOf(node)]++] = {parentKeyOf(node), nodes[node].Child, nodes[node].ChildPosition};
+    if (!allDigits) {
+      ParentKeys.resize(nodes.size());
+      ChildIds.resize(nodes.size());
+    }
+    for (uint32_t node = uint32_t(nodes.size()); node-- > 0;) {
+      const uint32_t bucket = bucketOf(node), at = starts[bucket]++;
+      Parents[at] = {bucket, nodes[node].ChildPosition};
+      if (!allDigits) {
+        ParentKeys[at] = parentKeyOf(node);
+        ChildIds[at] = nodes[node].Child;
+      }
+    }
     std::vector<TNode>().swap(nodes);
     std::vector<uint32_t>().swap(parentNodes);
   }
-  // Runs whose keys are equal but spelt differently. Short digit strings are equal only
-  // when spelt alike, so with nothing but those as identifiers there are none.
+  // Runs whose keys are equal but spelt differently. Digit strings are equal only when
+  // spelt alike, so with nothing but those as identifiers there are none.
   size_t start = 0;
-  for (size_t i = 1; !digitIds && i < Parents.size(); ++i) {
+  for (size_t i = 1; !allDigits && i < Parents.size(); ++i) {
     // Siblings share their parent's reference.
-    const TRef a = Parents[i - 1].Key, b = Parents[i].Key;
+    const TRef a = ParentKeys[i - 1], b = ParentKeys[i];
     if (a.Offset == b.Offset && a.Length == b.Length) continue;
     const std::string_view previous = View(a), key = View(b);
     if (previous == key) continue;
@@ -567,13 +578,14 @@ TNodeData TMetaStore::IdRecordAt(int32_t position) const {
 
 std::string_view TMetaStore::ParentKeyAt(int32_t position) const {
   if (position < 0 || position >= ParentCount()) return {};
-  return Impl->View(Impl->Parents[size_t(position)].Key);
+  return Impl->ParentKey(size_t(position));
 }
 
 size_t TMetaStore::MemoryUsed() const {
   size_t bytes = sizeof(*this) + sizeof(TImpl) + Impl->TextBytes + Impl->AutoIds.capacity() +
                  Impl->Ids.capacity() * sizeof(TIdEntry) +
                  Impl->Parents.capacity() * sizeof(TParentEntry) +
+                 (Impl->ParentKeys.capacity() + Impl->ChildIds.capacity()) * sizeof(TRef) +
                  Impl->MixedRuns.capacity() * sizeof(uint32_t);
   for (const std::string& id : SectionIds) bytes += id.capacity() > 15 ? id.capacity() : 0;
   for (const auto& table : Impl->NameTables) bytes += table.second.Bytes;

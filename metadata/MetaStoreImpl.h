@@ -29,9 +29,10 @@ struct TIdEntry {
   TRef Text;  // the node's stored text
 };
 
+// A parent-index entry. The keys are the identifier index's own: a parent's identifier is
+// a node's, and the child is one.
 struct TParentEntry {
-  TRef Key;
-  TRef Child;
+  uint32_t Parent;         // the parent's identifier-index position + 1; 0 for the top level
   uint32_t ChildPosition;  // the child's identifier-index position, found once at load
 };
 
@@ -64,6 +65,10 @@ struct TMetaStore::TImpl {
   std::string AutoIds;
   std::vector<TIdEntry> Ids;
   std::vector<TParentEntry> Parents;
+  // Each parent-index entry's own spelling of its key and child, kept only when some
+  // identifier is not all digits and so may be spelt otherwise (letter case) than the key
+  // of its identifier-index entry.
+  std::vector<TRef> ParentKeys, ChildIds;
   // Starts of parent-index runs whose keys are equal but spelt differently (letter case);
   // only there must a run be walked entry by entry.
   std::vector<uint32_t> MixedRuns;
@@ -75,6 +80,16 @@ struct TMetaStore::TImpl {
   std::string_view View(TRef ref) const {
     if (ref.Length & AutoBit) return {AutoIds.data() + ref.Offset, ref.Length & ~AutoBit};
     return {Text + ref.Offset, ref.Length};
+  }
+
+  std::string_view ParentKey(size_t position) const {
+    if (!ParentKeys.empty()) return View(ParentKeys[position]);
+    const uint32_t parent = Parents[position].Parent;
+    return parent ? View(Ids[parent - 1].Key) : std::string_view();
+  }
+  std::string_view ChildId(size_t position) const {
+    if (!ChildIds.empty()) return View(ChildIds[position]);
+    return View(Ids[Parents[position].ChildPosition].Key);
   }
 
   // Parses a normalised buffer in place, from start to its end.
