@@ -38,6 +38,12 @@ constexpr bool KindRowsInIndexOrder() {
 }
 static_assert(KindRowsInIndexOrder(), "metadata/Kinds.def: rows out of index order");
 
+// The other spelling real files give a kind's section tag, nullptr where they use the table's:
+// the store takes either, exactly as written.
+constexpr const char* SectionAlias(int kind) {
+  return kind == KindDocNumRef ? "DocNumDef" : kind == KindProcessing ? "CalcVars" : nullptr;
+}
+
 // "ENGLISH:RUSSIAN" in code page 1251, as scripts' kind names are matched; kind 0..16.
 const std::string& KindEntry(int kind);
 

@@ -12,9 +12,6 @@ namespace kalamos {
 
 namespace {
 
-// Real files name the numbering section this way too.
-constexpr std::string_view DocNumAlias = "DocNumDef";
-
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 bool AllDigits(std::string_view s) {
@@ -391,7 +388,7 @@ void NoteSections(const TMetaStore::TImpl& impl, const TParsed& parsed, TMetaSto
     const std::string_view text = impl.View(parsed.Texts[node]);
     const std::string_view inner = text.size() >= 2 ? text.substr(1, text.size() - 2) : std::string_view();
     for (int k = 0; k < KindCount; ++k) {
-      if (inner == SectionTag(k) || (k == KindDocNumRef && inner == DocNumAlias)) {
+      if (inner == SectionTag(k) || (SectionAlias(k) && inner == SectionAlias(k))) {
         store.SectionIds[k] = std::string(impl.View(parsed.Nodes[node].Child).substr(0, 5));
         break;
       }

@@ -38,6 +38,19 @@ std::string Printable(std::string_view ansi) {
 }
 }  // namespace
 
+size_t FormPrefix(std::string_view bytes) {
+  // A byte 0xFF, then the length in 16 bits; 0xFFFF there means 32 bits follow.
+  if (bytes.size() < 3 || static_cast<unsigned char>(bytes[0]) != 0xFF) return 0;
+  auto byte = [&](size_t i) { return uint32_t(static_cast<unsigned char>(bytes[i])); };
+  uint32_t length = byte(1) | byte(2) << 8;
+  size_t prefix = 3;
+  if (length == 0xFFFF && bytes.size() >= 7) {
+    length = byte(3) | byte(4) << 8 | byte(5) << 16 | byte(6) << 24;
+    prefix = 7;
+  }
+  return length <= bytes.size() - prefix ? prefix : 0;
+}
+
 void PlaceOf(const std::string& path, TStreamKind& kind, std::string& id, std::string& words, std::string& key) {
   const std::vector<std::string> parts = Segments(path);
   const std::string& name = parts.back();
@@ -77,7 +90,7 @@ TStreamText AnsiTextOfStream(const TPlacedStream& stream) {
   TStreamText text;
   const std::string& bytes = stream.Stream->Bytes;
   if (stream.Kind == TStreamKind::Form) {
-    text.Text = Printable(bytes);
+    text.Text = Printable(std::string_view(bytes).substr(FormPrefix(bytes)));
   } else if (stream.Kind == TStreamKind::Module && !bytes.empty()) {
     std::string plain;
     switch (InflateRaw(bytes, plain)) {
@@ -146,6 +159,8 @@ std::vector<TFact> ObjectFacts(const TModel& model, int32_t index) {
   if (object.Typed) facts.push_back({"type", "тип", TypeWords(model, object.Type), TypeWords(model, object.Type)});
   if (object.Owner >= 0)
     facts.push_back({"owner", "владелец", ObjectWords(model, object.Owner), ObjectWords(model, object.Owner)});
+  if (object.Journal >= 0)
+    facts.push_back({"journal", "журнал", ObjectWords(model, object.Journal), ObjectWords(model, object.Journal)});
   // The fields a typed object's type already showed are not repeated.
   const size_t skip = object.Typed ? std::min<size_t>(4, object.Fields.size()) : 0;
   if (object.Fields.size() > skip) {
@@ -168,7 +183,7 @@ std::vector<TFact> ObjectFacts(const TModel& model, int32_t index) {
     std::string names;
     TJson raw = TJson::array();
     for (size_t i = 0; i < list.Ids.size(); ++i) {
-      const std::string one = list.Objects[i] >= 0 ? ObjectWords(model, list.Objects[i]) : U(list.Ids[i]);
+      const std::string one = list.Objects[i] >= 0 ? ObjectWords(model, list.Objects[i]) : IdWords(model, list.Ids[i]);
       names += (i ? ", " : "") + one;
       raw.push_back(one);
     }
@@ -201,30 +216,23 @@ void AppendQuoted(std::string& out, std::string_view ansi) {
   }
 }
 
-// The item's words after its name, as ItemWords has them, then the fields after the type.
+// The item's words after its name, as ItemWords has them, then the fields after the type; an
+// item with no identifier of its own has its fields alone.
 void AppendItemValue(const TModel& model, const TItem& item, std::string& out) {
   const size_t start = out.size();
-  out += TypeWords(model, item.Type);
+  const std::vector<std::string_view> all = model.FieldsOf(item.Node);
+  const size_t known = item.Id.empty() ? 0 : 7;
+  if (!item.Id.empty()) out += TypeWords(model, item.Type);
   auto separate = [&] {
     if (out.size() > start) out += ", ";
   };
   if (!item.Comment.empty()) separate(), out += "комментарий ", AppendQuoted(out, item.Comment);
   if (!item.Synonym.empty()) separate(), out += "синоним ", AppendQuoted(out, item.Synonym);
-  std::string_view fields[64];
-  const std::string_view text = model.Store().TextAt(item.Position);
-  int count = SplitFields(text, fields, 64);
-  std::vector<std::string_view> many;
-  const std::string_view* all = fields;
-  if (count == 64) {
-    many = AllFields(text);
-    all = many.data();
-    count = int(many.size());
-  }
-  if (count > 7) {
+  if (all.size() > known) {
     separate();
-    out += "поля 8-" + std::to_string(count) + ": ";
-    for (int i = 7; i < count; ++i) {
-      if (i > 7) out += ", ";
+    out += "поля " + std::to_string(known + 1) + "-" + std::to_string(all.size()) + ": ";
+    for (size_t i = known; i < all.size(); ++i) {
+      if (i > known) out += ", ";
       AppendQuoted(out, all[i]);
     }
   }
@@ -242,8 +250,8 @@ TJson ItemJson(const TModel& model, const TItem& item) {
   if (item.Type.RefObject >= 0)
     ref = TJson{{"kind", KindEnglish(model.Object(item.Type.RefObject).Kind)}, {"name", U(model.Object(item.Type.RefObject).Name)}};
   TJson fields = TJson::array();
-  const std::vector<std::string_view> all = AllFields(model.Store().TextAt(item.Position));
-  for (size_t i = 7; i < all.size(); ++i) fields.push_back(U(all[i]));
+  const std::vector<std::string_view> all = model.FieldsOf(item.Node);
+  for (size_t i = item.Id.empty() ? 0 : 7; i < all.size(); ++i) fields.push_back(U(all[i]));
   return TJson{{"id", U(item.Id)},           {"name", U(item.Name)},         {"comment", U(item.Comment)},
                {"synonym", U(item.Synonym)}, {"type", U(item.Type.Letter)},  {"length", item.Type.Length},
                {"precision", item.Type.Precision}, {"ref", std::move(ref)}, {"fields", std::move(fields)}};
@@ -279,27 +287,107 @@ void StreamText(const TContents& contents, const TPlacedStream& stream, std::str
 }
 }  // namespace
 
-void ObjectText(const TContents& contents, int32_t index, std::string& out) {
-  const TModel& model = *contents.Model;
+namespace {
+// A part's own fields after its tag or identifier.
+std::vector<std::string_view> PartFields(const TModel& model, const TPart& part) {
+  std::vector<std::string_view> all = model.Tree().Fields(part.Node);
+  if (!all.empty() && (!part.Tag.empty() || !part.Id.empty())) all.erase(all.begin());
+  return all;
+}
+
+void AppendFields(std::string& out, const std::vector<std::string_view>& fields) {
+  for (size_t i = 0; i < fields.size(); ++i) {
+    if (i) out += ", ";
+    AppendQuoted(out, fields[i]);
+  }
+}
+
+void RefersLine(const TModel& model, const std::string& prefix, int32_t node, std::string& out) {
+  TRefersList list;
+  const std::vector<std::string_view> own = model.Tree().Fields(node);
+  for (size_t i = 1; i < own.size(); ++i)
+    if (!own[i].empty()) list.Ids.push_back(own[i]);
+  for (int32_t child : model.Tree().Children(node))
+    if (!model.Tree().FirstField(child).empty()) list.Ids.push_back(model.Tree().FirstField(child));
+  out += prefix + "Refers: ";
+  for (size_t i = 0; i < list.Ids.size(); ++i) {
+    if (i) out += ", ";
+    const int32_t object = model.ObjectById(list.Ids[i]);
+    out += object >= 0 ? ObjectWords(model, object) : IdWords(model, list.Ids[i]);
+  }
+  if (list.Ids.empty()) out += "пусто";
+  out += '\n';
+}
+
+// A part's lines: its own fields, its items with their words, and below each item its own
+// parts, at any depth. Lists below the first item level say their "Refers" lists here; those
+// above are the object's facts.
+void PartLines(const TModel& model, const std::string& prefix, const TPart& part, size_t index, bool deep,
+               std::string& out) {
+  const std::string partName = prefix + PartLabel(part, index) + ": ";
+  const std::vector<std::string_view> own = PartFields(model, part);
+  if (!own.empty()) {
+    out += partName + "поля: ";
+    AppendFields(out, own);
+    out += '\n';
+  }
+  const std::vector<int32_t> nodes = model.ItemNodes(part);
+  if (nodes.empty() && own.empty()) Line(out, partName + "нет");
+  if (deep)
+    for (int32_t c : model.Tree().Children(part.Node))
+      if (IsRefersList(model.Tree(), c)) RefersLine(model, partName, c, out);
+  for (size_t k = 0; k < nodes.size(); ++k) {
+    const TItem item = model.ItemAt(nodes[k]);
+    const std::string itemName = ItemLabel(item, k);
+    out += partName;
+    AppendU(out, itemName);
+    const size_t mark = out.size();
+    out += ": ";
+    AppendItemValue(model, item, out);
+    // Nothing to say past the name: no ": " either.
+    if (out.size() == mark + 2) out.resize(mark);
+    out += '\n';
+    const std::vector<TPart> below = model.PartsOf(item.Node);
+    const std::string itemPrefix = partName + U(itemName) + ": ";
+    if (deep)
+      for (int32_t c : model.Tree().Children(item.Node))
+        if (IsRefersList(model.Tree(), c)) RefersLine(model, itemPrefix, c, out);
+    for (size_t p = 0; p < below.size(); ++p) PartLines(model, itemPrefix, below[p], p, true, out);
+  }
+}
+}  // namespace
+
+std::string PartLabel(const TPart& part, size_t index) {
+  if (!part.Tag.empty()) return PartWordsOf(part.Tag);
+  if (!part.Id.empty()) return "узел " + U(part.Id);
+  return "список " + std::to_string(index + 1);
+}
+
+std::string ItemLabel(const TItem& item, size_t index) {
+  if (!item.Name.empty()) return std::string(item.Name);
+  return "#" + std::to_string(index + 1);
+}
+
+std::string IdWords(const TModel& model, std::string_view id) {
+  const TLocation where = model.Locate(id);
+  if (!where.Found || where.Object < 0) return U(id);
+  std::string words = ObjectWords(model, where.Object);
+  if (!where.Part.empty()) words += ": " + PartWordsOf(where.Part);
+  const TItem item = model.ItemAt(where.Node);
+  if (where.Node != model.Object(where.Object).Node) words += ": " + U(item.Name.empty() ? id : item.Name);
+  return words;
+}
+
+void DescriptionText(const TModel& model, int32_t index, std::string& out) {
   const TObject& object = model.Object(index);
   const std::string name = ObjectWords(model, index);
   Line(out, name);
   for (const TFact& fact : ObjectFacts(model, index)) Line(out, name + ": " + fact.Label + ": " + fact.Value);
-  for (const TPart& part : object.Parts) {
-    const std::string partName = name + ": " + PartWordsOf(part.Tag) + ": ";
-    const std::vector<TItem> items = model.Items(part);
-    if (items.empty()) Line(out, partName + "нет");
-    for (const TItem& item : items) {
-      out += partName;
-      AppendU(out, item.Name);
-      const size_t mark = out.size();
-      out += ": ";
-      AppendItemValue(model, item, out);
-      // Nothing to say past the name: no ": " either.
-      if (out.size() == mark + 2) out.resize(mark);
-      out += '\n';
-    }
-  }
+  for (size_t p = 0; p < object.Parts.size(); ++p) PartLines(model, name + ": ", object.Parts[p], p, false, out);
+}
+
+void ObjectText(const TContents& contents, int32_t index, std::string& out) {
+  DescriptionText(*contents.Model, index, out);
   for (const TPlacedStream* stream : contents.StreamsOf(index)) StreamText(contents, *stream, out);
 }
 

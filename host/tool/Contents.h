@@ -61,6 +61,16 @@ struct TFact {
   TJson Raw;  // the value for scripts: the text itself, or a list of fields or names
 };
 std::vector<TFact> ObjectFacts(const TModel& model, int32_t object);
+// How many bytes a form's stream spends on its length before the text (0 when it has none).
+size_t FormPrefix(std::string_view bytes);
+// A part as people call it: its tag's words, "узел ID" for an untagged node, "список N" for a
+// list with neither (index: its place among its object's or item's parts).
+std::string PartLabel(const TPart& part, size_t index);
+// An item's name, or "#N" (its place, from 1) for an item that has none. 8-bit 1251.
+std::string ItemLabel(const TItem& item, size_t index);
+// An identifier as people read it: the object, or the object with the part and item that hold
+// the node ("Документ Счет: шапка: Склад"); the identifier itself when it names nothing.
+std::string IdWords(const TModel& model, std::string_view id);
 // An item's words after its name: type, comment, synonym, the fields after the type.
 std::string ItemValue(const TModel& model, const TItem& item);
 // An item for scripts: id, name, comment, synonym, type, length, precision, ref, fields.
@@ -69,6 +79,8 @@ TJson ItemJson(const TModel& model, const TItem& item);
 // The lines `ostrak text` prints: an object's description and its streams; the
 // configuration's and the container's own streams.
 void ObjectText(const TContents& contents, int32_t object, std::string& out);
+// The description's part of it alone.
+void DescriptionText(const TModel& model, int32_t object, std::string& out);
 void ContainerText(const TContents& contents, std::string& out);
 // Words that name a stream's owner: "Документ Счет", "Конфигурация" or "Контейнер".
 std::string OwnerWords(const TContents& contents, const TPlacedStream& stream);

@@ -27,26 +27,19 @@ struct TCounts {
   size_t Added = 0, Removed = 0, Changed = 0, LinesAdded = 0, LinesRemoved = 0;
 };
 
-// An identifier the parser handed out itself (a node written without one) says nothing
-// about which node it is in another version.
-bool RealId(const TMetaStore& store, std::string_view id) {
-  if (id.empty() || id.size() > 9 || !std::all_of(id.begin(), id.end(), [](char c) { return c >= '0' && c <= '9'; }))
-    return !id.empty();
-  const long value = std::stol(std::string(id));
-  return value <= 32000 || value > store.LastAutoId;
-}
+// Identifier "0" stands on several lists of one object and says nothing about which is which.
+bool RealId(std::string_view id) { return !id.empty() && id != "0"; }
 
 // Pairs of a's and b's entries: by identifier first, then by name among the rest, a repeated
 // name taken in order. -1 on a side means there is none.
 template <class T, class Id, class Name>
-std::vector<std::pair<int32_t, int32_t>> Match(const std::vector<T>& a, const std::vector<T>& b, const TMetaStore& sa,
-                                               const TMetaStore& sb, Id idOf, Name nameOf) {
+std::vector<std::pair<int32_t, int32_t>> Match(const std::vector<T>& a, const std::vector<T>& b, Id idOf, Name nameOf) {
   std::vector<int32_t> ofA(a.size(), -1), ofB(b.size(), -1);
   std::unordered_map<std::string_view, int32_t> ids;
   for (size_t j = b.size(); j-- > 0;)
-    if (RealId(sb, idOf(b[j]))) ids[idOf(b[j])] = int32_t(j);
+    if (RealId(idOf(b[j]))) ids[idOf(b[j])] = int32_t(j);
   for (size_t i = 0; i < a.size(); ++i) {
-    if (!RealId(sa, idOf(a[i]))) continue;
+    if (!RealId(idOf(a[i]))) continue;
     auto found = ids.find(idOf(a[i]));
     if (found != ids.end() && ofB[size_t(found->second)] < 0) ofA[i] = found->second, ofB[size_t(found->second)] = int32_t(i);
   }
@@ -87,8 +80,7 @@ public:
       std::vector<TNamed> na, nb;
       for (int32_t o : xa) na.push_back(MA.Object(o));
       for (int32_t o : xb) nb.push_back(MB.Object(o));
-      auto pairs = Match(na, nb, MA.Store(), MB.Store(), [](const TNamed& n) { return n.Id; },
-                         [](const TNamed& n) { return n.Name; });
+      auto pairs = Match(na, nb, [](const TNamed& n) { return n.Id; }, [](const TNamed& n) { return n.Name; });
       for (auto [i, j] : pairs) {
         if (i < 0) AddedObject(xb[size_t(j)]);
         else if (j < 0) RemovedObject(xa[size_t(i)]);
@@ -194,18 +186,28 @@ private:
       ++Counted().Changed;
       Add("renamed", {kind, name}, U(ox.Name), name, "~ " + ObjectWords(MA, x) + " → " + U(oy.Name) + "\n");
     }
-    // The object's own facts, by key; they all come from its text and its Refers lists.
-    if (MA.Store().TextAt(ox.Position) != MB.Store().TextAt(oy.Position) || !SameRefers(ox, oy)) Facts(x, y, kind, name);
-    Parts(x, y, kind, name);
+    // Written alike, byte for byte: nothing of the description changed.
+    if (MA.Tree().Raw(ox.Node) != MB.Tree().Raw(oy.Node)) {
+      const size_t before = Changes.size();
+      // The object's own facts, by key; they all come from its fields and its Refers lists.
+      Facts(x, y, kind, name);
+      Parts(MA.Object(x).Parts, MB.Object(y).Parts, Cur() + ": ", {kind, name}, false);
+      // Whatever the comparison above has no words for still shows, as lines of text.
+      if (Changes.size() == before) Lines(x, y, kind, name);
+    }
     Streams(&ox, x, y);
   }
 
-  static bool SameRefers(const TObject& x, const TObject& y) {
-    if (x.Refers.size() != y.Refers.size()) return false;
-    for (size_t i = 0; i < x.Refers.size(); ++i)
-      if (x.Refers[i].Part != y.Refers[i].Part || x.Refers[i].Item != y.Refers[i].Item || x.Refers[i].Ids != y.Refers[i].Ids)
-        return false;
-    return true;
+  void Lines(int32_t x, int32_t y, const std::string& kind, const std::string& name) {
+    std::string tx, ty;
+    DescriptionText(*A.Model, x, tx);
+    DescriptionText(*B.Model, y, ty);
+    if (tx == ty) return;
+    TLineDiff lines = DiffLines(SplitLines(tx), SplitLines(ty));
+    ++Counted().Changed;
+    std::string human = "~ " + Cur() + "\n";
+    for (std::string_view line : SplitLines(lines.Hunks)) human += "    " + std::string(line) + "\n";
+    Add("changed", {kind, name, "description"}, nullptr, nullptr, human, lines.Hunks);
   }
 
   void Facts(int32_t x, int32_t y, const std::string& kind, const std::string& name) {
@@ -233,66 +235,170 @@ private:
       }
   }
 
-  void Parts(int32_t x, int32_t y, const std::string& kind, const std::string& name) {
-    // Sub-sections by tag, a repeated tag taken in order.
-    std::multimap<std::string_view, const TPart*> tags;
-    for (const TPart& part : MA.Object(x).Parts) tags.emplace(part.Tag, &part);
-    static const std::vector<TItem> none;
-    for (const TPart& part : MB.Object(y).Parts) {
-      auto found = tags.find(part.Tag);
-      std::vector<TItem> before;
-      if (found != tags.end()) {
-        const TPart& old = *found->second;
-        tags.erase(found);
-        if (SameItems(old, part)) continue;
-        before = MA.Items(old);
-      }
-      Items(part.Tag, before, MB.Items(part), kind, name);
-    }
-    for (const auto& [tag, part] : tags) Items(tag, MA.Items(*part), none, kind, name);
+  // A part's key across versions: its tag, else its identifier, else its place.
+  static std::string PartKey(const TPart& part, size_t index) {
+    if (!part.Tag.empty()) return std::string(part.Tag);
+    if (!part.Id.empty()) return "#" + std::string(part.Id);
+    return "##" + std::to_string(index);
   }
 
-  // The same identifiers with the same texts in the same order: most parts of most objects.
+  // Parts matched by key, a repeated key taken in order. prefix: the words before the part's
+  // ("Документ Счет: "), path: the JSON path before it; deep below the first item level.
+  void Parts(const std::vector<TPart>& pa, const std::vector<TPart>& pb, const std::string& prefix,
+             const std::vector<std::string>& path, bool deep) {
+    std::multimap<std::string, std::pair<const TPart*, size_t>> keys;
+    for (size_t i = 0; i < pa.size(); ++i) keys.emplace(PartKey(pa[i], i), std::make_pair(&pa[i], i));
+    for (size_t j = 0; j < pb.size(); ++j) {
+      auto found = keys.find(PartKey(pb[j], j));
+      if (found == keys.end()) {
+        Part(nullptr, 0, &pb[j], j, prefix, path, deep);
+        continue;
+      }
+      const auto [old, i] = found->second;
+      keys.erase(found);
+      if (MA.Tree().Raw(old->Node) != MB.Tree().Raw(pb[j].Node)) Part(old, i, &pb[j], j, prefix, path, deep);
+    }
+    for (const auto& [key, part] : keys) Part(part.first, part.second, nullptr, 0, prefix, path, deep);
+  }
+
+  static std::string Quoted(const std::vector<std::string_view>& fields) {
+    std::string text;
+    for (size_t i = 0; i < fields.size(); ++i) text += (i ? ", " : "") + JsonString(U(fields[i]));
+    return text;
+  }
+  static TJson Raw(const std::vector<std::string_view>& fields) {
+    TJson raw = TJson::array();
+    for (std::string_view f : fields) raw.push_back(U(f));
+    return raw;
+  }
+
+  // A value that is one line on each side: its fields, or a Refers list's words.
+  void Value(const std::string& label, std::vector<std::string> path, const std::string& vx, const std::string& vy,
+             TJson rx, TJson ry) {
+    if (vx == vy) return;
+    if (vx.empty()) {
+      ++Counted().Added;
+      Add("added", std::move(path), nullptr, std::move(ry), "+ " + label + ": " + vy + "\n");
+    } else if (vy.empty()) {
+      ++Counted().Removed;
+      Add("removed", std::move(path), std::move(rx), nullptr, "- " + label + ": " + vx + "\n");
+    } else {
+      ++Counted().Changed;
+      Add("changed", std::move(path), std::move(rx), std::move(ry),
+          "~ " + label + "\n    было:  " + vx + "\n    стало: " + vy + "\n");
+    }
+  }
+
+  std::vector<std::string_view> OwnFields(const TModel& model, const TPart* part) {
+    if (!part) return {};
+    std::vector<std::string_view> all = model.Tree().Fields(part->Node);
+    if (!all.empty() && (!part->Tag.empty() || !part->Id.empty())) all.erase(all.begin());
+    return all;
+  }
+
+  std::string RefersWords(const TModel& model, int32_t node) {
+    std::string words;
+    for (int32_t c : model.Tree().Children(node)) {
+      if (!IsRefersList(model.Tree(), c)) continue;
+      std::vector<std::string_view> ids = model.Tree().Fields(c);
+      if (!ids.empty()) ids.erase(ids.begin());
+      for (int32_t id : model.Tree().Children(c)) ids.push_back(model.Tree().FirstField(id));
+      std::string one;
+      for (std::string_view id : ids) {
+        if (id.empty()) continue;
+        const int32_t object = model.ObjectById(id);
+        one += (one.empty() ? "" : ", ") + (object >= 0 ? ObjectWords(model, object) : IdWords(model, id));
+      }
+      words += (words.empty() ? "" : "; ") + (one.empty() ? std::string("пусто") : one);
+    }
+    return words;
+  }
+
+  void Part(const TPart* x, size_t ix, const TPart* y, size_t iy, const std::string& prefix,
+            const std::vector<std::string>& path, bool deep) {
+    const TPart& any = y ? *y : *x;
+    const std::string label = PartLabel(any, y ? iy : ix);
+    const std::string words = prefix + label;
+    std::vector<std::string> here = path;
+    here.push_back(any.Tag.empty() ? label : U(any.Tag));
+    const std::vector<std::string_view> fx = OwnFields(MA, x), fy = OwnFields(MB, y);
+    std::vector<std::string> fieldsPath = here;
+    fieldsPath.push_back("fields");
+    Value(words + ": поля", fieldsPath, Quoted(fx), Quoted(fy), Raw(fx), Raw(fy));
+    if (deep) {
+      std::vector<std::string> refersPath = here;
+      refersPath.push_back("refers");
+      const std::string rx = x ? RefersWords(MA, x->Node) : "", ry = y ? RefersWords(MB, y->Node) : "";
+      Value(words + ": Refers", refersPath, rx, ry, rx, ry);
+    }
+    static const std::vector<TItem> none;
+    const std::vector<TItem> ia = x ? MA.Items(*x) : none, ib = y ? MB.Items(*y) : none;
+    if (x && y && SameItems(*x, *y)) return;
+    Items(words, here, ia, ib, deep);
+  }
+
+  // The same items written alike in the same order: most parts of most objects.
   bool SameItems(const TPart& x, const TPart& y) const {
-    const std::vector<int32_t> px = MA.ItemPositions(x), py = MB.ItemPositions(y);
+    const std::vector<int32_t> px = MA.ItemNodes(x), py = MB.ItemNodes(y);
     if (px.size() != py.size()) return false;
     for (size_t k = 0; k < px.size(); ++k)
-      if (MA.Store().IdAt(px[k]) != MB.Store().IdAt(py[k]) || MA.Store().TextAt(px[k]) != MB.Store().TextAt(py[k]))
-        return false;
+      if (MA.Tree().Raw(px[k]) != MB.Tree().Raw(py[k])) return false;
     return true;
   }
 
-  void Items(std::string_view tag, const std::vector<TItem>& a, const std::vector<TItem>& b, const std::string& kind,
-             const std::string& name) {
-    const std::string part = Cur() + ": " + PartWordsOf(tag);
-    auto pairs = Match(a, b, MA.Store(), MB.Store(), [](const TItem& i) { return i.Id; },
-                       [](const TItem& i) { return i.Name; });
+  void Items(const std::string& part, const std::vector<std::string>& path, const std::vector<TItem>& a,
+             const std::vector<TItem>& b, bool deep) {
+    std::vector<std::string> labelsA, labelsB;
+    for (size_t k = 0; k < a.size(); ++k) labelsA.push_back(ItemLabel(a[k], k));
+    for (size_t k = 0; k < b.size(); ++k) labelsB.push_back(ItemLabel(b[k], k));
+    auto pairs = Match(a, b, [](const TItem& i) { return i.Id; }, [](const TItem& i) { return i.Name; });
     for (auto [i, j] : pairs) {
+      std::vector<std::string> here = path;
       if (i < 0) {
         const TItem& item = b[size_t(j)];
         ++Counted().Added;
         const std::string value = ItemValue(MB, item);
-        Add("added", {kind, name, U(tag), U(item.Name)}, nullptr, ItemJson(MB, item),
-            "+ " + part + ": " + U(item.Name) + (value.empty() ? "" : ": " + value) + "\n");
+        here.push_back(U(labelsB[size_t(j)]));
+        Add("added", here, nullptr, ItemJson(MB, item),
+            "+ " + part + ": " + U(labelsB[size_t(j)]) + (value.empty() ? "" : ": " + value) + "\n");
+        Below(nullptr, &item, part + ": " + U(labelsB[size_t(j)]) + ": ", here);
       } else if (j < 0) {
         const TItem& item = a[size_t(i)];
         ++Counted().Removed;
         const std::string value = ItemValue(MA, item);
-        Add("removed", {kind, name, U(tag), U(item.Name)}, ItemJson(MA, item), nullptr,
-            "- " + part + ": " + U(item.Name) + (value.empty() ? "" : ": " + value) + "\n");
+        here.push_back(U(labelsA[size_t(i)]));
+        Add("removed", here, ItemJson(MA, item), nullptr,
+            "- " + part + ": " + U(labelsA[size_t(i)]) + (value.empty() ? "" : ": " + value) + "\n");
+        Below(&item, nullptr, part + ": " + U(labelsA[size_t(i)]) + ": ", here);
       } else {
         const TItem &x = a[size_t(i)], &y = b[size_t(j)];
-        // Same text, same item: a referenced object's new name is that object's change.
-        if (MA.Store().TextAt(x.Position) == MB.Store().TextAt(y.Position)) continue;
+        // Written alike, same item: a referenced object's new name is that object's change.
+        if (MA.Tree().Raw(x.Node) == MB.Tree().Raw(y.Node)) continue;
+        const std::string &lx = labelsA[size_t(i)], &ly = labelsB[size_t(j)];
+        here.push_back(U(ly));
         const std::string vx = ItemValue(MA, x), vy = ItemValue(MB, y);
-        const bool renamed = x.Name != y.Name;
-        if (!renamed && vx == vy) continue;
-        ++Counted().Changed;
-        std::string human = "~ " + part + ": " + U(x.Name) + (renamed ? " → " + U(y.Name) : "") + "\n";
-        if (vx != vy) human += "    было:  " + vx + "\n    стало: " + vy + "\n";
-        Add(renamed ? "renamed" : "changed", {kind, name, U(tag), U(y.Name)}, ItemJson(MA, x), ItemJson(MB, y), human);
+        const bool renamed = lx != ly;
+        if (renamed || vx != vy) {
+          ++Counted().Changed;
+          std::string human = "~ " + part + ": " + U(lx) + (renamed ? " → " + U(ly) : "") + "\n";
+          if (vx != vy) human += "    было:  " + vx + "\n    стало: " + vy + "\n";
+          Add(renamed ? "renamed" : "changed", here, ItemJson(MA, x), ItemJson(MB, y), human);
+        }
+        if (deep) {
+          std::vector<std::string> refersPath = here;
+          refersPath.push_back("refers");
+          const std::string rx = RefersWords(MA, x.Node), ry = RefersWords(MB, y.Node);
+          Value(part + ": " + U(ly) + ": Refers", refersPath, rx, ry, rx, ry);
+        }
+        Parts(MA.PartsOf(x.Node), MB.PartsOf(y.Node), part + ": " + U(ly) + ": ", here, true);
       }
     }
+  }
+
+  // What stands below an item that only one side has: its parts, every one added or removed.
+  void Below(const TItem* x, const TItem* y, const std::string& prefix, const std::vector<std::string>& path) {
+    static const std::vector<TPart> none;
+    Parts(x ? MA.PartsOf(x->Node) : none, y ? MB.PartsOf(y->Node) : none, prefix, path, true);
   }
 
   static const char* KindWord(TStreamKind kind) {

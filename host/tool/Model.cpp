@@ -16,51 +16,52 @@ int32_t WholeNumber(std::string_view text) {
   return error == std::errc() && end == text.data() + text.size() ? value : 0;
 }
 
-// A node whose first field is "Refers" holds a list of identifiers.
-bool IsRefers(std::string_view text) {
-  constexpr std::string_view Tag = "\"Refers\"";
-  return text.substr(0, Tag.size()) == Tag && (text.size() == Tag.size() || text[Tag.size()] == ',');
+// fields: a node's fields after its identifier; 1 the name, 2 the comment, 3 the synonym.
+void ReadNamed(const std::vector<std::string_view>& all, int32_t node, TNamed& named) {
+  named.Node = node;
+  if (all.empty() || !IsIdentifier(all[0])) return;
+  named.Id = all[0];
+  if (all.size() > 1) named.Name = all[1];
+  if (all.size() > 2) named.Comment = all[2];
+  if (all.size() > 3) named.Synonym = all[3];
 }
 
-void ReadNamed(const TMetaStore& store, int32_t position, TNamed& node, std::string_view* fields, int& count,
-               int max) {
-  node.Position = position;
-  node.Id = store.IdAt(position);
-  count = SplitFields(store.TextAt(position), fields, max);
-  if (count > 0) node.Name = fields[0];
-  if (count > 1) node.Comment = fields[1];
-  if (count > 2) node.Synonym = fields[2];
+// Field 4 the type letter, 5 length, 6 precision, 7 the referenced identifier.
+void ReadType(const std::vector<std::string_view>& all, TValueType& type) {
+  if (all.empty() || !IsIdentifier(all[0])) return;
+  if (all.size() > 4) type.Letter = all[4];
+  if (all.size() > 5) type.Length = WholeNumber(all[5]);
+  if (all.size() > 6) type.Precision = WholeNumber(all[6]);
+  if (all.size() > 7) type.RefId = all[7];
 }
 
-void ReadType(const std::string_view* fields, int count, TValueType& type) {
-  if (count > 3) type.Letter = fields[3];
-  if (count > 4) type.Length = WholeNumber(fields[4]);
-  if (count > 5) type.Precision = WholeNumber(fields[5]);
-  if (count > 6) type.RefId = fields[6];
+template <class T>
+void SortById(std::vector<std::pair<std::string_view, T>>& index) {
+  // A repeated identifier names what stands later in the text, as the component has it.
+  std::stable_sort(index.begin(), index.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  auto last = std::unique(index.rbegin(), index.rend(), [](const auto& a, const auto& b) { return a.first == b.first; });
+  index.erase(index.begin(), last.base());
 }
 
+template <class T>
+T FindById(const std::vector<std::pair<std::string_view, T>>& index, std::string_view id, T none) {
+  auto at = std::lower_bound(index.begin(), index.end(), id, [](const auto& entry, std::string_view key) {
+    return entry.first < key;
+  });
+  return at != index.end() && at->first == id ? at->second : none;
+}
 }  // namespace
 
-int SplitFields(std::string_view text, std::string_view* out, int max) {
-  // QuotedField's rule, every field in one pass: a field ends at a comma right after a
-  // quote, and a missing final comma counts as present.
-  if (text.empty() || max <= 0) return 0;
-  const size_t length = text.size() + (text.back() != ',' ? 1 : 0);
-  auto at = [&](size_t i) { return i < text.size() ? text[i] : ','; };
-  int counter = 0;
-  size_t previousEnd = 0;
-  for (size_t j = 2; j <= length && counter < max; ++j) {
-    if (at(j - 1) != ',' || at(j - 2) != '"') continue;
-    out[counter++] = j < previousEnd + 3 ? std::string_view() : text.substr(previousEnd + 1, j - previousEnd - 3);
-    previousEnd = j;
-  }
-  return counter;
-}
+bool IsRefersList(const TTree& tree, int32_t node) { return tree.FirstField(node) == "Refers"; }
 
-std::vector<std::string_view> AllFields(std::string_view text) {
-  std::vector<std::string_view> fields(text.size() / 3 + 1);
-  fields.resize(size_t(SplitFields(text, fields.data(), int(fields.size()))));
-  return fields;
+int KindOfSectionTag(std::string_view tag) {
+  if (tag.empty()) return -1;
+  const std::string upper = AnsiUpper(tag);
+  for (int kind = 0; kind < KindCount; ++kind) {
+    if (upper == AnsiUpper(SectionTag(kind)) || (SectionAlias(kind) && upper == AnsiUpper(SectionAlias(kind))))
+      return ModelKindOfSection(kind);
+  }
+  return -1;
 }
 
 int ModelKindOfSection(int sectionKind) {
@@ -89,18 +90,38 @@ std::string KindEnglish(int kind) {
 
 std::string KindRussian(int kind) { return kind < 0 || kind >= KindCount ? std::string() : KindRows[kind].ToolLabel; }
 
-TModel::TModel(std::shared_ptr<const TMetaStore> store) : Store_(std::move(store)) {
-  IndexRuns();
+TModel::TModel(TTextBuffer text) : Tree_(std::move(text.Bytes), text.Position) {
+  for (int32_t child : Tree_.Children(TTree::Root)) {
+    const int kind = KindOfSectionTag(Tree_.FirstField(child));
+    if (kind >= 0) Sections.emplace_back(child, kind);
+  }
   // Objects in kind order, each kind in the order of the text.
   for (int kind = 0; kind < KindCount; ++kind)
-    ReadSection(kind, Store_->SectionIdOf(uint8_t(ModelKindOfSection(kind))));
+    for (auto [node, k] : Sections)
+      if (k == kind) ReadSection(kind, node);
 
   ById.reserve(Objects_.size());
-  for (size_t i = 0; i < Objects_.size(); ++i) ById.emplace_back(Objects_[i].Id, int32_t(i));
-  // A repeated identifier names the object that stands later, as the store's index keeps it.
-  std::stable_sort(ById.begin(), ById.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-  auto last = std::unique(ById.rbegin(), ById.rend(), [](const auto& a, const auto& b) { return a.first == b.first; });
-  ById.erase(ById.begin(), last.base());
+  ByNode.reserve(Objects_.size());
+  for (size_t i = 0; i < Objects_.size(); ++i) {
+    if (!Objects_[i].Id.empty()) ById.emplace_back(Objects_[i].Id, int32_t(i));
+    ByNode.emplace_back(Objects_[i].Node, int32_t(i));
+  }
+  SortById(ById);
+  std::sort(ByNode.begin(), ByNode.end());
+  std::sort(Sections.begin(), Sections.end());
+
+  // Every list that names itself, but by "0": several lists of one object use it, and it
+  // names none of them. The lists of a "Refers" list name others ({"21"}), not themselves.
+  std::vector<std::string_view> fields;
+  for (int32_t n = 1; n < int32_t(Tree_.Size()); ++n) {
+    const std::string_view id = Tree_.FirstField(n);
+    if (!IsIdentifier(id) || id == "0") continue;
+    const int32_t parent = Tree_.Node(n).Parent;
+    if (parent > 0 && IsRefersList(Tree_, parent)) continue;
+    if (!Tree_.HasChildren(n) && (Tree_.Fields(n, fields), fields.size() < 2)) continue;
+    NodesById.emplace_back(id, n);
+  }
+  SortById(NodesById);
 
   for (size_t i = 0; i < Objects_.size(); ++i) {
     TObject& object = Objects_[i];
@@ -114,143 +135,128 @@ TModel::TModel(std::shared_ptr<const TMetaStore> store) : Store_(std::move(store
       else
         object.Owner = -1;
     }
+    // A document names its journal in field 8.
+    if (object.Kind == KindDocument && object.Fields.size() > 4 && object.Fields[4] != "0") {
+      object.Journal = ObjectById(object.Fields[4]);
+      if (object.Journal >= 0 && Objects_[size_t(object.Journal)].Kind == KindDocJournal)
+        Objects_[size_t(object.Journal)].Documents.push_back(int32_t(i));
+      else
+        object.Journal = -1;
+    }
   }
 }
 
-void TModel::ReadSection(int kind, std::string_view sectionId) {
-  if (sectionId.empty()) return;
-  const TMetaStore& store = *Store_;
-  std::string_view fields[8];
-  int32_t sectionPosition = -1;
-  if (!store.FindId(sectionId, sectionPosition)) return;
-  for (int32_t position : ChildrenOf(sectionPosition)) {
+void TModel::ReadSection(int kind, int32_t section) {
+  std::vector<std::string_view> all;
+  for (int32_t node : Tree_.Children(section)) {
     TObject object;
     object.Kind = kind;
-    int count = 0;
-    ReadNamed(store, position, object, fields, count, 3);
-    std::vector<std::string_view> all = AllFields(store.TextAt(position));
-    if (all.size() > 3) object.Fields.assign(all.begin() + 3, all.end());
+    Tree_.Fields(node, all);
+    ReadNamed(all, node, object);
+    const size_t first = object.Id.empty() ? 0 : 4;
+    if (all.size() > first) object.Fields.assign(all.begin() + std::ptrdiff_t(first), all.end());
     object.Typed = kind == KindConst || kind == KindCommonAttr;
-    if (object.Typed) ReadType(all.data(), int(all.size()), object.Type);
-    if (kind == KindReference && all.size() > 3) object.OwnerId = all[3];
+    if (object.Typed) ReadType(all, object.Type);
+    if (kind == KindReference && !object.Id.empty() && all.size() > 4) object.OwnerId = all[4];
     ReadObject(object);
     Objects_.push_back(std::move(object));
   }
 }
 
 void TModel::ReadObject(TObject& object) {
-  const TMetaStore& store = *Store_;
-  // A Refers list under an item is credited to the sub-section and the item.
-  auto collect = [&](int32_t position, std::string_view part, std::string_view item) {
-    for (int32_t child : ChildrenOf(position))
-      if (IsRefers(store.TextAt(child))) {
-        object.Refers.push_back({part, item, {}, {}});
-        ReadRefers(child, object.Refers.back());
-      }
+  const TTree& tree = Tree_;
+  auto refers = [&](int32_t node, std::string_view part, std::string_view item) {
+    object.Refers.push_back({part, item, {}, {}});
+    ReadRefers(node, object.Refers.back());
   };
-  for (int32_t child : ChildrenOf(object.Position)) {
-    std::string_view text = store.TextAt(child);
-    if (IsRefers(text)) {
-      object.Refers.push_back({{}, {}, {}, {}});
-      ReadRefers(child, object.Refers.back());
+  for (int32_t child : tree.Children(object.Node)) {
+    if (IsRefersList(tree, child)) {
+      refers(child, {}, {});
       continue;
     }
     TPart part;
-    part.Id = store.IdAt(child);
-    part.Tag = QuotedField(text, 1);
-    part.Position = child;
-    // Only the rare node below an item is looked at here; the items are read when asked for.
-    for (int32_t node : ChildrenOf(child)) {
-      if (IsRefers(store.TextAt(node))) {
-        object.Refers.push_back({part.Tag, {}, {}, {}});
-        ReadRefers(node, object.Refers.back());
-      } else if (HasChildren(node)) {
-        collect(node, part.Tag, QuotedField(store.TextAt(node), 1));
+    part.Node = child;
+    const std::string_view first = tree.FirstField(child);
+    (IsIdentifier(first) ? part.Id : part.Tag) = first;
+    // A list of an untagged node (a document's "0" node) is the object's own; one of a
+    // sub-section or of its item is credited to them.
+    const std::string_view credit = part.Tag;
+    for (int32_t node : tree.Children(child)) {
+      if (IsRefersList(tree, node)) {
+        refers(node, credit, {});
+      } else if (!part.Id.empty() || part.Tag.empty()) {
+        continue;
+      } else {
+        for (int32_t below : tree.Children(node))
+          if (IsRefersList(tree, below)) {
+            TNamed item;
+            ReadNamed(tree.Fields(node), node, item);
+            refers(below, credit, item.Name);
+          }
       }
     }
-    object.Parts.push_back(std::move(part));
+    object.Parts.push_back(part);
   }
 }
 
 // A list's identifiers: its own fields after "Refers", then its nested lists, each a quoted
 // identifier ({"1109"}) or a numbered node.
-void TModel::ReadRefers(int32_t position, TRefersList& list) const {
-  const TMetaStore& store = *Store_;
-  std::vector<std::string_view> own = AllFields(store.TextAt(position));
+void TModel::ReadRefers(int32_t node, TRefersList& list) const {
+  const std::vector<std::string_view> own = Tree_.Fields(node);
   for (size_t i = 1; i < own.size(); ++i)
     if (!own[i].empty()) list.Ids.push_back(own[i]);
-  for (int32_t child : ChildrenOf(position)) {
-    std::string_view text = store.TextAt(child);
-    std::string_view id = text.find(',') == std::string_view::npos ? QuotedField(text, 1) : store.IdAt(child);
+  for (int32_t child : Tree_.Children(node)) {
+    const std::string_view id = Tree_.FirstField(child);
     if (!id.empty()) list.Ids.push_back(id);
   }
 }
 
-void TModel::IndexRuns() {
-  // One pass over the parent index: each run of equal keys is one parent's children. Keys
-  // are identifiers, digits only, so equal means byte for byte equal.
-  const TMetaStore& store = *Store_;
-  RunOf.assign(size_t(store.IdCount()), -1);
-  const int32_t entries = store.ParentCount();
-  int32_t first = 0;
-  while (first < entries) {
-    const std::string_view key = store.ParentKeyAt(first);
-    int32_t end = first + 1;
-    while (end < entries && store.ParentKeyAt(end) == key) ++end;
-    int32_t position = -1;
-    if (!key.empty() && store.FindId(key, position)) {
-      RunOf[size_t(position)] = int32_t(Runs.size());
-      Runs.push_back({first, end - first});
-    }
-    first = end;
-  }
-}
-
-TModel::TChildren TModel::ChildrenOf(int32_t position) const {
-  if (position < 0 || size_t(position) >= RunOf.size() || RunOf[size_t(position)] < 0) return {Store_.get(), 0, 0};
-  const TRun& run = Runs[size_t(RunOf[size_t(position)])];
-  return {Store_.get(), run.First, run.Count};
-}
-
-bool TModel::HasChildren(int32_t position) const {
-  return position >= 0 && size_t(position) < RunOf.size() && RunOf[size_t(position)] >= 0;
-}
-
-TItem TModel::ItemAt(int32_t position) const {
+TItem TModel::ItemAt(int32_t node) const {
   TItem item;
-  std::string_view fields[7];
-  int count = 0;
-  ReadNamed(*Store_, position, item, fields, count, 7);
-  ReadType(fields, count, item.Type);
+  const std::vector<std::string_view> all = Tree_.Fields(node);
+  ReadNamed(all, node, item);
+  ReadType(all, item.Type);
   Resolve(item.Type);
   return item;
 }
 
 std::vector<TItem> TModel::Items(const TPart& part) const {
   std::vector<TItem> items;
-  for (int32_t node : ItemPositions(part)) items.push_back(ItemAt(node));
+  for (int32_t node : ItemNodes(part)) items.push_back(ItemAt(node));
   return items;
 }
 
-std::vector<int32_t> TModel::ItemPositions(const TPart& part) const {
-  std::vector<int32_t> positions;
-  const TChildren children = ChildrenOf(part.Position);
-  positions.reserve(size_t(children.size()));
-  for (int32_t node : children)
-    if (!IsRefers(Store_->TextAt(node))) positions.push_back(node);
-  return positions;
+std::vector<int32_t> TModel::ItemNodes(const TPart& part) const {
+  std::vector<int32_t> nodes;
+  for (int32_t c = Tree_.Node(part.Node).FirstChild; c >= 0; c = Tree_.Node(c).NextSibling)
+    if (!IsRefersList(Tree_, c)) nodes.push_back(c);
+  return nodes;
+}
+
+std::vector<TPart> TModel::PartsOf(int32_t node) const {
+  std::vector<TPart> parts;
+  for (int32_t c = Tree_.Node(node).FirstChild; c >= 0; c = Tree_.Node(c).NextSibling) {
+    if (IsRefersList(Tree_, c)) continue;
+    TPart part;
+    part.Node = c;
+    const std::string_view first = Tree_.FirstField(c);
+    (IsIdentifier(first) ? part.Id : part.Tag) = first;
+    parts.push_back(part);
+  }
+  return parts;
+}
+
+std::vector<std::string_view> TModel::FieldsOf(int32_t node) const {
+  std::vector<std::string_view> all = Tree_.Fields(node);
+  if (!all.empty() && IsIdentifier(all[0])) all.erase(all.begin());
+  return all;
 }
 
 void TModel::Resolve(TValueType& type) const {
   if (type.Refers()) type.RefObject = ObjectById(type.RefId);
 }
 
-int32_t TModel::ObjectById(std::string_view id) const {
-  auto at = std::lower_bound(ById.begin(), ById.end(), id, [](const auto& entry, std::string_view key) {
-    return entry.first < key;
-  });
-  return at != ById.end() && at->first == id ? at->second : -1;
-}
+int32_t TModel::ObjectById(std::string_view id) const { return FindById(ById, id, int32_t(-1)); }
 
 std::vector<int32_t> TModel::ObjectsNamed(std::string_view name, int kind) const {
   std::vector<int32_t> found;
@@ -263,38 +269,53 @@ std::vector<int32_t> TModel::ObjectsNamed(std::string_view name, int kind) const
   return found;
 }
 
+int32_t TModel::ObjectOfNode(int32_t node) const {
+  for (int32_t n = node; n > 0; n = Tree_.Node(n).Parent) {
+    auto at = std::lower_bound(ByNode.begin(), ByNode.end(), std::make_pair(n, INT32_MIN));
+    if (at != ByNode.end() && at->first == n) return at->second;
+  }
+  return -1;
+}
+
 TLocation TModel::Locate(std::string_view id) const {
   TLocation location;
-  const TMetaStore& store = *Store_;
-  int32_t position = -1;
-  if (id.empty() || !store.FindId(id, position)) return location;
+  if (id.empty() || id == "0") return location;
+  const int32_t node = FindById(NodesById, id, int32_t(-1));
+  if (node < 0) return location;
   location.Found = true;
-  // Up the parents to an object or a section; the last two steps below the object are the
-  // sub-section and the item.
-  std::vector<int32_t> chain{position};
-  for (int guard = 0; guard < 64; ++guard) {
-    const int32_t here = chain.back();
-    const int32_t object = ObjectById(store.IdAt(here));
-    if (object >= 0 && Objects_[size_t(object)].Position == here) {
-      location.Object = object;
-      location.Kind = Objects_[size_t(object)].Kind;
-      chain.pop_back();
-      if (!chain.empty()) location.Part = QuotedField(store.TextAt(chain.back()), 1);
-      if (chain.size() > 1) location.Item = QuotedField(store.TextAt(chain[chain.size() - 2]), 1);
+  location.Node = node;
+  // Up the parents to an object or a section; the two lists below the object are the
+  // sub-section and its item.
+  std::vector<int32_t> chain;
+  for (int32_t n = node; n > 0; n = Tree_.Node(n).Parent) {
+    auto object = std::lower_bound(ByNode.begin(), ByNode.end(), std::make_pair(n, INT32_MIN));
+    if (object != ByNode.end() && object->first == n) {
+      location.Object = object->second;
+      location.Kind = Objects_[size_t(object->second)].Kind;
+      if (!chain.empty()) location.Part = Tree_.FirstField(chain.back());
+      if (chain.size() > 1) location.Item = ItemAt(chain[chain.size() - 2]).Name;
       return location;
     }
-    const std::string_view id8 = store.IdAt(here);
-    for (int section = 0; section < KindCount; ++section)
-      if (!store.SectionIds[section].empty() && store.SectionIds[section] == id8) {
-        location.Kind = ModelKindOfSection(section);
-        return location;
-      }
-    int32_t parent = -1;
-    const std::string_view link = store.IdRecordAt(here).Link;
-    if (link.empty() || !store.FindId(link, parent)) return location;
-    chain.push_back(parent);
+    auto section = std::lower_bound(Sections.begin(), Sections.end(), std::make_pair(n, INT32_MIN));
+    if (section != Sections.end() && section->first == n) {
+      location.Kind = section->second;
+      return location;
+    }
+    chain.push_back(n);
   }
   return location;
+}
+
+size_t TModel::MemoryUsed() const {
+  size_t bytes = Tree_.MemoryUsed() + Objects_.capacity() * sizeof(TObject) + ById.capacity() * sizeof(ById[0]) +
+                 NodesById.capacity() * sizeof(NodesById[0]) + ByNode.capacity() * sizeof(ByNode[0]);
+  for (const TObject& object : Objects_) {
+    bytes += object.Fields.capacity() * sizeof(std::string_view) + object.Parts.capacity() * sizeof(TPart) +
+             object.Owned.capacity() * sizeof(int32_t) + object.Documents.capacity() * sizeof(int32_t);
+    for (const TRefersList& list : object.Refers)
+      bytes += sizeof(list) + list.Ids.capacity() * sizeof(std::string_view) + list.Objects.capacity() * sizeof(int32_t);
+  }
+  return bytes;
 }
 
 TModelResult LoadModel(const std::string& path) {
@@ -302,8 +323,7 @@ TModelResult LoadModel(const std::string& path) {
   TSource source;
   if (!FindSource(path, source, result.Error)) return result;
   try {
-    auto store = std::make_shared<const TMetaStore>(ReadConfigurationText(Utf8ToWide(source.File)));
-    result.Model = std::make_unique<TModel>(std::move(store));
+    result.Model = std::make_unique<TModel>(ReadConfigurationText(Utf8ToWide(source.File)));
   } catch (const TStoreError&) {
     result.Error = DiagnoseContainer(source.File, source.Shown);
   }

@@ -1,7 +1,8 @@
-// The whole configuration as typed objects, built once from a loaded store and read-only
-// afterwards: every object of every kind with its fields, its sub-sections and their items,
-// catalogue ownership, "Refers" lists and typed references resolved to objects. Texts are
-// views into the store (8-bit, code page 1251), which the model keeps alive.
+// The whole configuration as typed objects, read from the configuration text as it is (a tree
+// of its lists, every field kept, nothing made up) and read-only afterwards: every object of
+// every kind with its fields, its sub-sections and their items at any depth, catalogue
+// ownership, a document's journal, "Refers" lists and typed references resolved. Texts are
+// views into the text (8-bit, code page 1251), which the model keeps.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "host/tool/Tree.h"
 #include "metadata/MetaStore.h"
 
 namespace kalamos {
@@ -25,9 +27,10 @@ struct TValueType {
   bool Refers() const { return !RefId.empty() && RefId != "0"; }
 };
 
-// After the identifier: field 1 the name, field 2 the comment, field 3 the synonym.
+// After the identifier: field 1 the name, field 2 the comment, field 3 the synonym. A list
+// whose first field is no identifier has none of these: its fields are all it says.
 struct TNamed {
-  int32_t Position = -1;  // in the store's identifier index
+  int32_t Node = -1;  // in the model's tree
   std::string_view Id, Name, Comment, Synonym;
 };
 
@@ -35,12 +38,13 @@ struct TItem : TNamed {
   TValueType Type;
 };
 
-// A sub-section of an object ("Head Fields", "Params", "EnumVal", ...). Its items are read
-// from the store when asked for (TModel::Items): held whole, a large configuration's items
-// would cost more than the store itself.
+// A nested list of an object or an item: a sub-section ("Head Fields", "Params", "EnumVal",
+// "Plans", ...: Tag), an untagged node with an identifier of its own (Id, such as a
+// document's "0" node), or neither (an empty {}). Its items are read from the tree when asked
+// for (TModel::Items): held whole, a large configuration's items would cost more than its text.
 struct TPart {
   std::string_view Id, Tag;
-  int32_t Position = -1;  // in the store's identifier index
+  int32_t Node = -1;  // in the model's tree
 };
 
 // A "Refers" list: identifiers of other objects, held by the object itself (Part and Item
@@ -53,96 +57,78 @@ struct TRefersList {
 
 struct TObject : TNamed {
   int Kind = 0;                            // kind index of the kind table
-  std::vector<std::string_view> Fields;    // every field from 4 on, as it stands
+  std::vector<std::string_view> Fields;    // every field from 4 on, as it stands, nested lists passed over
   bool Typed = false;                      // a constant or a common attribute: Type holds
   TValueType Type;
   int32_t Owner = -1;                      // a catalogue's owner catalogue (field 4)
   std::string_view OwnerId;                // field 4 of a catalogue, as it stands
   std::vector<int32_t> Owned;              // the catalogues it owns, in the order of the text
+  int32_t Journal = -1;                    // a document's journal (field 8)
+  std::vector<int32_t> Documents;          // a journal's documents, in model order
   std::vector<TPart> Parts;
   std::vector<TRefersList> Refers;
 };
 
-// Where an identifier stands: the object, the sub-section and the item, as far as it goes.
+// Where an identifier stands: the object, the sub-section and the item, as far as it goes
+// (for a node deeper down, the item of the object's sub-section that holds it).
 struct TLocation {
   bool Found = false;
   int Kind = -1;             // -1 outside every section
   int32_t Object = -1;
+  int32_t Node = -1;
   std::string_view Part, Item;
 };
 
 class TModel {
 public:
-  // Builds the model over a finished store; only running out of memory stops it.
-  explicit TModel(std::shared_ptr<const TMetaStore> store);
+  // Builds the model over the configuration text (as ReadConfigurationText gives it); only
+  // running out of memory stops it.
+  explicit TModel(TTextBuffer text);
 
-  const TMetaStore& Store() const { return *Store_; }
+  const TTree& Tree() const { return Tree_; }
   const std::vector<TObject>& Objects() const { return Objects_; }
   const TObject& Object(int32_t index) const { return Objects_[size_t(index)]; }
 
-  // The items of a sub-section in the order of the text, with their references resolved.
+  // The items of a sub-section in the order of the text, with their references resolved
+  // ("Refers" lists are no items).
   std::vector<TItem> Items(const TPart& part) const;
-  // Where the items of a sub-section stand in the store's identifier index, in the order of
-  // the text: enough to see that two versions hold the same items, without reading them.
-  std::vector<int32_t> ItemPositions(const TPart& part) const;
-  // One item, read from the store at its identifier-index position.
-  TItem ItemAt(int32_t position) const;
+  // The nodes of those items: enough to see that two versions hold the same items.
+  std::vector<int32_t> ItemNodes(const TPart& part) const;
+  // One item, read from its node.
+  TItem ItemAt(int32_t node) const;
+  // The nested lists of an item (or any node) that are neither items nor "Refers" lists.
+  std::vector<TPart> PartsOf(int32_t node) const;
+  // A node's fields after the identifier (all of them when it has none).
+  std::vector<std::string_view> FieldsOf(int32_t node) const;
 
   // The object with this identifier, -1 when none (identifiers compare as text).
   int32_t ObjectById(std::string_view id) const;
   // Objects whose name equals name ignoring letter case (Cyrillic too), of one kind or of
   // any (kind -1), in kind order and then in the order of the text. name is 8-bit 1251.
   std::vector<int32_t> ObjectsNamed(std::string_view name, int kind = -1) const;
-  // Where the node with this identifier stands.
+  // Where the node with this identifier stands; "0" names no node (several lists use it).
   TLocation Locate(std::string_view id) const;
+  // The object a node belongs to, -1 when none.
+  int32_t ObjectOfNode(int32_t node) const;
+  size_t MemoryUsed() const;
 
 private:
-  std::shared_ptr<const TMetaStore> Store_;
+  TTree Tree_;
   std::vector<TObject> Objects_;
-  std::vector<std::pair<std::string_view, int32_t>> ById;  // sorted by identifier
+  std::vector<std::pair<std::string_view, int32_t>> ById;       // objects, sorted by identifier
+  std::vector<std::pair<std::string_view, int32_t>> NodesById;  // every numbered node, sorted
+  std::vector<std::pair<int32_t, int>> Sections;                // section node, kind
+  std::vector<std::pair<int32_t, int32_t>> ByNode;              // object node, object; sorted
 
-  // The children of a node (identifier-index position) in the order of the text: the parent
-  // index keeps each parent's run the other way round.
-  struct TRun {
-    int32_t First, Count;
-  };
-  std::vector<TRun> Runs;
-  std::vector<int32_t> RunOf;  // per identifier-index position, its run or -1
-  class TChildren {
-  public:
-    TChildren(const TMetaStore* store, int32_t first, int32_t count) : Store(store), First(first), Count(count) {}
-    struct TIterator {
-      const TMetaStore* Store;
-      int32_t At;
-      int32_t operator*() const { return Store->ChildPositionAt(At); }
-      TIterator& operator++() {
-        --At;
-        return *this;
-      }
-      bool operator!=(const TIterator& other) const { return At != other.At; }
-    };
-    TIterator begin() const { return {Store, First + Count - 1}; }
-    TIterator end() const { return {Store, First - 1}; }
-    int32_t size() const { return Count; }
-
-  private:
-    const TMetaStore* Store;
-    int32_t First, Count;
-  };
-  void IndexRuns();
-  TChildren ChildrenOf(int32_t position) const;
-  bool HasChildren(int32_t position) const;
-  void ReadSection(int kind, std::string_view sectionId);
+  void ReadSection(int kind, int32_t section);
   void ReadObject(TObject& object);
-  void ReadRefers(int32_t position, TRefersList& list) const;
+  void ReadRefers(int32_t node, TRefersList& list) const;
   void Resolve(TValueType& type) const;
 };
 
-// Fields 1..max of a stored text, split as QuotedField splits them, into out; returns how many
-// there are (at most max).
-int SplitFields(std::string_view text, std::string_view* out, int max);
-// Every field of a stored text.
-std::vector<std::string_view> AllFields(std::string_view text);
+// The kind whose objects a section with this tag holds (letter case ignored, the spellings
+// of real files too), -1 when it is no section.
+int KindOfSectionTag(std::string_view tag);
 
 // The kind whose objects a section holds. The sections "GenJrnlFldDef" and "DocSelRefobj"
 // hold the common attributes and the selection columns, the other way round from the kind
@@ -155,6 +141,9 @@ int KindOfName(std::string_view name);
 // ("Справочник"), in UTF-8.
 std::string KindEnglish(int kind);
 std::string KindRussian(int kind);
+
+// A node whose first field is "Refers" holds a list of identifiers.
+bool IsRefersList(const TTree& tree, int32_t node);
 
 // A model read from DIR (its vellum.md) or from a container file of any name; on failure
 // Model is null and Error says why, for people.

@@ -15,8 +15,8 @@ using namespace kalamos;
 
 namespace {
 
-std::shared_ptr<const TMetaStore> StoreOf(const std::string& utf8Text) {
-  return std::make_shared<const TMetaStore>(NormaliseStreamBytes(MakeStreamBytes(Utf8ToAnsi(utf8Text) + "\r\n}")));
+TTextBuffer TextOf(const std::string& utf8Text) {
+  return NormaliseStreamBytes(MakeStreamBytes(Utf8ToAnsi(utf8Text) + "\r\n}"));
 }
 
 std::string U(std::string_view ansi) { return AnsiToUtf8(ansi); }
@@ -55,22 +55,34 @@ const char* const Text = R"({"GenJrnlFldDef",
 
 class ModelTest : public ::testing::Test {
 protected:
-  TModel Model{StoreOf(Text)};
+  TModel Model{TextOf(Text)};
   int32_t Named(const char* utf8, int kind = -1) {
     auto found = Model.ObjectsNamed(Utf8ToAnsi(utf8), kind);
     return found.size() == 1 ? found.front() : -1;
   }
 };
 
-TEST(SplitFields, SplitsAsQuotedFieldDoes) {
-  const char* texts[] = {"", ",", "\"\"", "\",", "\"a\"", "\"a\",\"b\",", "\"Total\",15,\"x\"", "\"a,b\",\"c\"",
-                         "\"\",\"\",\"\"", "x\",\"y", "\"q\"\",\"r\"", "\"1\",\"2\",\"3\",\"4\",\"5\",\"6\",\"7\",\"8\""};
-  for (const char* text : texts) {
-    std::vector<std::string_view> fields = AllFields(text);
-    for (int n = 1; n <= int(fields.size()) + 1; ++n)
-      EXPECT_EQ(QuotedField(text, n), n <= int(fields.size()) ? fields[size_t(n - 1)] : std::string_view())
-          << text << " field " << n;
-  }
+TEST(Tree, FieldsAndListsAsWritten) {
+  // Quotes hold braces and commas; "" is a quote; bare words and empty fields count; lists
+  // nested anywhere leave the fields around them in order.
+  TTree tree(Utf8ToAnsi("{\"1\",\"a{b}\",\"c,\"\"d\"\"\",15,,{\"x\",{}},\"after\",{\"y\"}\r\n,\"last\"},{}}"), 0);
+  ASSERT_EQ(6u, tree.Size());
+  const std::vector<int32_t> top = tree.Children(TTree::Root);
+  ASSERT_EQ(2u, top.size());
+  EXPECT_EQ((std::vector<std::string_view>{"1", "a{b}", "c,\"\"d\"\"", "15", "", "after", "last"}), tree.Fields(top[0]));
+  const std::vector<int32_t> inner = tree.Children(top[0]);
+  ASSERT_EQ(2u, inner.size());
+  EXPECT_EQ("x", tree.FirstField(inner[0]));
+  EXPECT_EQ("{}", tree.Raw(tree.Children(inner[0]).at(0)));
+  EXPECT_EQ("{\"y\"}", tree.Raw(inner[1]));
+  EXPECT_TRUE(tree.Fields(top[1]).empty());
+  EXPECT_EQ("", tree.FirstField(top[1]));
+  // Never closed: the list runs to the end; a stray closing brace closes nothing.
+  TTree open("{\"a\",{\"b\"", 0);
+  EXPECT_EQ((std::vector<std::string_view>{"a"}), open.Fields(1));
+  EXPECT_EQ((std::vector<std::string_view>{"b"}), open.Fields(2));
+  TTree stray("}}{\"a\"}", 0);
+  EXPECT_EQ(1u, stray.Children(TTree::Root).size());
 }
 
 TEST_F(ModelTest, ReadsNameCommentSynonymAndTypes) {
@@ -149,9 +161,11 @@ TEST_F(ModelTest, LocatesIdentifiers) {
   TLocation object = Model.Locate("21");
   EXPECT_EQ(Named("Склады"), object.Object);
   EXPECT_EQ("", object.Part);
-  TLocation part = Model.Locate(Model.Object(Named("Приход")).Parts[1].Id);
-  EXPECT_EQ("Table Fields", part.Part);
-  EXPECT_EQ("", part.Item);
+  TLocation table = Model.Locate("52");
+  EXPECT_EQ(Named("Приход"), table.Object);
+  EXPECT_EQ("Table Fields", table.Part);
+  EXPECT_EQ("Склад", U(table.Item));
+  EXPECT_FALSE(Model.Locate("0").Found);
   EXPECT_FALSE(Model.Locate("77777").Found);
   EXPECT_FALSE(Model.Locate("").Found);
 }
@@ -187,8 +201,9 @@ TEST(KindNames, EitherLanguageAnyCaseOrTheToolsLabel) {
 
 // Every attribute of a generated configuration is where the component's own lookup finds it.
 TEST(ModelOfGenerated, AgreesWithTheStoresLookups) {
-  auto store = std::make_shared<const TMetaStore>(NormaliseStreamBytes(MakeStreamBytes(GenerateConfigText(TConfigShape{}))));
-  TModel model(store);
+  const std::string text = GenerateConfigText(TConfigShape{});
+  auto store = std::make_shared<const TMetaStore>(NormaliseStreamBytes(MakeStreamBytes(text)));
+  TModel model(NormaliseStreamBytes(MakeStreamBytes(text)));
   size_t objects = 0;
   for (int section = 0; section < KindCount; ++section) {
     int32_t first = 0, count = 0;
@@ -203,13 +218,15 @@ TEST(ModelOfGenerated, AgreesWithTheStoresLookups) {
       continue;
     for (const TPart& part : object.Parts)
       for (const TItem& item : model.Items(part)) {
-        if (model.Object(model.ObjectsNamed(object.Name, object.Kind).back()).Position != object.Position) continue;
+        if (model.Object(model.ObjectsNamed(object.Name, object.Kind).back()).Node != object.Node) continue;
         int32_t position = -1;
         ASSERT_TRUE(store->FindAttribute(uint8_t(object.Kind), object.Name, item.Name, position));
         if (part.Tag == SubSectionNames(object.Kind)[0]) {
-          EXPECT_EQ(position, item.Position);
+          EXPECT_EQ(store->IdAt(position), item.Id);
         }
-        EXPECT_EQ(store->ObjectNameById(QuotedField(store->TextAt(item.Position), 7)),
+        int32_t at = -1;
+        ASSERT_TRUE(store->FindId(item.Id, at));
+        EXPECT_EQ(store->ObjectNameById(QuotedField(store->TextAt(at), 7)),
                   item.Type.RefObject >= 0 ? model.Object(item.Type.RefObject).Name : std::string_view());
         ++checked;
       }

@@ -10,7 +10,8 @@ trap 'rm -rf "$work"' EXIT
 
 # The stand-ins keep their state in $STATE: installed (one package a line), arches, calls
 # (every apt-get call), and the scenario's switches update_fails (a count, or "always") and
-# install (works, needs-release or fails).
+# install (works, needs-release, fails, or skewed: what the mirror's lists hold is then in
+# dpkg-list, madison and closure, below the scenario that uses it).
 bin=$work/bin
 mkdir -p "$bin"
 cat >"$bin/apt-get" <<'EOT'
@@ -31,12 +32,35 @@ case " $* " in
       echo "E: Unable to correct problems, you have held broken packages."
       exit 100
     fi
-    for a in "$@"; do case "$a" in -*|install|APT::*) ;; *) echo "$a" >>"$STATE/installed" ;; esac; done ;;
+    # skewed: the i386 half of a library cannot follow its amd64 half, which is newer than
+    # any i386 list offers, until the amd64 half and its -dev package are moved back.
+    if [ "$mode" = skewed ] && [[ " $* " == *" wine32:i386 "* ]] && grep -q 'deb12u2' "$STATE/dpkg-list"; then
+      if [[ " $* " != *" --allow-downgrades "* || " $* " != *" libpcre2-8-0=10.42-1 "* || " $* " != *" libpcre2-dev=10.42-1 "* ]]; then
+        echo "libglib2.0-0:i386 : Depends: libpcre2-8-0:i386 (>= 10.22) but it is not installable"
+        echo "E: Unable to correct problems, you have held broken packages."
+        exit 100
+      fi
+      sed -i 's/10.42-1+deb12u2/10.42-1/' "$STATE/dpkg-list"
+    fi
+    # The native install upgrades the amd64 library from the security suite, as apt does.
+    if [ "$mode" = skewed ] && [[ " $* " == *" libgsf-1-dev "* ]] && [[ "$*" != *APT::Default-Release=* ]]; then
+      sed -i 's/10.42-1\t/10.42-1+deb12u2\t/' "$STATE/dpkg-list"
+    fi
+    for a in "$@"; do case "$a" in -*|install|*::*|*=*) ;; *) echo "$a" >>"$STATE/installed" ;; esac; done ;;
+esac
+exit 0
+EOT
+cat >"$bin/apt-cache" <<'EOT'
+#!/usr/bin/env bash
+case "$1" in
+  depends) cat "$STATE/closure" ;;
+  madison) shift; for p in "$@"; do grep "^ *$p |" "$STATE/madison"; done ;;
 esac
 exit 0
 EOT
 cat >"$bin/dpkg-query" <<'EOT'
 #!/bin/sh
+case "$*" in -W\ -f=*) [ $# = 2 ] && { cat "$STATE/dpkg-list" 2>/dev/null; exit 0; } ;; esac
 eval p=\${$#}
 grep -qxF "$p" "$STATE/installed" 2>/dev/null && { echo -n "install ok installed"; exit 0; }
 echo "dpkg-query: no packages found matching $p" >&2
@@ -47,6 +71,8 @@ cat >"$bin/dpkg" <<'EOT'
 case "$1" in
   --print-foreign-architectures) cat "$STATE/arches" ;;
   --add-architecture) echo "$2" >>"$STATE/arches" ;;
+  --print-architecture) echo amd64 ;;
+  --compare-versions) exec /usr/bin/dpkg "$@" ;;
 esac
 EOT
 printf '#!/bin/sh\necho C.utf8; echo ru_RU.utf8\n' >"$bin/locale"
@@ -55,13 +81,15 @@ chmod +x "$bin"/*
 passed=0 failed=0
 fail() { echo "FAIL [$name]: $*"; ok=0; }
 
-# scenario NAME UPDATE_FAILS INSTALL ARCHES [ARGS...]: a fresh machine, then setup-deps.
+# scenario NAME UPDATE_FAILS INSTALL ARCHES [ARGS...]: a fresh machine, then setup-deps;
+# $prepare, when set, names a function that adds to the machine's state first.
 scenario() {
   name=$1; ok=1
   export STATE=$work/$name
   mkdir -p "$STATE"
   echo "$2" >"$STATE/update_fails"; echo "$3" >"$STATE/install"; echo "$4" >"$STATE/arches"
   : >"$STATE/calls"; : >"$STATE/installed"
+  [ -z "${prepare:-}" ] || "$prepare"
   shift 4
   PATH=$bin:$PATH SETUP_DEPS_PAUSE=0 "$script" "$@" >"$STATE/out" 2>"$STATE/err"
   status=$?
@@ -84,20 +112,64 @@ grep -q 'unexpected size' "$STATE/err" || fail "the warning does not quote apt's
 grep -qx libgsf-1-dev "$STATE/installed" || fail "the native packages were not installed"
 done_ok
 
-# The whole set on a machine without i386: the architecture is added, Wine's packages come
-# only from the release suite. A second run then finds everything and asks apt nothing.
-scenario needs-release always needs-release ""
+# Lists that all came, but the two architectures out of step: the install is tried again
+# with the release suite preferred.
+scenario retry-release 0 needs-release i386
 [ "$status" = 0 ] || fail "exit $status: $(cat "$STATE/err")"
-grep -qx i386 "$STATE/arches" || fail "i386 was not added"
 [ "$(calls ' install ')" = 2 ] || fail "expected two installs: $(cat "$STATE/calls")"
 [ -z "$suite" ] || grep -q "install .*-o APT::Default-Release=$suite .*wine32:i386" "$STATE/calls" \
   || fail "the second install did not prefer $suite: $(cat "$STATE/calls")"
+done_ok
+
+# The whole set on a machine without i386: the architecture is added; with a list missing,
+# the first install already prefers the release suite. A second run then finds everything
+# and asks apt nothing.
+scenario needs-release always needs-release ""
+[ "$status" = 0 ] || fail "exit $status: $(cat "$STATE/err")"
+grep -qx i386 "$STATE/arches" || fail "i386 was not added"
+[ "$(calls ' install ')" = 1 ] || fail "expected one install: $(cat "$STATE/calls")"
+[ -z "$suite" ] || grep -q "install .*-o APT::Default-Release=$suite .*wine32:i386" "$STATE/calls" \
+  || fail "the install did not prefer $suite: $(cat "$STATE/calls")"
 grep -qx wine32:i386 "$STATE/installed" || fail "wine32:i386 was not installed"
 : >"$STATE/calls"
 PATH=$bin:$PATH SETUP_DEPS_PAUSE=0 "$script" >"$STATE/out2" 2>&1
 [ $? = 0 ] || fail "the second run failed"
 [ -s "$STATE/calls" ] && fail "the second run called apt: $(cat "$STATE/calls")"
 [ -s "$STATE/out2" ] && fail "the second run printed: $(cat "$STATE/out2")"
+done_ok
+
+# The README's order on a fresh machine: `make demo`'s native install moves the amd64
+# library to the security suite's version; then the full install, with the security i386
+# list failing, must move it (and its -dev package, same source) back to the version the
+# i386 list has, say so, and leave an unrelated newer library alone.
+skewed_machine() {
+  printf '%s\t%s\t%s\t%s\t%s\tii \n' \
+    libpcre2-8-0 amd64 10.42-1 pcre2 same \
+    libpcre2-dev amd64 10.42-1 pcre2 same \
+    libc6 amd64 2.36-9 glibc same \
+    libssl3 amd64 3.0.20-1 openssl same >"$STATE/dpkg-list"
+  printf '%s\n' wine32:i386 '  Depends: libglib2.0-0:i386' libglib2.0-0:i386 '  Depends: libpcre2-8-0:i386' \
+    libpcre2-8-0:i386 libc6:i386 '<wine-virtual:i386>' >"$STATE/closure"
+  printf '%s\n' 'libpcre2-8-0 | 10.42-1+deb12u2 | http://mirror x-security/main amd64 Packages' \
+    'libpcre2-8-0 | 10.42-1 | http://mirror x/main amd64 Packages' \
+    'libpcre2-8-0:i386 | 10.42-1 | http://mirror x/main i386 Packages' \
+    'libc6 | 2.36-9 | http://mirror x/main amd64 Packages' \
+    'libc6:i386 | 2.36-9 | http://mirror x/main i386 Packages' \
+    'libssl3 | 3.0.20-1 | http://mirror x-security/main amd64 Packages' \
+    'libssl3:i386 | 3.0.19-1 | http://mirror x/main i386 Packages' >"$STATE/madison"
+}
+prepare=skewed_machine scenario native-then-full 0 skewed "" --native
+[ "$status" = 0 ] || fail "the native install failed: $(cat "$STATE/err")"
+grep -q 'libpcre2-8-0.*deb12u2' "$STATE/dpkg-list" || fail "the stand-in did not upgrade the library"
+echo always >"$STATE/update_fails"
+PATH=$bin:$PATH SETUP_DEPS_PAUSE=0 "$script" >"$STATE/out" 2>"$STATE/err"
+status=$?
+[ "$status" = 0 ] || fail "exit $status: $(cat "$STATE/err")"
+grep -qx wine32:i386 "$STATE/installed" || fail "wine32:i386 was not installed"
+grep -q 'libpcre2-8-0 10.42-1+deb12u2 -> 10.42-1' "$STATE/err" || fail "the move back is not said: $(cat "$STATE/err")"
+grep -q 'libpcre2-dev 10.42-1+deb12u2 -> 10.42-1' "$STATE/err" || fail "the -dev package was not moved with its library"
+grep -Eq 'libssl3|libc6' "$STATE/err" && fail "an unrelated library was moved: $(cat "$STATE/err")"
+grep 'install ' "$STATE/calls" | grep -Eq 'libssl3=|libc6=' && fail "an unrelated library was pinned: $(cat "$STATE/calls")"
 done_ok
 
 scenario everything-fails always fails i386

@@ -225,4 +225,15 @@ TEST_F(Listings, OwnedCataloguesAreFoundAcrossUnrelatedOnes) {
   EXPECT_TRUE(Object->EnumStates[7].IsIdle());
 }
 
+// Real files tag the processings' section "CalcVars"; the table's own spelling works too.
+TEST_F(Listings, ProcessingsUnderEitherTag) {
+  for (const char* tag : {"CalcVars", "Calcvars"}) {
+    LoadText(std::string("{\"") + tag + "\",\r\n{\"34\",\"Загрузка\",\"\",\"\"},\r\n{\"35\",\"Выгрузка\",\"\",\"\"}}");
+    Strings names;
+    for (const char* kind : {"Обработка", "PROCESSING", "обработка"})
+      for (std::string name : All(MethodEnumObjects, kind, 2)) names.push_back(name);
+    EXPECT_EQ(names, (Strings{"Выгрузка", "Загрузка", "Выгрузка", "Загрузка", "Выгрузка", "Загрузка"})) << tag;
+  }
+}
+
 }  // namespace

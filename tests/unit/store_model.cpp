@@ -41,7 +41,7 @@ struct TModel {
       id = std::to_string(++LastAutoId);
       const std::string inner = t.size() >= 2 ? t.substr(1, t.size() - 2) : "";
       for (int k = 0; parent == "32001" && k < KindCount; ++k) {
-        if (inner == SectionTag(k) || (k == KindDocNumRef && inner == "DocNumDef")) {
+        if (inner == SectionTag(k) || (SectionAlias(k) && inner == SectionAlias(k))) {
           SectionIds[k] = id.substr(0, 5);
           break;
         }
@@ -140,7 +140,7 @@ private:
     text += '{';
     switch (Pick(6)) {
       case 0: text += "\"" + Id() + "\",\"" + Names[Pick(int(Names.size()))] + "\""; break;
-      case 1: text += "\"" + std::string(Pick(3) ? SectionTag(Pick(KindCount)) : "DocNumDef") + "\""; break;
+      case 1: text += "\"" + std::string(Pick(3) ? SectionTag(Pick(KindCount)) : Pick(2) ? "DocNumDef" : "CalcVars") + "\""; break;
       case 2: text += "\"" + Names[Pick(int(Names.size()))] + "\",\"s\""; break;
       case 3: text += Noise(); break;
       default: break;

@@ -84,6 +84,10 @@ TEST(StoreParser, Sections) {
   EXPECT_EQ(store->SectionIdOf(KindConst), "");
   EXPECT_EQ(store->SectionIdOf(200), "");
   EXPECT_EQ(StoreOf("{\"DocNumRef\"}")->SectionIdOf(KindDocNumRef), "32002");
+  // Processings too, as real files spell their tag; other letter cases stay no section.
+  EXPECT_EQ(StoreOf("{\"CalcVars\"}")->SectionIdOf(KindProcessing), "32002");
+  EXPECT_EQ(StoreOf("{\"Calcvars\"}")->SectionIdOf(KindProcessing), "32002");
+  EXPECT_EQ(StoreOf("{\"CALCVARS\"},{\"DocSelRefObj\"}")->SectionIds, (std::array<std::string, KindCount>{}));
   // A numbered list is never a section, and other tags are taken as written.
   EXPECT_EQ(StoreOf("{\"1\",\"Documents\"},{\"Document\"},{\"CJ \"}")->SectionIds,
             (std::array<std::string, KindCount>{}));

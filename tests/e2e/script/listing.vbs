@@ -13,6 +13,11 @@ Do While o.EnumObjects("Документ", name)
   out.WriteLine "name: " & name
 Loop
 
+out.WriteLine "[ПеречислитьОбъекты Обработка]"
+Do While o.ПеречислитьОбъекты("Обработка", name)
+  out.WriteLine "name: " & name
+Loop
+
 out.WriteLine "[РеквизитыШапки расходнаянакладная]"
 Do While o.РеквизитыШапки("расходнаянакладная", attrName, attrType, attrKind, attrLength, attrPrecision, attrRef)
   out.WriteLine RTrim("name: " & attrName & ", type: " & attrType & ", kind: " & attrKind & ", length: " & _

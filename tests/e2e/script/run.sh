@@ -42,6 +42,7 @@ call() {
 {
   echo "load: 1"
   call "EnumObjects Документ" EnumObjects Документ
+  call "ПеречислитьОбъекты Обработка" ПеречислитьОбъекты Обработка
   call "РеквизитыШапки расходнаянакладная" РеквизитыШапки расходнаянакладная
   call "ValueByNum ВидыОплаты 2" ValueByNum ВидыОплаты 2
   call "EnumObjects Нечто" EnumObjects Нечто | sed -E '2s/^/Scholion /'
@@ -54,6 +55,11 @@ call() {
   call "RefInfo Контрагенты 3" RefInfo Контрагенты 3
   call "EnumObjects Нечто" EnumObjects Нечто
 } >"$work/lookup.expected"
+
+# Real files tag the processings "CalcVars": the native tool must list them, or both sides
+# could agree on nothing.
+grep -A3 '^\[ПеречислитьОбъекты Обработка\]' "$work/listing.expected" | grep -q 'ЗагрузкаПрайса' \
+  || { fail "the native tool lists no processings: $(cat "$work/listing.expected")"; finish; }
 
 # The first run makes the prefix.
 "$run" regsvr32 /s "$(winpath "$work/run/$dll_name")" 2>/dev/null

@@ -1,0 +1,141 @@
+#include "host/tool/Tree.h"
+
+#include <cstring>
+
+namespace kalamos {
+
+bool IsIdentifier(std::string_view text) {
+  if (text.empty()) return false;
+  for (char c : text)
+    if (c < '0' || c > '9') return false;
+  return true;
+}
+
+namespace {
+// The end of a quoted text whose opening quote is at open: the offset of its closing quote,
+// or end when it never closes. "" inside stands for one quote.
+size_t ClosingQuote(const std::string& text, size_t open, size_t end) {
+  size_t at = open + 1;
+  for (;;) {
+    const void* q = at < end ? std::memchr(text.data() + at, '"', end - at) : nullptr;
+    if (!q) return end;
+    at = size_t(static_cast<const char*>(q) - text.data());
+    if (at + 1 < end && text[at + 1] == '"') {
+      at += 2;
+      continue;
+    }
+    return at;
+  }
+}
+}  // namespace
+
+TTree::TTree(std::string text, size_t start) : Text(std::move(text)), Start(start) {
+  const size_t end = Text.size();
+  Nodes.push_back({uint32_t(Start), uint32_t(end), -1, -1, -1});
+  // Per open list: the list and its last child so far, so that children link in text order.
+  std::vector<std::pair<int32_t, int32_t>> open{{Root, -1}};
+  // The lists the text holds are a few percent of its bytes.
+  Nodes.reserve(end / 24 + 16);
+  const char* data = Text.data();
+  for (size_t at = Start; at < end; ++at) {
+    const char c = data[at];
+    if (c == '"') {
+      at = ClosingQuote(Text, at, end);
+    } else if (c == '{') {
+      const int32_t n = int32_t(Nodes.size());
+      auto& [parent, last] = open.back();
+      Nodes.push_back({uint32_t(at), uint32_t(end), parent, -1, -1});
+      if (last < 0) Nodes[size_t(parent)].FirstChild = n;
+      else Nodes[size_t(last)].NextSibling = n;
+      last = n;
+      open.push_back({n, -1});
+    } else if (c == '}') {
+      // The brace that closes the list enclosing the whole text (opened before start) closes
+      // nothing here.
+      if (open.size() > 1) {
+        Nodes[size_t(open.back().first)].End = uint32_t(at);
+        open.pop_back();
+      }
+    }
+  }
+  Nodes.shrink_to_fit();
+}
+
+std::string_view TTree::Raw(int32_t n) const {
+  const TTreeNode& node = Nodes[size_t(n)];
+  const size_t last = node.End < Text.size() ? node.End + 1 : Text.size();
+  return std::string_view(Text).substr(node.Begin, last - node.Begin);
+}
+
+size_t TTree::ReadField(size_t at, size_t end, std::string_view& field) const {
+  if (Text[at] == '"') {
+    const size_t close = ClosingQuote(Text, at, end);
+    field = std::string_view(Text).substr(at + 1, close - at - 1);
+    return close < end ? close + 1 : end;
+  }
+  size_t stop = at;
+  while (stop < end && Text[stop] != ',' && Text[stop] != '{' && Text[stop] != '}' &&
+         static_cast<unsigned char>(Text[stop]) >= 0x20)
+    ++stop;
+  size_t last = stop;
+  while (last > at && Text[last - 1] == ' ') --last;
+  field = std::string_view(Text).substr(at, last - at);
+  return stop;
+}
+
+void TTree::Fields(int32_t n, std::vector<std::string_view>& out) const {
+  out.clear();
+  if (n == Root) return;
+  const TTreeNode& node = Nodes[size_t(n)];
+  size_t at = node.Begin + 1;
+  const size_t end = node.End;
+  int32_t child = node.FirstChild;
+  bool expect = true;  // a comma now would end an empty field
+  while (at < end) {
+    if (child >= 0 && at == Nodes[size_t(child)].Begin) {
+      at = size_t(Nodes[size_t(child)].End) + 1;
+      child = Nodes[size_t(child)].NextSibling;
+      expect = false;
+      continue;
+    }
+    const unsigned char c = static_cast<unsigned char>(Text[at]);
+    if (c < 0x20 || c == ' ') {
+      ++at;
+    } else if (c == ',') {
+      if (expect) out.emplace_back();
+      expect = true;
+      ++at;
+    } else {
+      std::string_view field;
+      const size_t next = ReadField(at, end, field);
+      out.push_back(field);
+      expect = false;
+      at = next > at ? next : at + 1;
+    }
+  }
+}
+
+std::vector<std::string_view> TTree::Fields(int32_t n) const {
+  std::vector<std::string_view> out;
+  Fields(n, out);
+  return out;
+}
+
+std::string_view TTree::FirstField(int32_t n) const {
+  if (n == Root) return {};
+  const TTreeNode& node = Nodes[size_t(n)];
+  size_t at = node.Begin + 1;
+  while (at < node.End && (static_cast<unsigned char>(Text[at]) < 0x20 || Text[at] == ' ')) ++at;
+  if (at >= node.End || Text[at] == '{' || Text[at] == ',') return {};
+  std::string_view field;
+  ReadField(at, node.End, field);
+  return field;
+}
+
+std::vector<int32_t> TTree::Children(int32_t n) const {
+  std::vector<int32_t> out;
+  for (int32_t c = Nodes[size_t(n)].FirstChild; c >= 0; c = Nodes[size_t(c)].NextSibling) out.push_back(c);
+  return out;
+}
+
+}  // namespace kalamos

@@ -1,0 +1,52 @@
+// The configuration text as a tree of its lists, every byte kept: each list knows where it
+// stands in the text, its parent and its nested lists in the order of the text; its fields
+// are read from the text when asked for. Quotes are honoured ("" stands for a quote), so a
+// brace inside a name is text. Nothing is invented: a list has no identifier but what its
+// own first field says.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kalamos {
+
+struct TTreeNode {
+  uint32_t Begin = 0, End = 0;  // offsets of "{" and of its "}" (the text's end when never closed)
+  int32_t Parent = -1, FirstChild = -1, NextSibling = -1;
+};
+
+class TTree {
+public:
+  // text: the configuration text as the container holds it, from start on (code page 1251).
+  TTree(std::string text, size_t start);
+
+  // Node 0 stands for the whole text: the top-level lists are its children.
+  static constexpr int32_t Root = 0;
+  size_t Size() const { return Nodes.size(); }
+  const TTreeNode& Node(int32_t n) const { return Nodes[size_t(n)]; }
+  // The list as written, braces included; two lists alike byte for byte are the same.
+  std::string_view Raw(int32_t n) const;
+  // The list's fields in the order of the text, quotes taken off, nested lists passed over.
+  void Fields(int32_t n, std::vector<std::string_view>& out) const;
+  std::vector<std::string_view> Fields(int32_t n) const;
+  // The first field alone, quotes taken off; empty when the list starts with a nested list.
+  std::string_view FirstField(int32_t n) const;
+  // The nested lists of n, in the order of the text.
+  std::vector<int32_t> Children(int32_t n) const;
+  bool HasChildren(int32_t n) const { return Nodes[size_t(n)].FirstChild >= 0; }
+  size_t MemoryUsed() const { return Text.capacity() + Nodes.capacity() * sizeof(TTreeNode); }
+
+private:
+  std::string Text;
+  size_t Start;
+  std::vector<TTreeNode> Nodes;
+  // Reads one field at at (a quoted text or a bare word); returns where it ends.
+  size_t ReadField(size_t at, size_t end, std::string_view& field) const;
+};
+
+// True when text is one or more decimal digits: an identifier as the text writes it.
+bool IsIdentifier(std::string_view text);
+
+}  // namespace kalamos
