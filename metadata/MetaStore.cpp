@@ -491,18 +491,26 @@ void TMetaStore::TImpl::BuildIndexes(std::vector<TRef>& texts, std::vector<uint3
       if (a.Simple() && b.Simple()) return a.Packed() == b.Packed();
       return KeyCompare(idOf(a.Index()), idOf(b.Index())) == 0;
     };
-    size_t runs = 0;
-    for (size_t i = 0; i < items.size(); ++i)
+    // Every node's identifier is where a walk over its parent's children will look.
+    uint32_t runs = 0;
+    for (size_t i = 0; i < items.size(); ++i) {
       if (i == 0 || !same(items[i - 1], items[i])) ++runs;
-    Ids.reserve(runs);
-    for (size_t i = 0; i < items.size();) {
-      size_t j = i + 1;
-      while (j < items.size() && same(items[i], items[j])) ++j;
-      const uint32_t last = items[j - 1].Index();
-      // Every node's identifier is where a walk over its parent's children will look.
-      for (size_t k = i; k < j; ++k) nodes[items[k].Index()].ChildPosition = uint32_t(Ids.size());
-      Ids.push_back({nodes[items[i].Index()].Child, parentKeyOf(last), texts[last]});
-      i = j;
+      nodes[items[i].Index()].ChildPosition = runs - 1;
+    }
+    // The items go before the index comes: they would add to the load's peak of memory.
+    std::vector<TSortItem>().swap(items);
+    // In text order: the first node of an identifier gives the key's spelling, the last one
+    // the record.
+    constexpr uint32_t Unset = UINT32_MAX;
+    Ids.assign(runs, TIdEntry{{0, Unset}, {}, 0});
+    if (!allDigits) Links.resize(runs);
+    for (uint32_t node = 0; node < nodes.size(); ++node) {
+      TIdEntry& entry = Ids[nodes[node].ChildPosition];
+      if (entry.Key.Length == Unset) entry.Key = nodes[node].Child;
+      entry.Text = texts[node];
+      const uint32_t parent = parentNodes[node];
+      entry.Parent = parent == NoNode ? 0 : nodes[parent].ChildPosition + 1;
+      if (!allDigits) Links[nodes[node].ChildPosition] = parentKeyOf(node);
     }
     std::vector<TRef>().swap(texts);
   }
@@ -570,7 +578,7 @@ int32_t TMetaStore::ParentCount() const { return int32_t(Impl->Parents.size()); 
 TNodeData TMetaStore::IdRecordAt(int32_t position) const {
   if (position < 0 || position >= IdCount()) return {};
   const TIdEntry& entry = Impl->Ids[size_t(position)];
-  return {Impl->View(entry.Link), Impl->View(entry.Text)};
+  return {Impl->Link(size_t(position)), Impl->View(entry.Text)};
 }
 
 std::string_view TMetaStore::ParentKeyAt(int32_t position) const {
@@ -582,7 +590,7 @@ size_t TMetaStore::MemoryUsed() const {
   size_t bytes = sizeof(*this) + sizeof(TImpl) + Impl->TextBytes + Impl->AutoIds.capacity() +
                  Impl->Ids.capacity() * sizeof(TIdEntry) +
                  Impl->Parents.capacity() * sizeof(TParentEntry) +
-                 (Impl->ParentKeys.capacity() + Impl->ChildIds.capacity()) * sizeof(TRef) +
+                 (Impl->ParentKeys.capacity() + Impl->ChildIds.capacity() + Impl->Links.capacity()) * sizeof(TRef) +
                  Impl->MixedRuns.capacity() * sizeof(uint32_t);
   for (const std::string& id : SectionIds) bytes += id.capacity() > 15 ? id.capacity() : 0;
   for (const auto& table : Impl->NameTables) bytes += table.second.Bytes;

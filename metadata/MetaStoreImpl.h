@@ -25,8 +25,8 @@ constexpr uint32_t AutoBit = 0x80000000u;
 
 struct TIdEntry {
   TRef Key;
-  TRef Link;  // the parent
-  TRef Text;  // the node's stored text
+  TRef Text;        // the node's stored text
+  uint32_t Parent;  // the parent's identifier-index position + 1; 0 for the top level
 };
 
 // A parent-index entry. The keys are the identifier index's own: a parent's identifier is
@@ -69,6 +69,8 @@ struct TMetaStore::TImpl {
   // identifier is not all digits and so may be spelt otherwise (letter case) than the key
   // of its identifier-index entry.
   std::vector<TRef> ParentKeys, ChildIds;
+  // The same for each identifier-index entry's parent, as its record's node spells it.
+  std::vector<TRef> Links;
   // Starts of parent-index runs whose keys are equal but spelt differently (letter case);
   // only there must a run be walked entry by entry.
   std::vector<uint32_t> MixedRuns;
@@ -85,6 +87,11 @@ struct TMetaStore::TImpl {
   std::string_view ParentKey(size_t position) const {
     if (!ParentKeys.empty()) return View(ParentKeys[position]);
     const uint32_t parent = Parents[position].Parent;
+    return parent ? View(Ids[parent - 1].Key) : std::string_view();
+  }
+  std::string_view Link(size_t position) const {
+    if (!Links.empty()) return View(Links[position]);
+    const uint32_t parent = Ids[position].Parent;
     return parent ? View(Ids[parent - 1].Key) : std::string_view();
   }
   std::string_view ChildId(size_t position) const {
