@@ -43,19 +43,19 @@ size_t UpperBound(size_t size, const KeyAt& keyAt, std::string_view key) {
 }  // namespace
 
 bool TMetaStore::FindId(std::string_view id, int32_t& position) const {
-  const size_t at = LowerBound(Impl->Ids.size(), [&](size_t i) { return Impl->View(Impl->Ids[i].Key); }, id);
+  const size_t at = LowerBound(Impl->IdKeys.size(), [&](size_t i) { return Impl->View(Impl->IdKeys[i]); }, id);
   position = int32_t(at);
-  return at < Impl->Ids.size() && KeyCompare(Impl->View(Impl->Ids[at].Key), id) == 0;
+  return at < Impl->IdKeys.size() && KeyCompare(Impl->View(Impl->IdKeys[at]), id) == 0;
 }
 
 std::string_view TMetaStore::IdAt(int32_t position) const {
   if (position < 0 || position >= IdCount()) return {};
-  return Impl->View(Impl->Ids[size_t(position)].Key);
+  return Impl->View(Impl->IdKeys[size_t(position)]);
 }
 
 std::string_view TMetaStore::TextAt(int32_t position) const {
   if (position < 0 || position >= IdCount()) return {};
-  return Impl->View(Impl->Ids[size_t(position)].Text);
+  return Impl->View(Impl->IdTexts[size_t(position)]);
 }
 
 std::string_view TMetaStore::ChildIdAt(int32_t position) const {

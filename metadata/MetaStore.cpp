@@ -98,7 +98,7 @@ bool IsNone(TRef ref) { return (ref.Length & ~AutoBit) == 0; }
 struct TParsed {
   std::vector<TRef> Texts;
   std::vector<uint32_t> ParentNodes;
-  std::vector<TNode> Nodes;
+  std::vector<TRef> Nodes;  // identifiers
   // Nodes with an automatic identifier directly under 32001: the section candidates, told
   // apart once the text has its final code page (some OEM bytes become Latin letters).
   std::vector<uint32_t> SectionNodes;
@@ -251,7 +251,7 @@ TRef TParser::AddNode(TFrame& frame) {
       // A comma right at the start leaves the identifier empty.
       const TRef id{t.Offset + 1, uint32_t(comma >= 2 ? comma - 2 : 0)};
       Parsed.Texts.push_back({uint32_t(t.Offset + comma + 1), uint32_t(t.Length - comma - 1)});
-      Parsed.Nodes.push_back({id, 0});
+      Parsed.Nodes.push_back(id);
       Parsed.ParentNodes.push_back(frame.ParentNode);
       return id;
     }
@@ -265,14 +265,14 @@ TRef TParser::AddNode(TFrame& frame) {
       : std::string_view(Arena + parent.Offset, parent.Length);
   if (parentId == "32001") Parsed.SectionNodes.push_back(uint32_t(Parsed.Nodes.size()));
   Parsed.Texts.push_back(t);
-  Parsed.Nodes.push_back({id, 0});
+  Parsed.Nodes.push_back(id);
   Parsed.ParentNodes.push_back(frame.ParentNode);
   return id;
 }
 
 // Sort item for the index build: the key packed when it is a short digit string, which
 // covers nearly every key, so the sort rarely has to call CompareKeys. Eight bytes: the items
-// and their radix scratch are part of a load's peak of memory.
+// are part of a load's peak of memory.
 struct TSortItem {
   uint32_t Key = 0;
   uint32_t Tagged = 0;  // the index, and the top bit for Simple
@@ -283,58 +283,84 @@ struct TSortItem {
   static constexpr uint32_t SimpleBit = 0x80000000u;
 };
 
-// Stable LSD radix sort of packed keys below 2^bits: two passes of at most 14 bits when
-// the keys are short enough, else three of 11; a pass where every key agrees is skipped.
-void RadixSort(std::vector<TSortItem>& items, int bits) {
-  // No bits: every key is the empty one, already in order.
-  if (items.empty() || bits == 0) return;
-  const int width = bits <= 28 ? (bits + 1) / 2 : (bits + 2) / 3;
-  const int passes = (bits + width - 1) / width;
-  const uint32_t buckets = 1u << width, mask = buckets - 1;
-  // Every pass's histogram in one walk over the items.
-  std::vector<uint32_t> counts(size_t(passes) * buckets);
-  for (const TSortItem& item : items)
-    for (int p = 0; p < passes; ++p) ++counts[p * buckets + ((item.Key >> (p * width)) & mask)];
-  std::vector<TSortItem> scratch;
-  for (int p = 0; p < passes; ++p) {
-    const int shift = p * width;
-    uint32_t* count = &counts[p * buckets];
-    if (count[(items[0].Key >> shift) & mask] == items.size()) continue;
-    if (scratch.empty()) scratch.resize(items.size());
-    uint32_t at = 0;
-    for (uint32_t c = 0; c < buckets; ++c) at += std::exchange(count[c], at);
-    for (const TSortItem& item : items) scratch[count[(item.Key >> shift) & mask]++] = item;
-    items.swap(scratch);
+void InsertionSort(TSortItem* items, size_t count) {
+  for (size_t i = 1; i < count; ++i) {
+    const TSortItem item = items[i];
+    size_t j = i;
+    for (; j > 0 && items[j - 1].Key > item.Key; --j) items[j] = items[j - 1];
+    items[j] = item;
   }
 }
 
-// Items in key order; equal keys by index, ascending or (newerFirst) descending. The items
-// come in index order.
-template <class KeyOf>
-void SortByKey(std::vector<TSortItem>& items, int bits, const KeyOf& keyOf, bool newerFirst) {
-  auto less = [&](const TSortItem& a, const TSortItem& b) {
-    int c;
-    if (a.Simple() && b.Simple())
-      c = a.Packed() < b.Packed() ? -1 : a.Packed() > b.Packed() ? 1 : 0;
-    else
-      c = KeyCompare(keyOf(a.Index()), keyOf(b.Index()));
-    if (c != 0) return c < 0;
-    return newerFirst ? a.Index() > b.Index() : a.Index() < b.Index();
-  };
-  if (newerFirst) std::reverse(items.begin(), items.end());
-  // Digit keys by radix (stable, so the order of equal keys is kept), the rest by
-  // comparison, then one merge.
-  auto simple = [](const TSortItem& i) { return i.Simple(); };
-  // Nearly always every key is: then no partition (and no buffer for it) is needed.
-  if (std::all_of(items.begin(), items.end(), simple)) {
-    RadixSort(items, bits);
-    return;
+// Radix sort of packed keys below 2^bits: the top bits in place (one permutation pass), the
+// low 16 at most bucket by bucket, least significant byte first, through a scratch of the
+// largest bucket's size. A scratch of all the items would add to a load's peak of memory.
+// Not stable, and need not be: the build takes first and last nodes from text order.
+void RadixSort(TSortItem* items, size_t count, int bits) {
+  if (count < 2 || bits <= 0) return;
+  const int low = std::min(bits, 16), width = bits - low;
+  const uint32_t buckets = 1u << width;
+  std::vector<uint32_t> next(buckets), end(buckets);
+  if (width > 0) {
+    for (size_t i = 0; i < count; ++i) ++next[items[i].Key >> low];
+    uint32_t at = 0;
+    for (uint32_t b = 0; b < buckets; ++b) {
+      at += next[b];
+      end[b] = at;
+      next[b] = at - next[b];
+    }
+    for (uint32_t b = 0; b < buckets; ++b) {
+      while (next[b] < end[b]) {
+        TSortItem item = items[next[b]];
+        for (uint32_t d = item.Key >> low; d != b; d = item.Key >> low) std::swap(item, items[next[d]++]);
+        items[next[b]++] = item;
+      }
+    }
+  } else {
+    end[0] = uint32_t(count);
   }
-  const auto split = std::stable_partition(items.begin(), items.end(), simple);
-  std::vector<TSortItem> digits(items.begin(), split), other(split, items.end());
-  RadixSort(digits, bits);
-  std::sort(other.begin(), other.end(), less);
-  std::merge(digits.begin(), digits.end(), other.begin(), other.end(), items.begin(), less);
+  uint32_t largest = 0;
+  for (uint32_t b = 0, from = 0; b < buckets; from = end[b++]) largest = std::max(largest, end[b] - from);
+  std::vector<TSortItem> scratch;
+  const int passes = low > 8 ? 2 : 1, pass = (low + passes - 1) / passes;
+  const uint32_t mask = (1u << pass) - 1;
+  uint32_t counts[2][256];
+  for (uint32_t b = 0, from = 0; b < buckets; from = end[b++]) {
+    TSortItem* part = items + from;
+    const uint32_t size = end[b] - from;
+    if (size <= 32) {
+      InsertionSort(part, size);
+      continue;
+    }
+    if (scratch.empty()) scratch.resize(largest);
+    std::fill(&counts[0][0], &counts[0][0] + 512, 0);
+    for (uint32_t i = 0; i < size; ++i)
+      for (int p = 0; p < passes; ++p) ++counts[p][(part[i].Key >> (p * pass)) & mask];
+    TSortItem *from_ = part, *to = scratch.data();
+    for (int p = 0; p < passes; ++p) {
+      uint32_t at = 0;
+      for (uint32_t c = 0; c <= mask; ++c) at += std::exchange(counts[p][c], at);
+      for (uint32_t i = 0; i < size; ++i) to[counts[p][(from_[i].Key >> (p * pass)) & mask]++] = from_[i];
+      std::swap(from_, to);
+    }
+    if (from_ != part) std::copy(from_, from_ + size, part);
+  }
+}
+
+// Items in key order, equal keys together. The items come in index order.
+template <class KeyOf>
+void SortByKey(std::vector<TSortItem>& items, int bits, const KeyOf& keyOf) {
+  // Digit keys by radix, the rest by comparison, then one merge.
+  auto simple = [](const TSortItem& i) { return i.Simple(); };
+  const auto split = std::partition(items.begin(), items.end(), simple);
+  RadixSort(items.data(), size_t(split - items.begin()), bits);
+  if (split == items.end()) return;
+  auto less = [&](const TSortItem& a, const TSortItem& b) {
+    if (a.Simple() && b.Simple()) return a.Packed() < b.Packed();
+    return KeyCompare(keyOf(a.Index()), keyOf(b.Index())) < 0;
+  };
+  std::sort(split, items.end(), less);
+  std::inplace_merge(items.begin(), split, items.end(), less);
 }
 
 // The items in index order, and the bits their packed keys take: as many places as the
@@ -389,7 +415,7 @@ void NoteSections(const TMetaStore::TImpl& impl, const TParsed& parsed, TMetaSto
     const std::string_view inner = text.size() >= 2 ? text.substr(1, text.size() - 2) : std::string_view();
     for (int k = 0; k < KindCount; ++k) {
       if (inner == SectionTag(k) || (SectionAlias(k) && inner == SectionAlias(k))) {
-        store.SectionIds[k] = std::string(impl.View(parsed.Nodes[node].Child).substr(0, 5));
+        store.SectionIds[k] = std::string(impl.View(parsed.Nodes[node]).substr(0, 5));
         break;
       }
     }
@@ -470,81 +496,77 @@ void TMetaStore::TImpl::ReadAndParse(const WideString& fileName, TMetaStore& sto
 }
 
 void TMetaStore::TImpl::BuildIndexes(std::vector<TRef>& texts, std::vector<uint32_t>& parentNodes,
-                                     std::vector<TNode>& nodes) {
-  // A node's parent key is its parent's own identifier, spelt as that one is; the top level's
-  // is empty.
-  auto parentKeyOf = [&](uint32_t node) {
-    const uint32_t parent = parentNodes[node];
-    return parent == NoNode ? TRef{} : nodes[parent].Child;
-  };
+                                     std::vector<TRef>& ids) {
   // Same result as inserting one by one into sorted arrays: a repeated identifier keeps
   // its first key text and takes the last record; a parent's children come newest first.
-  bool digitIds = true, allDigits = true;
+  const uint32_t count = uint32_t(ids.size());
+  auto idOf = [&](uint32_t node) { return View(ids[node]); };
+  // Each node's identifier-index position.
+  std::vector<uint32_t> positions;
+  bool allDigits = true;
+  uint32_t runs = 0;
   {
-    auto idOf = [&](uint32_t i) { return View(nodes[i].Child); };
     int bits = 0;
-    std::vector<TSortItem> items = SortItems(nodes.size(), idOf, bits);
-    digitIds = std::all_of(items.begin(), items.end(), [](const TSortItem& i) { return i.Simple(); });
-    allDigits = digitIds || std::all_of(nodes.begin(), nodes.end(), [&](const TNode& n) { return AllDigits(View(n.Child)); });
-    SortByKey(items, bits, idOf, false);
+    std::vector<TSortItem> items = SortItems(count, idOf, bits);
+    allDigits = std::all_of(items.begin(), items.end(), [](const TSortItem& i) { return i.Simple(); }) ||
+                std::all_of(ids.begin(), ids.end(), [&](TRef id) { return AllDigits(View(id)); });
+    SortByKey(items, bits, idOf);
     auto same = [&](const TSortItem& a, const TSortItem& b) {
       if (a.Simple() && b.Simple()) return a.Packed() == b.Packed();
       return KeyCompare(idOf(a.Index()), idOf(b.Index())) == 0;
     };
-    // Every node's identifier is where a walk over its parent's children will look.
-    uint32_t runs = 0;
+    positions.resize(count);
     for (size_t i = 0; i < items.size(); ++i) {
       if (i == 0 || !same(items[i - 1], items[i])) ++runs;
-      nodes[items[i].Index()].ChildPosition = runs - 1;
+      positions[items[i].Index()] = runs - 1;
     }
-    // The items go before the index comes: they would add to the load's peak of memory.
-    std::vector<TSortItem>().swap(items);
-    // In text order: the first node of an identifier gives the key's spelling, the last one
-    // the record.
-    constexpr uint32_t Unset = UINT32_MAX;
-    Ids.assign(runs, TIdEntry{{0, Unset}, {}, 0});
-    if (!allDigits) Links.resize(runs);
-    for (uint32_t node = 0; node < nodes.size(); ++node) {
-      TIdEntry& entry = Ids[nodes[node].ChildPosition];
-      if (entry.Key.Length == Unset) entry.Key = nodes[node].Child;
-      entry.Text = texts[node];
-      const uint32_t parent = parentNodes[node];
-      entry.Parent = parent == NoNode ? 0 : nodes[parent].ChildPosition + 1;
-      if (!allDigits) Links[nodes[node].ChildPosition] = parentKeyOf(node);
-    }
-    std::vector<TRef>().swap(texts);
   }
-  {
-    // A parent's identifier is a node's, already placed: counting the nodes under each
-    // identifier position orders them as a sort by parent key would, and the empty key of
-    // the top level comes first. Equal keys are equal positions; newest first within.
-    auto bucketOf = [&](uint32_t node) {
-      const uint32_t parent = parentNodes[node];
-      return parent == NoNode ? 0 : nodes[parent].ChildPosition + 1;
-    };
-    std::vector<uint32_t> starts(Ids.size() + 2);
-    for (uint32_t node = 0; node < nodes.size(); ++node) ++starts[bucketOf(node) + 1];
-    for (size_t b = 1; b < starts.size(); ++b) starts[b] += starts[b - 1];
-    Parents.resize(nodes.size());
-    if (!allDigits) {
-      ParentKeys.resize(nodes.size());
-      ChildIds.resize(nodes.size());
-    }
-    for (uint32_t node = uint32_t(nodes.size()); node-- > 0;) {
-      const uint32_t bucket = bucketOf(node), at = starts[bucket]++;
-      Parents[at] = {bucket, nodes[node].ChildPosition};
-      if (!allDigits) {
-        ParentKeys[at] = parentKeyOf(node);
-        ChildIds[at] = nodes[node].Child;
-      }
-    }
-    std::vector<TNode>().swap(nodes);
-    std::vector<uint32_t>().swap(parentNodes);
+  // Column by column, in text order, each temporary freed once its column stands: the
+  // last node of an identifier gives the record, the first the key's spelling.
+  IdTexts.resize(runs);
+  for (uint32_t node = 0; node < count; ++node) IdTexts[positions[node]] = texts[node];
+  std::vector<TRef>().swap(texts);
+  constexpr uint32_t Unset = UINT32_MAX;
+  IdKeys.assign(runs, TRef{0, Unset});
+  IdParents.resize(runs);
+  if (!allDigits) Links.resize(runs);
+  // A parent's identifier is a node's, already placed: its position + 1 orders the parent
+  // index as a sort by parent key would, the empty key of the top level (0) first.
+  auto bucketOf = [&](uint32_t node) {
+    const uint32_t parent = parentNodes[node];
+    return parent == NoNode ? 0 : positions[parent] + 1;
+  };
+  for (uint32_t node = 0; node < count; ++node) {
+    const uint32_t p = positions[node];
+    if (IdKeys[p].Length == Unset) IdKeys[p] = ids[node];
+    IdParents[p] = bucketOf(node);
+    if (!allDigits) Links[p] = parentNodes[node] == NoNode ? TRef{} : ids[parentNodes[node]];
   }
-  // Runs whose keys are equal but spelt differently. Digit strings are equal only when
-  // spelt alike, so with nothing but those as identifiers there are none.
+  if (allDigits) {
+    std::vector<TRef>().swap(ids);
+    BuildParents(parentNodes, positions, runs);
+    return;
+  }
+  // Some identifier may be spelt in another letter case than its key: each entry keeps its
+  // own spellings, so the entries are placed by counting, node by node.
+  std::vector<uint32_t> starts(size_t(runs) + 2);
+  for (uint32_t node = 0; node < count; ++node) ++starts[bucketOf(node) + 1];
+  for (size_t b = 1; b < starts.size(); ++b) starts[b] += starts[b - 1];
+  Parents.resize(count);
+  ParentKeys.resize(count);
+  ChildIds.resize(count);
+  for (uint32_t node = count; node-- > 0;) {
+    const uint32_t bucket = bucketOf(node), at = starts[bucket]++;
+    Parents[at] = {bucket, positions[node]};
+    ParentKeys[at] = parentNodes[node] == NoNode ? TRef{} : ids[parentNodes[node]];
+    ChildIds[at] = ids[node];
+  }
+  std::vector<TRef>().swap(ids);
+  std::vector<uint32_t>().swap(parentNodes);
+  std::vector<uint32_t>().swap(positions);
+  // Runs whose keys are equal but spelt differently.
   size_t start = 0;
-  for (size_t i = 1; !allDigits && i < Parents.size(); ++i) {
+  for (size_t i = 1; i < Parents.size(); ++i) {
     // Siblings share their parent's reference.
     const TRef a = ParentKeys[i - 1], b = ParentKeys[i];
     if (a.Offset == b.Offset && a.Length == b.Length) continue;
@@ -556,6 +578,46 @@ void TMetaStore::TImpl::BuildIndexes(std::vector<TRef>& texts, std::vector<uint3
       MixedRuns.push_back(uint32_t(start));
   }
   MixedRuns.shrink_to_fit();
+}
+
+void TMetaStore::TImpl::BuildParents(std::vector<uint32_t>& parentNodes, std::vector<uint32_t>& positions,
+                                     uint32_t runs) {
+  // A stable radix sort by parent position + 1 of the nodes taken newest first, a digit of
+  // at most 11 bits a pass. The first pass reads the nodes, and their vectors go before the
+  // second pass takes its scratch; no table of the size of the index is needed.
+  const uint32_t count = uint32_t(parentNodes.size());
+  auto bucketOf = [&](uint32_t node) {
+    const uint32_t parent = parentNodes[node];
+    return parent == NoNode ? 0 : positions[parent] + 1;
+  };
+  int bits = 1;
+  while (bits < 32 && (uint64_t(1) << bits) <= runs) ++bits;
+  const int passes = (bits + 10) / 11, width = (bits + passes - 1) / passes;
+  const uint32_t mask = (1u << width) - 1;
+  std::vector<uint32_t> starts(mask + 1);
+  auto place = [&](int pass, uint32_t key) { return (key >> (pass * width)) & mask; };
+  auto prefix = [&]() {
+    uint32_t at = 0;
+    for (uint32_t& s : starts) at += std::exchange(s, at);
+  };
+  for (uint32_t node = 0; node < count; ++node) ++starts[place(0, bucketOf(node))];
+  prefix();
+  Parents.resize(count);
+  for (uint32_t node = count; node-- > 0;) {
+    const uint32_t bucket = bucketOf(node);
+    Parents[starts[place(0, bucket)]++] = {bucket, positions[node]};
+  }
+  std::vector<uint32_t>().swap(parentNodes);
+  std::vector<uint32_t>().swap(positions);
+  std::vector<TParentEntry> scratch;
+  for (int pass = 1; pass < passes; ++pass) {
+    std::fill(starts.begin(), starts.end(), 0);
+    for (const TParentEntry& e : Parents) ++starts[place(pass, e.Parent)];
+    prefix();
+    scratch.resize(count);
+    for (const TParentEntry& e : Parents) scratch[starts[place(pass, e.Parent)]++] = e;
+    Parents.swap(scratch);
+  }
 }
 
 TMetaStore::TMetaStore(const std::string& FileName) : Impl(std::make_unique<TImpl>()) {
@@ -572,13 +634,12 @@ TMetaStore::TMetaStore(TTextBuffer&& buffer) : Impl(std::make_unique<TImpl>()) {
 
 TMetaStore::~TMetaStore() = default;
 
-int32_t TMetaStore::IdCount() const { return int32_t(Impl->Ids.size()); }
+int32_t TMetaStore::IdCount() const { return int32_t(Impl->IdKeys.size()); }
 int32_t TMetaStore::ParentCount() const { return int32_t(Impl->Parents.size()); }
 
 TNodeData TMetaStore::IdRecordAt(int32_t position) const {
   if (position < 0 || position >= IdCount()) return {};
-  const TIdEntry& entry = Impl->Ids[size_t(position)];
-  return {Impl->Link(size_t(position)), Impl->View(entry.Text)};
+  return {Impl->Link(size_t(position)), Impl->View(Impl->IdTexts[size_t(position)])};
 }
 
 std::string_view TMetaStore::ParentKeyAt(int32_t position) const {
@@ -588,7 +649,8 @@ std::string_view TMetaStore::ParentKeyAt(int32_t position) const {
 
 size_t TMetaStore::MemoryUsed() const {
   size_t bytes = sizeof(*this) + sizeof(TImpl) + Impl->TextBytes + Impl->AutoIds.capacity() +
-                 Impl->Ids.capacity() * sizeof(TIdEntry) +
+                 (Impl->IdKeys.capacity() + Impl->IdTexts.capacity()) * sizeof(TRef) +
+                 Impl->IdParents.capacity() * sizeof(uint32_t) +
                  Impl->Parents.capacity() * sizeof(TParentEntry) +
                  (Impl->ParentKeys.capacity() + Impl->ChildIds.capacity() + Impl->Links.capacity()) * sizeof(TRef) +
                  Impl->MixedRuns.capacity() * sizeof(uint32_t);

@@ -23,24 +23,11 @@ struct TRef {
 };
 constexpr uint32_t AutoBit = 0x80000000u;
 
-struct TIdEntry {
-  TRef Key;
-  TRef Text;        // the node's stored text
-  uint32_t Parent;  // the parent's identifier-index position + 1; 0 for the top level
-};
-
 // A parent-index entry. The keys are the identifier index's own: a parent's identifier is
 // a node's, and the child is one.
 struct TParentEntry {
   uint32_t Parent;         // the parent's identifier-index position + 1; 0 for the top level
   uint32_t ChildPosition;  // the child's identifier-index position, found once at load
-};
-
-// A node while the indexes are built, in text order: its identifier and, once the
-// identifier index stands, the position of that identifier there.
-struct TNode {
-  TRef Child;
-  uint32_t ChildPosition;
 };
 
 // Children of one parent by upper-cased name, built on the first named lookup under a
@@ -63,7 +50,11 @@ struct TMetaStore::TImpl {
   const char* Text = nullptr;
   size_t TextBytes = 0;
   std::string AutoIds;
-  std::vector<TIdEntry> Ids;
+  // The identifier index, a column each: the key, the record's text, and its parent's
+  // identifier-index position + 1 (0 for the top level). Columns can be made and the
+  // build's temporaries freed one at a time, which keeps a load's peak of memory down.
+  std::vector<TRef> IdKeys, IdTexts;
+  std::vector<uint32_t> IdParents;
   std::vector<TParentEntry> Parents;
   // Each parent-index entry's own spelling of its key and child, kept only when some
   // identifier is not all digits and so may be spelt otherwise (letter case) than the key
@@ -87,23 +78,28 @@ struct TMetaStore::TImpl {
   std::string_view ParentKey(size_t position) const {
     if (!ParentKeys.empty()) return View(ParentKeys[position]);
     const uint32_t parent = Parents[position].Parent;
-    return parent ? View(Ids[parent - 1].Key) : std::string_view();
+    return parent ? View(IdKeys[parent - 1]) : std::string_view();
   }
   std::string_view Link(size_t position) const {
     if (!Links.empty()) return View(Links[position]);
-    const uint32_t parent = Ids[position].Parent;
-    return parent ? View(Ids[parent - 1].Key) : std::string_view();
+    const uint32_t parent = IdParents[position];
+    return parent ? View(IdKeys[parent - 1]) : std::string_view();
   }
   std::string_view ChildId(size_t position) const {
     if (!ChildIds.empty()) return View(ChildIds[position]);
-    return View(Ids[Parents[position].ChildPosition].Key);
+    return View(IdKeys[Parents[position].ChildPosition]);
   }
 
   // Parses a normalised buffer in place, from start to its end.
   void ParseInPlace(std::string&& bytes, size_t start, TMetaStore& store);
   // Reads the stream a piece at a time and parses it as it comes.
   void ReadAndParse(const WideString& fileName, TMetaStore& store);
-  void BuildIndexes(std::vector<TRef>& texts, std::vector<uint32_t>& parentNodes, std::vector<TNode>& nodes);
+  // From the nodes in text order: their texts, parents' node indexes and identifiers. Each
+  // vector is emptied as soon as the build is done with it.
+  void BuildIndexes(std::vector<TRef>& texts, std::vector<uint32_t>& parentNodes, std::vector<TRef>& ids);
+  // The parent index when every identifier is all digits, from each node's parent and
+  // identifier-index position; empties both vectors.
+  void BuildParents(std::vector<uint32_t>& parentNodes, std::vector<uint32_t>& positions, uint32_t runs);
 };
 
 // The stream of a configuration container, open, and its size: not empty, below 4 GiB and
