@@ -1,6 +1,10 @@
 // Reading the configuration text out of its compound file.
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "metadata/MetaStore.h"
 #include "metadata/MetaStoreImpl.h"
 #include "platform/Storage.h"
@@ -29,6 +33,24 @@ void TOemVote::Count(const char* text, size_t length) {
   constexpr size_t W = sizeof(TWord);
   constexpr TWord Ones = TWord(~TWord(0)) / 0xFF;
   size_t low = 0, high = 0, i = 0;
+#if defined(__SSE2__)
+  // Sixteen bytes at a time where the processor has SSE2. A byte with its top bit flipped
+  // compares as signed: 0xC0-0xFF above 0x3F, 0x80-0xAF from 0 to 0x2F.
+  const __m128i top = _mm_set1_epi8(char(0x80)), highFrom = _mm_set1_epi8(0x3F);
+  const __m128i lowBelow = _mm_set1_epi8(0x30), lowAbove = _mm_set1_epi8(-1);
+  while (i + 16 <= end) {
+    __m128i lowLanes = _mm_setzero_si128(), highLanes = _mm_setzero_si128();
+    for (int k = 0; k < 255 && i + 16 <= end; ++k, i += 16) {
+      const __m128i x = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i)), top);
+      // A lane that matches is all ones: subtracting it adds one.
+      highLanes = _mm_sub_epi8(highLanes, _mm_cmpgt_epi8(x, highFrom));
+      lowLanes = _mm_sub_epi8(lowLanes, _mm_and_si128(_mm_cmpgt_epi8(x, lowAbove), _mm_cmplt_epi8(x, lowBelow)));
+    }
+    const __m128i sums = _mm_sad_epu8(lowLanes, _mm_setzero_si128()), highSums = _mm_sad_epu8(highLanes, _mm_setzero_si128());
+    low += size_t(_mm_cvtsi128_si32(sums)) + size_t(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
+    high += size_t(_mm_cvtsi128_si32(highSums)) + size_t(_mm_cvtsi128_si32(_mm_srli_si128(highSums, 8)));
+  }
+#endif
   while (i + W <= end) {
     TWord lowLanes = 0, highLanes = 0;
     for (int k = 0; k < 255 && i + W <= end; ++k, i += W) {
