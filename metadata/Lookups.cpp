@@ -13,12 +13,13 @@ namespace {
 // Children under one parent up to this many are walked; above it, a name table pays off.
 constexpr int32_t WalkLimit = 8;
 
-template <class Entry>
-size_t LowerBound(const TMetaStore::TImpl& impl, const std::vector<Entry>& entries, std::string_view key) {
-  size_t low = 0, high = entries.size();
+// Bounds of key in an index whose key at a position is keyAt(position).
+template <class KeyAt>
+size_t LowerBound(size_t size, const KeyAt& keyAt, std::string_view key) {
+  size_t low = 0, high = size;
   while (low < high) {
     const size_t mid = low + (high - low) / 2;
-    if (KeyCompare(impl.View(entries[mid].Key), key) < 0)
+    if (KeyCompare(keyAt(mid), key) < 0)
       low = mid + 1;
     else
       high = mid;
@@ -26,12 +27,12 @@ size_t LowerBound(const TMetaStore::TImpl& impl, const std::vector<Entry>& entri
   return low;
 }
 
-template <class Entry>
-size_t UpperBound(const TMetaStore::TImpl& impl, const std::vector<Entry>& entries, std::string_view key) {
-  size_t low = 0, high = entries.size();
+template <class KeyAt>
+size_t UpperBound(size_t size, const KeyAt& keyAt, std::string_view key) {
+  size_t low = 0, high = size;
   while (low < high) {
     const size_t mid = low + (high - low) / 2;
-    if (KeyCompare(key, impl.View(entries[mid].Key)) < 0)
+    if (KeyCompare(key, keyAt(mid)) < 0)
       high = mid;
     else
       low = mid + 1;
@@ -42,24 +43,24 @@ size_t UpperBound(const TMetaStore::TImpl& impl, const std::vector<Entry>& entri
 }  // namespace
 
 bool TMetaStore::FindId(std::string_view id, int32_t& position) const {
-  const size_t at = LowerBound(*Impl, Impl->Ids, id);
+  const size_t at = LowerBound(Impl->IdKeys.size(), [&](size_t i) { return Impl->View(Impl->IdKeys[i]); }, id);
   position = int32_t(at);
-  return at < Impl->Ids.size() && KeyCompare(Impl->View(Impl->Ids[at].Key), id) == 0;
+  return at < Impl->IdKeys.size() && KeyCompare(Impl->View(Impl->IdKeys[at]), id) == 0;
 }
 
 std::string_view TMetaStore::IdAt(int32_t position) const {
   if (position < 0 || position >= IdCount()) return {};
-  return Impl->View(Impl->Ids[size_t(position)].Key);
+  return Impl->View(Impl->IdKeys[size_t(position)]);
 }
 
 std::string_view TMetaStore::TextAt(int32_t position) const {
   if (position < 0 || position >= IdCount()) return {};
-  return Impl->View(Impl->Ids[size_t(position)].Text);
+  return Impl->View(Impl->IdTexts[size_t(position)]);
 }
 
 std::string_view TMetaStore::ChildIdAt(int32_t position) const {
   if (position < 0 || position >= ParentCount()) return {};
-  return Impl->View(Impl->Parents[size_t(position)].Child);
+  return Impl->ChildId(size_t(position));
 }
 
 int32_t TMetaStore::ChildPositionAt(int32_t position) const {
@@ -80,22 +81,53 @@ bool TMetaStore::FindChildren(std::string_view parentId, int32_t& first, int32_t
     count = impl.LastCount;
     return true;
   }
-  const size_t at = LowerBound(impl, parents, parentId);
-  if (at >= parents.size() || KeyCompare(impl.View(parents[at].Key), parentId) != 0) {
-    first = -1;
-    count = 0;
-    return false;
-  }
-  // The search found the first entry of the case-insensitive run, so nothing lies before
-  // it; the run is widened forward by exact key only, and the entry found counts even when
-  // it differs from parentId in letter case.
-  size_t begin = at, end = at + 1;
-  const auto& mixed = Impl->MixedRuns;
-  if (!std::binary_search(mixed.begin(), mixed.end(), uint32_t(at))) {
-    // All keys of the run are spelt alike: its end is found by search, not by walking.
-    if (impl.View(parents[at].Key) == parentId) end = UpperBound(impl, parents, parentId);
+  size_t begin = 0, end = 0;
+  if (impl.ParentKeys.empty()) {
+    // Every key is the identifier-index key of the parent: the parent's position tells
+    // where its run lies. A search by a key spelt otherwise (letter case) finds only the
+    // run's first entry, as the search by text below would.
+    uint32_t bucket = 0;
+    int32_t position = 0;
+    if (!parentId.empty()) {
+      if (!FindId(parentId, position)) {
+        first = -1;
+        count = 0;
+        return false;
+      }
+      bucket = uint32_t(position) + 1;
+    }
+    auto below = [](const TParentEntry& e, uint32_t b) { return e.Parent < b; };
+    begin = size_t(std::lower_bound(parents.begin(), parents.end(), bucket, below) - parents.begin());
+    if (begin >= parents.size() || parents[begin].Parent != bucket) {
+      first = -1;
+      count = 0;
+      return false;
+    }
+    end = begin + 1;
+    if (impl.ParentKey(begin) == parentId) {
+      auto above = [](uint32_t b, const TParentEntry& e) { return b < e.Parent; };
+      end = size_t(std::upper_bound(parents.begin() + begin, parents.end(), bucket, above) - parents.begin());
+    }
   } else {
-    while (end < parents.size() && impl.View(parents[end].Key) == parentId) ++end;
+    auto keyAt = [&](size_t i) { return impl.ParentKey(i); };
+    const size_t at = LowerBound(parents.size(), keyAt, parentId);
+    if (at >= parents.size() || KeyCompare(keyAt(at), parentId) != 0) {
+      first = -1;
+      count = 0;
+      return false;
+    }
+    // The search found the first entry of the case-insensitive run, so nothing lies before
+    // it; the run is widened forward by exact key only, and the entry found counts even when
+    // it differs from parentId in letter case.
+    begin = at;
+    end = at + 1;
+    const auto& mixed = Impl->MixedRuns;
+    if (!std::binary_search(mixed.begin(), mixed.end(), uint32_t(at))) {
+      // All keys of the run are spelt alike: its end is found by search, not by walking.
+      if (keyAt(at) == parentId) end = UpperBound(parents.size(), keyAt, parentId);
+    } else {
+      while (end < parents.size() && keyAt(end) == parentId) ++end;
+    }
   }
   first = int32_t(begin);
   count = int32_t(end - begin);

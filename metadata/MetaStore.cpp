@@ -5,6 +5,10 @@
 #include <cstring>
 #include <utility>
 
+#if defined(__SSE2__) || (defined(__i386__) && defined(__GNUC__))
+#include <emmintrin.h>
+#endif
+
 #include "metadata/MetaStoreImpl.h"
 #include "platform/Text.h"
 
@@ -94,24 +98,44 @@ int Decimal(uint32_t value, char* out) {
 // An identifier reference of no length: a node without an identifier.
 bool IsNone(TRef ref) { return (ref.Length & ~AutoBit) == 0; }
 
+// What the parse leaves for the index build, one entry per node in text order.
+struct TParsed {
+  std::vector<TRef> Texts;
+  std::vector<uint32_t> ParentNodes;
+  std::vector<TRef> Nodes;  // identifiers
+  // Nodes with an automatic identifier directly under 32001: the section candidates, told
+  // apart once the text has its final code page (some OEM bytes become Latin letters).
+  std::vector<uint32_t> SectionNodes;
+
+  void Reserve(size_t lists) {
+    Texts.reserve(lists);
+    ParentNodes.reserve(lists);
+    Nodes.reserve(lists);
+  }
+};
+
+// Reads the text a piece at a time (a piece may end anywhere) and writes the node texts,
+// control bytes and braces dropped, into the arena.
 class TParser {
 public:
-  TParser(char* arena, std::string& autoIds, std::vector<TRef>& texts, std::vector<uint32_t>& parentNodes,
-          std::vector<TNode>& nodes, TMetaStore& store)
-      : Arena(arena), AutoIds(autoIds), Texts(texts), ParentNodes(parentNodes), Nodes(nodes), Store(store) {}
+  TParser(char* arena, std::string& autoIds, TParsed& parsed, TMetaStore& store)
+      : Arena(arena), AutoIds(autoIds), Parsed(parsed), Store(store), Stack(1) {}
 
   void Run(const char* p, const char* end);
+
+  size_t Length = 0;           // bytes written to the arena
+  size_t ZeroMark = SIZE_MAX;  // Length when the first zero byte was read
 
 private:
   TRef AddNode(TFrame& frame);
 
   char* Arena;
   std::string& AutoIds;
-  std::vector<TRef>& Texts;  // per node, in step with Nodes
-  std::vector<uint32_t>& ParentNodes;  // the same
-  std::vector<TNode>& Nodes;
+  TParsed& Parsed;
   TMetaStore& Store;
-  size_t Length = 0;
+  // One frame per open list instead of one call per nesting level: deep nesting must not
+  // exhaust the machine stack.
+  std::vector<TFrame> Stack;
 };
 
 // Byte classes: 0 ordinary, 1 dropped control byte, 2 "{", 3 "}".
@@ -129,6 +153,17 @@ constexpr TByteClasses ByteClasses;
 using TWord = size_t;
 constexpr TWord Ones = TWord(~TWord(0)) / 0xFF;
 
+// The scan of ordinary bytes is most of a parse: it copies them a chunk at a time, sixteen
+// bytes with SSE2 (every 64-bit x86 processor; a 32-bit build asks the processor), else a
+// machine word. Writing never overtakes reading, and a whole chunk is stored only when all
+// of it is ordinary, so unread bytes stay intact. Each stops at the first control byte,
+// brace or where less than a chunk is left, and returns the new length.
+using TCopyRun = size_t (*)(const char*& p, const char* end, char* out, size_t length);
+
+// Bytes the arena keeps spare past its end for whole-chunk stores.
+constexpr size_t ChunkBytes = 16;
+
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
 // High bit set in every byte lane of x that holds a control byte, "{" or "}"; lanes above
 // the lowest such one may be set wrongly, the lowest is always right.
 TWord SpecialLanes(TWord x) {
@@ -144,54 +179,116 @@ int LowestSetBit(TWord x) {
     return __builtin_ctz(x);
 }
 
+[[maybe_unused]] size_t CopyRunWords(const char*& p, const char* end, char* out, size_t length) {
+  while (size_t(end - p) >= sizeof(TWord)) {
+    TWord x;
+    std::memcpy(&x, p, sizeof x);
+    const TWord lanes = SpecialLanes(x);
+    if (lanes == 0) {
+      std::memcpy(out + length, &x, sizeof x);
+      p += sizeof x;
+      length += sizeof x;
+      continue;
+    }
+    const size_t k = size_t(LowestSetBit(lanes)) / 8;
+    // The whole word too when it lands on bytes already read or on themselves (or in an
+    // arena of its own, which has a chunk to spare at its end): its bytes after the first
+    // k fall beyond the text, which later bytes overwrite.
+    const size_t behind = size_t(p - (out + length));
+    if (behind >= sizeof x || behind == 0)
+      std::memcpy(out + length, &x, sizeof x);
+    else
+      std::memmove(out + length, p, k);
+    p += k;
+    return length + k;
+  }
+  return length;
+}
+#else
+[[maybe_unused]] size_t CopyRunWords(const char*&, const char*, char*, size_t length) { return length; }
+#endif
+
+#if defined(__SSE2__) || (defined(__i386__) && defined(__GNUC__))
+#if defined(__SSE2__)
+#define KALAMOS_SSE2
+#else
+#define KALAMOS_SSE2 __attribute__((target("sse2")))
+#endif
+KALAMOS_SSE2 size_t CopyRunSse2(const char*& p, const char* end, char* out, size_t length) {
+  // Below 0x20 unsigned is below 0x20 - 0x80 signed once the top bit is flipped.
+  const __m128i top = _mm_set1_epi8(char(0x80)), controlBelow = _mm_set1_epi8(char(0x20 - 0x80));
+  const __m128i open = _mm_set1_epi8('{'), close = _mm_set1_epi8('}');
+  while (size_t(end - p) >= 16) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i control = _mm_cmplt_epi8(_mm_xor_si128(x, top), controlBelow);
+    const __m128i braces = _mm_or_si128(_mm_cmpeq_epi8(x, open), _mm_cmpeq_epi8(x, close));
+    const uint32_t special = uint32_t(_mm_movemask_epi8(_mm_or_si128(control, braces)));
+    if (special == 0) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + length), x);
+      p += 16;
+      length += 16;
+      continue;
+    }
+    const size_t k = size_t(__builtin_ctz(special));
+    // As with words: the whole chunk where that overwrites no unread byte.
+    const size_t behind = size_t(p - (out + length));
+    if (behind >= 16 || behind == 0)
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + length), x);
+    else
+      std::memmove(out + length, p, k);
+    p += k;
+    return length + k;
+  }
+  return length;
+}
+#endif
+
+#if defined(__SSE2__)
+// Called directly, so that it can be inlined.
+struct TCopyRunSse2 {
+  size_t operator()(const char*& p, const char* end, char* out, size_t length) const {
+    return CopyRunSse2(p, end, out, length);
+  }
+};
+TCopyRunSse2 ChosenCopyRun() { return {}; }
+#else
+TCopyRun ChosenCopyRun() {
+#if defined(__i386__) && defined(__GNUC__)
+  static const TCopyRun chosen = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("sse2") ? TCopyRun(CopyRunSse2) : TCopyRun(CopyRunWords);
+  }();
+  return chosen;
+#else
+  return CopyRunWords;
+#endif
+}
+#endif
+
 void TParser::Run(const char* p, const char* end) {
-  // One frame per open list instead of one call per nesting level: deep nesting must not
-  // exhaust the machine stack.
-  std::vector<TFrame> stack(1);
   const uint8_t* classes = ByteClasses.Class;
   char* const out = Arena;
-  size_t length = 0;  // a local, so that the byte stores cannot be taken to change it
+  size_t length = Length;  // a local, so that the byte stores cannot be taken to change it
+  const auto CopyRun = ChosenCopyRun();
   while (p < end) {
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-    // Runs of ordinary bytes a word at a time. Writing never overtakes reading, and a
-    // whole word is stored only when all of it is ordinary, so unread bytes stay intact.
-    while (size_t(end - p) >= sizeof(TWord)) {
-      TWord x;
-      std::memcpy(&x, p, sizeof x);
-      const TWord lanes = SpecialLanes(x);
-      if (lanes == 0) {
-        std::memcpy(out + length, &x, sizeof x);
-        p += sizeof x;
-        length += sizeof x;
-        continue;
-      }
-      const size_t k = size_t(LowestSetBit(lanes)) / 8;
-      // The whole word too when it lands on bytes already read or on themselves: its bytes
-      // after the first k fall beyond the text, which later bytes overwrite.
-      const size_t behind = size_t(p - (out + length));
-      if (behind >= sizeof x || behind == 0)
-        std::memcpy(out + length, &x, sizeof x);
-      else
-        std::memmove(out + length, p, k);
-      p += k;
-      length += k;
-      break;
-    }
+    length = CopyRun(p, end, out, length);
     if (p >= end) break;
-#endif
     const uint8_t c = uint8_t(*p++);
     const uint8_t cls = classes[c];
     if (cls == 0) {
       out[length++] = char(c);
       continue;
     }
-    if (cls == 1) continue;
+    if (cls == 1) {
+      if (c == 0 && ZeroMark == SIZE_MAX) ZeroMark = length;
+      continue;
+    }
     Length = length;
-    TFrame& frame = stack.back();
+    TFrame& frame = Stack.back();
     if (cls == 2) {
       if (IsNone(frame.ChildParent)) {
         frame.ChildParent = AddNode(frame);
-        frame.ChildParentNode = uint32_t(Nodes.size() - 1);
+        frame.ChildParentNode = uint32_t(Parsed.Nodes.size() - 1);
       }
       // A node without an identifier opens no level; its text keeps growing.
       if (!IsNone(frame.ChildParent)) {
@@ -199,17 +296,18 @@ void TParser::Run(const char* p, const char* end) {
         child.Parent = frame.ChildParent;
         child.ParentNode = frame.ChildParentNode;
         child.Restart(length);
-        stack.push_back(child);
+        Stack.push_back(child);
       }
     } else {
       if (length > frame.TextStart) AddNode(frame);
       // A surplus "}" at the top level keeps the pending text.
       if (!IsNone(frame.Parent)) {
-        stack.pop_back();
-        stack.back().Restart(length);
+        Stack.pop_back();
+        Stack.back().Restart(length);
       }
     }
   }
+  Length = length;
 }
 
 TRef TParser::AddNode(TFrame& frame) {
@@ -228,9 +326,9 @@ TRef TParser::AddNode(TFrame& frame) {
     if (comma < t.Length) {
       // A comma right at the start leaves the identifier empty.
       const TRef id{t.Offset + 1, uint32_t(comma >= 2 ? comma - 2 : 0)};
-      Texts.push_back({uint32_t(t.Offset + comma + 1), uint32_t(t.Length - comma - 1)});
-      Nodes.push_back({id, 0});
-      ParentNodes.push_back(frame.ParentNode);
+      Parsed.Texts.push_back({uint32_t(t.Offset + comma + 1), uint32_t(t.Length - comma - 1)});
+      Parsed.Nodes.push_back(id);
+      Parsed.ParentNodes.push_back(frame.ParentNode);
       return id;
     }
   }
@@ -238,28 +336,19 @@ TRef TParser::AddNode(TFrame& frame) {
   const int n = Decimal(uint32_t(++Store.LastAutoId), digits);
   const TRef id{uint32_t(AutoIds.size()), uint32_t(n) | AutoBit};
   AutoIds.append(digits, size_t(n));
-  Texts.push_back(t);
   const std::string_view parentId = (parent.Length & AutoBit)
       ? std::string_view(AutoIds.data() + parent.Offset, parent.Length & ~AutoBit)
       : std::string_view(Arena + parent.Offset, parent.Length);
-  if (parentId == "32001") {
-    const std::string_view text(Arena + t.Offset, t.Length);
-    const std::string_view inner = text.size() >= 2 ? text.substr(1, text.size() - 2) : std::string_view();
-    for (int k = 0; k < KindCount; ++k) {
-      if (inner == SectionTag(k) || (SectionAlias(k) && inner == SectionAlias(k))) {
-        Store.SectionIds[k] = std::string(std::string_view(digits, size_t(n)).substr(0, 5));
-        break;
-      }
-    }
-  }
-  Nodes.push_back({id, 0});
-  ParentNodes.push_back(frame.ParentNode);
+  if (parentId == "32001") Parsed.SectionNodes.push_back(uint32_t(Parsed.Nodes.size()));
+  Parsed.Texts.push_back(t);
+  Parsed.Nodes.push_back(id);
+  Parsed.ParentNodes.push_back(frame.ParentNode);
   return id;
 }
 
 // Sort item for the index build: the key packed when it is a short digit string, which
 // covers nearly every key, so the sort rarely has to call CompareKeys. Eight bytes: the items
-// and their radix scratch are part of a load's peak of memory.
+// are part of a load's peak of memory.
 struct TSortItem {
   uint32_t Key = 0;
   uint32_t Tagged = 0;  // the index, and the top bit for Simple
@@ -270,58 +359,84 @@ struct TSortItem {
   static constexpr uint32_t SimpleBit = 0x80000000u;
 };
 
-// Stable LSD radix sort of packed keys below 2^bits: two passes of at most 14 bits when
-// the keys are short enough, else three of 11; a pass where every key agrees is skipped.
-void RadixSort(std::vector<TSortItem>& items, int bits) {
-  // No bits: every key is the empty one, already in order.
-  if (items.empty() || bits == 0) return;
-  const int width = bits <= 28 ? (bits + 1) / 2 : (bits + 2) / 3;
-  const int passes = (bits + width - 1) / width;
-  const uint32_t buckets = 1u << width, mask = buckets - 1;
-  // Every pass's histogram in one walk over the items.
-  std::vector<uint32_t> counts(size_t(passes) * buckets);
-  for (const TSortItem& item : items)
-    for (int p = 0; p < passes; ++p) ++counts[p * buckets + ((item.Key >> (p * width)) & mask)];
-  std::vector<TSortItem> scratch;
-  for (int p = 0; p < passes; ++p) {
-    const int shift = p * width;
-    uint32_t* count = &counts[p * buckets];
-    if (count[(items[0].Key >> shift) & mask] == items.size()) continue;
-    if (scratch.empty()) scratch.resize(items.size());
-    uint32_t at = 0;
-    for (uint32_t c = 0; c < buckets; ++c) at += std::exchange(count[c], at);
-    for (const TSortItem& item : items) scratch[count[(item.Key >> shift) & mask]++] = item;
-    items.swap(scratch);
+void InsertionSort(TSortItem* items, size_t count) {
+  for (size_t i = 1; i < count; ++i) {
+    const TSortItem item = items[i];
+    size_t j = i;
+    for (; j > 0 && items[j - 1].Key > item.Key; --j) items[j] = items[j - 1];
+    items[j] = item;
   }
 }
 
-// Items in key order; equal keys by index, ascending or (newerFirst) descending. The items
-// come in index order.
-template <class KeyOf>
-void SortByKey(std::vector<TSortItem>& items, int bits, const KeyOf& keyOf, bool newerFirst) {
-  auto less = [&](const TSortItem& a, const TSortItem& b) {
-    int c;
-    if (a.Simple() && b.Simple())
-      c = a.Packed() < b.Packed() ? -1 : a.Packed() > b.Packed() ? 1 : 0;
-    else
-      c = KeyCompare(keyOf(a.Index()), keyOf(b.Index()));
-    if (c != 0) return c < 0;
-    return newerFirst ? a.Index() > b.Index() : a.Index() < b.Index();
-  };
-  if (newerFirst) std::reverse(items.begin(), items.end());
-  // Digit keys by radix (stable, so the order of equal keys is kept), the rest by
-  // comparison, then one merge.
-  auto simple = [](const TSortItem& i) { return i.Simple(); };
-  // Nearly always every key is: then no partition (and no buffer for it) is needed.
-  if (std::all_of(items.begin(), items.end(), simple)) {
-    RadixSort(items, bits);
-    return;
+// Radix sort of packed keys below 2^bits: the top bits in place (one permutation pass), the
+// low 16 at most bucket by bucket, least significant byte first, through a scratch of the
+// largest bucket's size. A scratch of all the items would add to a load's peak of memory.
+// Not stable, and need not be: the build takes first and last nodes from text order.
+void RadixSort(TSortItem* items, size_t count, int bits) {
+  if (count < 2 || bits <= 0) return;
+  const int low = std::min(bits, 16), width = bits - low;
+  const uint32_t buckets = 1u << width;
+  std::vector<uint32_t> next(buckets), end(buckets);
+  if (width > 0) {
+    for (size_t i = 0; i < count; ++i) ++next[items[i].Key >> low];
+    uint32_t at = 0;
+    for (uint32_t b = 0; b < buckets; ++b) {
+      at += next[b];
+      end[b] = at;
+      next[b] = at - next[b];
+    }
+    for (uint32_t b = 0; b < buckets; ++b) {
+      while (next[b] < end[b]) {
+        TSortItem item = items[next[b]];
+        for (uint32_t d = item.Key >> low; d != b; d = item.Key >> low) std::swap(item, items[next[d]++]);
+        items[next[b]++] = item;
+      }
+    }
+  } else {
+    end[0] = uint32_t(count);
   }
-  const auto split = std::stable_partition(items.begin(), items.end(), simple);
-  std::vector<TSortItem> digits(items.begin(), split), other(split, items.end());
-  RadixSort(digits, bits);
-  std::sort(other.begin(), other.end(), less);
-  std::merge(digits.begin(), digits.end(), other.begin(), other.end(), items.begin(), less);
+  uint32_t largest = 0;
+  for (uint32_t b = 0, from = 0; b < buckets; from = end[b++]) largest = std::max(largest, end[b] - from);
+  std::vector<TSortItem> scratch;
+  const int passes = low > 8 ? 2 : 1, pass = (low + passes - 1) / passes;
+  const uint32_t mask = (1u << pass) - 1;
+  uint32_t counts[2][256];
+  for (uint32_t b = 0, from = 0; b < buckets; from = end[b++]) {
+    TSortItem* part = items + from;
+    const uint32_t size = end[b] - from;
+    if (size <= 32) {
+      InsertionSort(part, size);
+      continue;
+    }
+    if (scratch.empty()) scratch.resize(largest);
+    std::fill(&counts[0][0], &counts[0][0] + 512, 0);
+    for (uint32_t i = 0; i < size; ++i)
+      for (int p = 0; p < passes; ++p) ++counts[p][(part[i].Key >> (p * pass)) & mask];
+    TSortItem *from_ = part, *to = scratch.data();
+    for (int p = 0; p < passes; ++p) {
+      uint32_t at = 0;
+      for (uint32_t c = 0; c <= mask; ++c) at += std::exchange(counts[p][c], at);
+      for (uint32_t i = 0; i < size; ++i) to[counts[p][(from_[i].Key >> (p * pass)) & mask]++] = from_[i];
+      std::swap(from_, to);
+    }
+    if (from_ != part) std::copy(from_, from_ + size, part);
+  }
+}
+
+// Items in key order, equal keys together. The items come in index order.
+template <class KeyOf>
+void SortByKey(std::vector<TSortItem>& items, int bits, const KeyOf& keyOf) {
+  // Digit keys by radix, the rest by comparison, then one merge.
+  auto simple = [](const TSortItem& i) { return i.Simple(); };
+  const auto split = std::partition(items.begin(), items.end(), simple);
+  RadixSort(items.data(), size_t(split - items.begin()), bits);
+  if (split == items.end()) return;
+  auto less = [&](const TSortItem& a, const TSortItem& b) {
+    if (a.Simple() && b.Simple()) return a.Packed() < b.Packed();
+    return KeyCompare(keyOf(a.Index()), keyOf(b.Index())) < 0;
+  };
+  std::sort(split, items.end(), less);
+  std::inplace_merge(items.begin(), split, items.end(), less);
 }
 
 // The items in index order, and the bits their packed keys take: as many places as the
@@ -366,82 +481,170 @@ size_t CountCloses(const char* p, const char* end) {
 
 }  // namespace
 
-void TMetaStore::TImpl::Parse(size_t start, TMetaStore& store) {
+namespace {
+
+// Section identifiers from the candidates, in the order they were recorded: a later
+// section of the same tag takes the entry over.
+void NoteSections(const TMetaStore::TImpl& impl, const TParsed& parsed, TMetaStore& store) {
+  for (uint32_t node : parsed.SectionNodes) {
+    const std::string_view text = impl.View(parsed.Texts[node]);
+    const std::string_view inner = text.size() >= 2 ? text.substr(1, text.size() - 2) : std::string_view();
+    for (int k = 0; k < KindCount; ++k) {
+      if (inner == SectionTag(k) || (SectionAlias(k) && inner == SectionAlias(k))) {
+        store.SectionIds[k] = std::string(impl.View(parsed.Nodes[node]).substr(0, 5));
+        break;
+      }
+    }
+  }
+}
+
+// Stream bytes read at a time: small enough to stay in the processor's cache on their way
+// to the arena.
+constexpr uint32_t PieceBytes = 128 << 10;
+
+}  // namespace
+
+void TMetaStore::TImpl::ParseInPlace(std::string&& bytes, size_t start, TMetaStore& store) {
+  TextString = std::move(bytes);
   // Writing never overtakes reading: every byte read yields at most one byte of node text.
-  char* const arena = Text.data();
-  const char* begin = arena + std::min(start, Text.size());
-  const char* end = arena + Text.size();
-  std::vector<TRef> texts;
-  std::vector<uint32_t> parentNodes;
-  const size_t lists = CountCloses(begin, end) + 1;
-  texts.reserve(lists);
-  parentNodes.reserve(lists);
-  std::vector<TNode> nodes;
-  nodes.reserve(lists);
-  TParser(arena, AutoIds, texts, parentNodes, nodes, store).Run(begin, end);
+  char* const arena = TextString.data();
+  Text = arena;
+  TextBytes = TextString.capacity();
+  const char* begin = arena + std::min(start, TextString.size());
+  const char* end = arena + TextString.size();
+  TParsed parsed;
+  parsed.Reserve(CountCloses(begin, end) + 1);
+  TParser(arena, AutoIds, parsed, store).Run(begin, end);
   AutoIds.shrink_to_fit();
-  BuildIndexes(texts, parentNodes, nodes);
+  NoteSections(*this, parsed, store);
+  BuildIndexes(parsed.Texts, parsed.ParentNodes, parsed.Nodes);
+}
+
+void TMetaStore::TImpl::ReadAndParse(const WideString& fileName, TMetaStore& store) {
+  TConfigurationStream open;
+  OpenConfigurationStream(fileName, open);
+  // Offsets and lengths are 32-bit, with one bit of a length taken.
+  if (open.Size >= AutoBit) throw TStoreError(STG_E_INSUFFICIENTMEMORY, "the metadata stream is too large");
+  const size_t size = size_t(open.Size);
+  // The node texts are never longer than the stream; a chunk to spare for the parser's
+  // whole-chunk stores, and a byte for the zero that ends the text for the conversion.
+  TextBlock.reset(static_cast<char*>(std::malloc(size + ChunkBytes + 1)));
+  if (!TextBlock) throw std::bad_alloc();
+  char* arena = TextBlock.get();
+  Text = arena;
+  TParsed parsed;
+  // About what the lists of a real configuration take; the vectors grow if they take less.
+  parsed.Reserve(size / 48 + 16);
+  TParser parser(arena, AutoIds, parsed, store);
+  TOemVote vote;
+  std::unique_ptr<char[]> piece(new char[PieceBytes]);
+  // The preamble's length is told by its fourth byte.
+  size_t skip = 0;
+  for (size_t done = 0; done < size;) {
+    const uint32_t count = uint32_t(std::min<size_t>(size - done, PieceBytes));
+    ReadStreamPart(open, piece.get(), count);
+    if (done == 0) skip = size > 3 && piece[3] == '{' ? 6 : 9;
+    const size_t from = skip > done ? std::min<size_t>(skip - done, count) : 0;
+    vote.Count(piece.get() + from, count - from);
+    parser.Run(piece.get() + from, piece.get() + count);
+    done += count;
+  }
+  piece.reset();
+  // The text up to its first zero byte is converted when it is in the OEM code page. Only
+  // bytes from 0x80 up change, and the arena holds each of them once, in order.
+  const size_t converted = std::min(parser.ZeroMark, parser.Length);
+  if (vote.Oem()) {
+    const char kept = arena[converted];
+    arena[converted] = '\0';
+    OemToAnsiInPlace(arena);
+    arena[converted] = kept;
+  }
+  // Give back what the dropped bytes left unused; a block that shrinks keeps its place.
+  if (char* shrunk = static_cast<char*>(std::realloc(arena, parser.Length + 1))) {
+    (void)TextBlock.release();
+    TextBlock.reset(shrunk);
+    Text = shrunk;
+  }
+  TextBytes = parser.Length + 1;
+  AutoIds.shrink_to_fit();
+  NoteSections(*this, parsed, store);
+  BuildIndexes(parsed.Texts, parsed.ParentNodes, parsed.Nodes);
 }
 
 void TMetaStore::TImpl::BuildIndexes(std::vector<TRef>& texts, std::vector<uint32_t>& parentNodes,
-                                     std::vector<TNode>& nodes) {
-  // A node's parent key is its parent's own identifier, spelt as that one is; the top level's
-  // is empty.
-  auto parentKeyOf = [&](uint32_t node) {
-    const uint32_t parent = parentNodes[node];
-    return parent == NoNode ? TRef{} : nodes[parent].Child;
-  };
+                                     std::vector<TRef>& ids) {
   // Same result as inserting one by one into sorted arrays: a repeated identifier keeps
   // its first key text and takes the last record; a parent's children come newest first.
-  bool digitIds = true;
+  const uint32_t count = uint32_t(ids.size());
+  auto idOf = [&](uint32_t node) { return View(ids[node]); };
+  // Each node's identifier-index position.
+  std::vector<uint32_t> positions;
+  bool allDigits = true;
+  uint32_t runs = 0;
   {
-    auto idOf = [&](uint32_t i) { return View(nodes[i].Child); };
     int bits = 0;
-    std::vector<TSortItem> items = SortItems(nodes.size(), idOf, bits);
-    digitIds = std::all_of(items.begin(), items.end(), [](const TSortItem& i) { return i.Simple(); });
-    SortByKey(items, bits, idOf, false);
+    std::vector<TSortItem> items = SortItems(count, idOf, bits);
+    allDigits = std::all_of(items.begin(), items.end(), [](const TSortItem& i) { return i.Simple(); }) ||
+                std::all_of(ids.begin(), ids.end(), [&](TRef id) { return AllDigits(View(id)); });
+    SortByKey(items, bits, idOf);
     auto same = [&](const TSortItem& a, const TSortItem& b) {
       if (a.Simple() && b.Simple()) return a.Packed() == b.Packed();
       return KeyCompare(idOf(a.Index()), idOf(b.Index())) == 0;
     };
-    size_t runs = 0;
-    for (size_t i = 0; i < items.size(); ++i)
+    positions.resize(count);
+    for (size_t i = 0; i < items.size(); ++i) {
       if (i == 0 || !same(items[i - 1], items[i])) ++runs;
-    Ids.reserve(runs);
-    for (size_t i = 0; i < items.size();) {
-      size_t j = i + 1;
-      while (j < items.size() && same(items[i], items[j])) ++j;
-      const uint32_t last = items[j - 1].Index();
-      // Every node's identifier is where a walk over its parent's children will look.
-      for (size_t k = i; k < j; ++k) nodes[items[k].Index()].ChildPosition = uint32_t(Ids.size());
-      Ids.push_back({nodes[items[i].Index()].Child, parentKeyOf(last), texts[last]});
-      i = j;
+      positions[items[i].Index()] = runs - 1;
     }
-    std::vector<TRef>().swap(texts);
   }
-  {
-    // A parent's identifier is a node's, already placed: counting the nodes under each
-    // identifier position orders them as a sort by parent key would, and the empty key of
-    // the top level comes first. Equal keys are equal positions; newest first within.
-    auto bucketOf = [&](uint32_t node) {
-      const uint32_t parent = parentNodes[node];
-      return parent == NoNode ? 0 : nodes[parent].ChildPosition + 1;
-    };
-    std::vector<uint32_t> starts(Ids.size() + 2);
-    for (uint32_t node = 0; node < nodes.size(); ++node) ++starts[bucketOf(node) + 1];
-    for (size_t b = 1; b < starts.size(); ++b) starts[b] += starts[b - 1];
-    Parents.resize(nodes.size());
-    for (uint32_t node = uint32_t(nodes.size()); node-- > 0;)
-      Parents[starts[bucketOf(node)]++] = {parentKeyOf(node), nodes[node].Child, nodes[node].ChildPosition};
-    std::vector<TNode>().swap(nodes);
-    std::vector<uint32_t>().swap(parentNodes);
+  // Column by column, in text order, each temporary freed once its column stands: the
+  // last node of an identifier gives the record, the first the key's spelling.
+  IdTexts.resize(runs);
+  for (uint32_t node = 0; node < count; ++node) IdTexts[positions[node]] = texts[node];
+  std::vector<TRef>().swap(texts);
+  constexpr uint32_t Unset = UINT32_MAX;
+  IdKeys.assign(runs, TRef{0, Unset});
+  IdParents.resize(runs);
+  if (!allDigits) Links.resize(runs);
+  // A parent's identifier is a node's, already placed: its position + 1 orders the parent
+  // index as a sort by parent key would, the empty key of the top level (0) first.
+  auto bucketOf = [&](uint32_t node) {
+    const uint32_t parent = parentNodes[node];
+    return parent == NoNode ? 0 : positions[parent] + 1;
+  };
+  for (uint32_t node = 0; node < count; ++node) {
+    const uint32_t p = positions[node];
+    if (IdKeys[p].Length == Unset) IdKeys[p] = ids[node];
+    IdParents[p] = bucketOf(node);
+    if (!allDigits) Links[p] = parentNodes[node] == NoNode ? TRef{} : ids[parentNodes[node]];
   }
-  // Runs whose keys are equal but spelt differently. Short digit strings are equal only
-  // when spelt alike, so with nothing but those as identifiers there are none.
+  if (allDigits) {
+    std::vector<TRef>().swap(ids);
+    BuildParents(parentNodes, positions, runs);
+    return;
+  }
+  // Some identifier may be spelt in another letter case than its key: each entry keeps its
+  // own spellings, so the entries are placed by counting, node by node.
+  std::vector<uint32_t> starts(size_t(runs) + 2);
+  for (uint32_t node = 0; node < count; ++node) ++starts[bucketOf(node) + 1];
+  for (size_t b = 1; b < starts.size(); ++b) starts[b] += starts[b - 1];
+  Parents.resize(count);
+  ParentKeys.resize(count);
+  ChildIds.resize(count);
+  for (uint32_t node = count; node-- > 0;) {
+    const uint32_t bucket = bucketOf(node), at = starts[bucket]++;
+    Parents[at] = {bucket, positions[node]};
+    ParentKeys[at] = parentNodes[node] == NoNode ? TRef{} : ids[parentNodes[node]];
+    ChildIds[at] = ids[node];
+  }
+  std::vector<TRef>().swap(ids);
+  std::vector<uint32_t>().swap(parentNodes);
+  std::vector<uint32_t>().swap(positions);
+  // Runs whose keys are equal but spelt differently.
   size_t start = 0;
-  for (size_t i = 1; !digitIds && i < Parents.size(); ++i) {
+  for (size_t i = 1; i < Parents.size(); ++i) {
     // Siblings share their parent's reference.
-    const TRef a = Parents[i - 1].Key, b = Parents[i].Key;
+    const TRef a = ParentKeys[i - 1], b = ParentKeys[i];
     if (a.Offset == b.Offset && a.Length == b.Length) continue;
     const std::string_view previous = View(a), key = View(b);
     if (previous == key) continue;
@@ -453,37 +656,79 @@ void TMetaStore::TImpl::BuildIndexes(std::vector<TRef>& texts, std::vector<uint3
   MixedRuns.shrink_to_fit();
 }
 
-TMetaStore::TMetaStore(const std::string& FileName) : TMetaStore(ReadConfigurationText(FileName)) {}
+void TMetaStore::TImpl::BuildParents(std::vector<uint32_t>& parentNodes, std::vector<uint32_t>& positions,
+                                     uint32_t runs) {
+  // A stable radix sort by parent position + 1 of the nodes taken newest first, a digit of
+  // at most 11 bits a pass. The first pass reads the nodes, and their vectors go before the
+  // second pass takes its scratch; no table of the size of the index is needed.
+  const uint32_t count = uint32_t(parentNodes.size());
+  auto bucketOf = [&](uint32_t node) {
+    const uint32_t parent = parentNodes[node];
+    return parent == NoNode ? 0 : positions[parent] + 1;
+  };
+  int bits = 1;
+  while (bits < 32 && (uint64_t(1) << bits) <= runs) ++bits;
+  const int passes = (bits + 10) / 11, width = (bits + passes - 1) / passes;
+  const uint32_t mask = (1u << width) - 1;
+  std::vector<uint32_t> starts(mask + 1);
+  auto place = [&](int pass, uint32_t key) { return (key >> (pass * width)) & mask; };
+  auto prefix = [&]() {
+    uint32_t at = 0;
+    for (uint32_t& s : starts) at += std::exchange(s, at);
+  };
+  for (uint32_t node = 0; node < count; ++node) ++starts[place(0, bucketOf(node))];
+  prefix();
+  Parents.resize(count);
+  for (uint32_t node = count; node-- > 0;) {
+    const uint32_t bucket = bucketOf(node);
+    Parents[starts[place(0, bucket)]++] = {bucket, positions[node]};
+  }
+  std::vector<uint32_t>().swap(parentNodes);
+  std::vector<uint32_t>().swap(positions);
+  std::vector<TParentEntry> scratch;
+  for (int pass = 1; pass < passes; ++pass) {
+    std::fill(starts.begin(), starts.end(), 0);
+    for (const TParentEntry& e : Parents) ++starts[place(pass, e.Parent)];
+    prefix();
+    scratch.resize(count);
+    for (const TParentEntry& e : Parents) scratch[starts[place(pass, e.Parent)]++] = e;
+    Parents.swap(scratch);
+  }
+}
+
+TMetaStore::TMetaStore(const std::string& FileName) : Impl(std::make_unique<TImpl>()) {
+  Impl->ReadAndParse(AnsiToWide(FileName), *this);
+}
 
 TMetaStore::TMetaStore(const TTextBuffer& buffer) : TMetaStore(TTextBuffer(buffer)) {}
 
 TMetaStore::TMetaStore(TTextBuffer&& buffer) : Impl(std::make_unique<TImpl>()) {
   // Offsets and lengths are 32-bit, with one bit of a length taken.
   if (buffer.Bytes.size() >= AutoBit) throw TStoreError(STG_E_INSUFFICIENTMEMORY, "the metadata stream is too large");
-  Impl->Text = std::move(buffer.Bytes);
-  Impl->Parse(buffer.Position, *this);
+  Impl->ParseInPlace(std::move(buffer.Bytes), buffer.Position, *this);
 }
 
 TMetaStore::~TMetaStore() = default;
 
-int32_t TMetaStore::IdCount() const { return int32_t(Impl->Ids.size()); }
+int32_t TMetaStore::IdCount() const { return int32_t(Impl->IdKeys.size()); }
 int32_t TMetaStore::ParentCount() const { return int32_t(Impl->Parents.size()); }
 
 TNodeData TMetaStore::IdRecordAt(int32_t position) const {
   if (position < 0 || position >= IdCount()) return {};
-  const TIdEntry& entry = Impl->Ids[size_t(position)];
-  return {Impl->View(entry.Link), Impl->View(entry.Text)};
+  return {Impl->Link(size_t(position)), Impl->View(Impl->IdTexts[size_t(position)])};
 }
 
 std::string_view TMetaStore::ParentKeyAt(int32_t position) const {
   if (position < 0 || position >= ParentCount()) return {};
-  return Impl->View(Impl->Parents[size_t(position)].Key);
+  return Impl->ParentKey(size_t(position));
 }
 
 size_t TMetaStore::MemoryUsed() const {
-  size_t bytes = sizeof(*this) + sizeof(TImpl) + Impl->Text.capacity() + Impl->AutoIds.capacity() +
-                 Impl->Ids.capacity() * sizeof(TIdEntry) +
+  size_t bytes = sizeof(*this) + sizeof(TImpl) + Impl->TextBytes + Impl->AutoIds.capacity() +
+                 (Impl->IdKeys.capacity() + Impl->IdTexts.capacity()) * sizeof(TRef) +
+                 Impl->IdParents.capacity() * sizeof(uint32_t) +
                  Impl->Parents.capacity() * sizeof(TParentEntry) +
+                 (Impl->ParentKeys.capacity() + Impl->ChildIds.capacity() + Impl->Links.capacity()) * sizeof(TRef) +
                  Impl->MixedRuns.capacity() * sizeof(uint32_t);
   for (const std::string& id : SectionIds) bytes += id.capacity() > 15 ? id.capacity() : 0;
   for (const auto& table : Impl->NameTables) bytes += table.second.Bytes;

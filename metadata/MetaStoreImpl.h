@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "metadata/MetaStore.h"
+#include "platform/Storage.h"
 
 namespace kalamos {
 
@@ -21,23 +23,11 @@ struct TRef {
 };
 constexpr uint32_t AutoBit = 0x80000000u;
 
-struct TIdEntry {
-  TRef Key;
-  TRef Link;  // the parent
-  TRef Text;  // the node's stored text
-};
-
+// A parent-index entry. The keys are the identifier index's own: a parent's identifier is
+// a node's, and the child is one.
 struct TParentEntry {
-  TRef Key;
-  TRef Child;
+  uint32_t Parent;         // the parent's identifier-index position + 1; 0 for the top level
   uint32_t ChildPosition;  // the child's identifier-index position, found once at load
-};
-
-// A node while the indexes are built, in text order: its identifier and, once the
-// identifier index stands, the position of that identifier there.
-struct TNode {
-  TRef Child;
-  uint32_t ChildPosition;
 };
 
 // Children of one parent by upper-cased name, built on the first named lookup under a
@@ -48,13 +38,30 @@ struct TNameTable {
   size_t Bytes = 0;
 };
 
+struct TFreeBlock {
+  void operator()(char* block) const { std::free(block); }
+};
+
 struct TMetaStore::TImpl {
-  // Node texts and explicit identifiers, compacted in place over the text they were read
-  // from (a node text is never longer than what was read for it).
-  std::string Text;
+  // Node texts and explicit identifiers, compacted: in place over a buffer handed in
+  // (TextString), or from the stream into a block of their own (TextBlock).
+  std::string TextString;
+  std::unique_ptr<char, TFreeBlock> TextBlock;
+  const char* Text = nullptr;
+  size_t TextBytes = 0;
   std::string AutoIds;
-  std::vector<TIdEntry> Ids;
+  // The identifier index, a column each: the key, the record's text, and its parent's
+  // identifier-index position + 1 (0 for the top level). Columns can be made and the
+  // build's temporaries freed one at a time, which keeps a load's peak of memory down.
+  std::vector<TRef> IdKeys, IdTexts;
+  std::vector<uint32_t> IdParents;
   std::vector<TParentEntry> Parents;
+  // Each parent-index entry's own spelling of its key and child, kept only when some
+  // identifier is not all digits and so may be spelt otherwise (letter case) than the key
+  // of its identifier-index entry.
+  std::vector<TRef> ParentKeys, ChildIds;
+  // The same for each identifier-index entry's parent, as its record's node spells it.
+  std::vector<TRef> Links;
   // Starts of parent-index runs whose keys are equal but spelt differently (letter case);
   // only there must a run be walked entry by entry.
   std::vector<uint32_t> MixedRuns;
@@ -65,12 +72,54 @@ struct TMetaStore::TImpl {
 
   std::string_view View(TRef ref) const {
     if (ref.Length & AutoBit) return {AutoIds.data() + ref.Offset, ref.Length & ~AutoBit};
-    return {Text.data() + ref.Offset, ref.Length};
+    return {Text + ref.Offset, ref.Length};
   }
 
-  // Parses Text from start to its end.
-  void Parse(size_t start, TMetaStore& store);
-  void BuildIndexes(std::vector<TRef>& texts, std::vector<uint32_t>& parentNodes, std::vector<TNode>& nodes);
+  std::string_view ParentKey(size_t position) const {
+    if (!ParentKeys.empty()) return View(ParentKeys[position]);
+    const uint32_t parent = Parents[position].Parent;
+    return parent ? View(IdKeys[parent - 1]) : std::string_view();
+  }
+  std::string_view Link(size_t position) const {
+    if (!Links.empty()) return View(Links[position]);
+    const uint32_t parent = IdParents[position];
+    return parent ? View(IdKeys[parent - 1]) : std::string_view();
+  }
+  std::string_view ChildId(size_t position) const {
+    if (!ChildIds.empty()) return View(ChildIds[position]);
+    return View(IdKeys[Parents[position].ChildPosition]);
+  }
+
+  // Parses a normalised buffer in place, from start to its end.
+  void ParseInPlace(std::string&& bytes, size_t start, TMetaStore& store);
+  // Reads the stream a piece at a time and parses it as it comes.
+  void ReadAndParse(const WideString& fileName, TMetaStore& store);
+  // From the nodes in text order: their texts, parents' node indexes and identifiers. Each
+  // vector is emptied as soon as the build is done with it.
+  void BuildIndexes(std::vector<TRef>& texts, std::vector<uint32_t>& parentNodes, std::vector<TRef>& ids);
+  // The parent index when every identifier is all digits, from each node's parent and
+  // identifier-index position; empties both vectors.
+  void BuildParents(std::vector<uint32_t>& parentNodes, std::vector<uint32_t>& positions, uint32_t runs);
+};
+
+// The stream of a configuration container, open, and its size: not empty, below 4 GiB and
+// not beyond the file's end. Throws TStoreError.
+struct TConfigurationStream {
+  TStorage Root, Metadata;
+  TStream Stream;
+  uint64_t Size = 0;
+};
+void OpenConfigurationStream(const WideString& fileName, TConfigurationStream& open);
+// Reads exactly count bytes on. Throws TStoreError.
+void ReadStreamPart(TConfigurationStream& open, char* buffer, uint32_t count);
+// Whether text (up to a zero byte) is in the OEM code page rather than the ANSI one.
+bool LooksLikeOem(const char* text, size_t length);
+// The same for a text that comes in pieces.
+struct TOemVote {
+  size_t Low = 0, High = 0;
+  bool Ended = false;  // a zero byte was seen: what follows does not count
+  void Count(const char* text, size_t length);
+  bool Oem() const { return Low > High; }
 };
 
 // Index key order: CompareKeys, with a short cut for digit strings, which it orders byte by

@@ -204,3 +204,70 @@ TEST(StoreModel, RandomTextsAgreeWithThePlainModel) {
     }
   }
 }
+
+namespace {
+
+// Thousands of lists of digit identifiers up to `digits` long, many repeated, nested up to
+// three deep: enough for the sort's buckets and the parent index's passes to hold more than
+// a few entries each, and for nodes of one identifier to sit under different parents.
+std::string DigitText(uint32_t seed, int digits, int lists) {
+  std::mt19937 random(seed);
+  auto pick = [&](uint32_t n) { return random() % n; };
+  std::string text;
+  std::vector<int> open;
+  for (int i = 0; i < lists; ++i) {
+    if (!open.empty() && (open.size() >= 3 || pick(3) == 0)) {
+      text += "},";
+      open.pop_back();
+    }
+    text += "{\"";
+    const int length = 1 + int(pick(uint32_t(digits)));
+    for (int k = 0; k < length; ++k) text += char('0' + pick(10));
+    text += "\",\"n" + std::to_string(i) + "\"";
+    if (pick(4) == 0) {
+      // A list with no identifier of its own: an automatic one.
+      text += "},{\"t" + std::to_string(i) + "\"";
+    }
+    if (pick(2)) {
+      text += ",";
+      open.push_back(i);
+    } else {
+      text += "},";
+    }
+  }
+  while (!open.empty()) {
+    text += "}";
+    open.pop_back();
+  }
+  return text;
+}
+
+}  // namespace
+
+TEST(StoreModel, ManyDigitIdentifiersAgreeWithThePlainModel) {
+  for (int digits : {3, 6, 9}) {
+    const std::string text = DigitText(uint32_t(digits), digits, 2500);
+    SCOPED_TRACE("identifiers of up to " + std::to_string(digits) + " digits");
+    auto store = StoreOf(text);
+    TModel model;
+    model.Buffer = text;
+    model.ParseList("");
+    ASSERT_EQ(store->LastAutoId, model.LastAutoId);
+    ASSERT_EQ(store->IdCount(), int32_t(model.Ids.size()));
+    // Repeated identifiers and more than one sort bucket are what this is about.
+    ASSERT_LT(store->IdCount(), store->ParentCount() - 100);
+    for (int32_t i = 0; i < store->IdCount(); ++i) {
+      ASSERT_EQ(store->IdAt(i), model.Ids[i].Key) << i;
+      ASSERT_EQ(store->IdRecordAt(i).Link, model.Ids[i].Link) << i;
+      ASSERT_EQ(store->TextAt(i), model.Ids[i].Text) << i;
+    }
+    ASSERT_EQ(store->ParentCount(), int32_t(model.Parents.size()));
+    for (int32_t i = 0; i < store->ParentCount(); ++i) {
+      ASSERT_EQ(store->ParentKeyAt(i), model.Parents[i].Key) << i;
+      ASSERT_EQ(store->ChildIdAt(i), model.Parents[i].Link) << i;
+      int32_t position = -1;
+      ASSERT_TRUE(store->FindId(store->ChildIdAt(i), position)) << i;
+      ASSERT_EQ(store->ChildPositionAt(i), position) << i;
+    }
+  }
+}
