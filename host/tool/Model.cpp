@@ -54,7 +54,7 @@ T FindById(const std::vector<std::pair<std::string_view, T>>& index, std::string
 }
 }  // namespace
 
-bool IsRefersList(const TTree& tree, int32_t node) { return tree.FirstField(node) == "Refers"; }
+bool IsRefersList(const TTree& tree, int32_t node) { return tree.FirstFieldIs(node, "Refers"); }
 
 bool HoldsReferences(std::string_view tag) { return tag == "Refers" || tag == "AccSbCnts"; }
 
@@ -152,7 +152,7 @@ void TModel::IndexNodes() const {
 
 void TModel::ReadSection(int kind, int32_t section) {
   std::vector<std::string_view> all;
-  for (int32_t node : Tree_.Children(section)) {
+  for (int32_t node = Tree_.Node(section).FirstChild; node >= 0; node = Tree_.Node(node).NextSibling) {
     TObject object;
     object.Kind = kind;
     Tree_.Fields(node, all);
@@ -173,7 +173,8 @@ void TModel::ReadObject(TObject& object) {
     object.Refers.push_back({part, item, {}, {}});
     ReadRefers(node, object.Refers.back());
   };
-  for (int32_t child : tree.Children(object.Node)) {
+  auto next = [&](int32_t n) { return tree.Node(n).NextSibling; };
+  for (int32_t child = tree.Node(object.Node).FirstChild; child >= 0; child = next(child)) {
     if (IsRefersList(tree, child)) {
       refers(child, {}, {});
       continue;
@@ -182,13 +183,13 @@ void TModel::ReadObject(TObject& object) {
     // A list of an untagged node (a document's "0" node) is the object's own; one of a
     // sub-section or of its item is credited to them.
     const std::string_view credit = part.Tag;
-    for (int32_t node : tree.Children(child)) {
+    for (int32_t node = tree.Node(child).FirstChild; node >= 0; node = next(node)) {
       if (IsRefersList(tree, node)) {
         refers(node, credit, {});
-      } else if (!part.Id.empty() || part.Tag.empty()) {
+      } else if (!part.Id.empty() || part.Tag.empty() || !tree.HasChildren(node)) {
         continue;
       } else {
-        for (int32_t below : tree.Children(node))
+        for (int32_t below = tree.Node(node).FirstChild; below >= 0; below = next(below))
           if (IsRefersList(tree, below)) {
             TNamed item;
             ReadNamed(tree.Fields(node), node, item);

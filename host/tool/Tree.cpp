@@ -140,6 +140,18 @@ std::string_view TTree::FirstField(int32_t n) const {
   return field;
 }
 
+bool TTree::FirstFieldIs(int32_t n, std::string_view quoted) const {
+  if (n == Root) return false;
+  const TTreeNode& node = Nodes[size_t(n)];
+  size_t at = node.Begin + 1;
+  while (at < node.End && (static_cast<unsigned char>(Text[at]) < 0x20 || Text[at] == ' ')) ++at;
+  const size_t end = at + quoted.size() + 2;
+  if (end > node.End || Text[at] != '"' || Text[end - 1] != '"') return false;
+  if (std::string_view(Text).substr(at + 1, quoted.size()) != quoted) return false;
+  // A doubled quote would go on with the field.
+  return end == node.End || Text[end] != '"';
+}
+
 bool TTree::MoreThanFirstField(int32_t n) const {
   if (n == Root) return false;
   const TTreeNode& node = Nodes[size_t(n)];

@@ -33,6 +33,9 @@ public:
   std::vector<std::string_view> Fields(int32_t n) const;
   // The first field alone, quotes taken off; empty when the list starts with a nested list.
   std::string_view FirstField(int32_t n) const;
+  // Whether the first field is this quoted text, read without taking the field apart (a
+  // test made of every list of a large configuration).
+  bool FirstFieldIs(int32_t n, std::string_view quoted) const;
   // Whether anything follows the first field: a list that is a number alone names no node.
   bool MoreThanFirstField(int32_t n) const;
   // The nested lists of n, in the order of the text.
