@@ -35,16 +35,16 @@ void AppendU(std::string& out, std::string_view ansi) {
     }
     return t;
   }();
-  // Room for the longest, written in place, then cut to what was written.
-  const size_t start = out.size();
-  out.resize(start + 3 * ansi.size());
-  char* at = out.data() + start;
+  // Written a piece at a time on the stack, each piece appended once.
+  char piece[256];
+  char* at = piece;
   for (char c : ansi) {
+    if (at > piece + sizeof piece - 3) out.append(piece, size_t(at - piece)), at = piece;
     const TCode& code = table[static_cast<unsigned char>(c)];
     at[0] = code.Bytes[0], at[1] = code.Bytes[1], at[2] = code.Bytes[2];
     at += code.Length;
   }
-  out.resize(size_t(at - out.data()));
+  out.append(piece, size_t(at - piece));
 }
 
 
