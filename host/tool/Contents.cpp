@@ -153,16 +153,8 @@ bool LoadContents(const std::string& path, TContents& contents, std::string& err
 }
 
 namespace {
-// Which bytes a JSON string must escape, and which code page 1251 turns into more than one
-// byte of UTF-8.
+// The bytes a JSON string must escape.
 bool NeedsEscape(unsigned char c) { return c < 0x20 || c == '"' || c == '\\'; }
-
-bool PlainAscii(std::string_view text) {
-  for (char c : text)
-    if (NeedsEscape(static_cast<unsigned char>(c)) || static_cast<unsigned char>(c) >= 0x80) return false;
-  return true;
-}
-
 
 // JsonString(U(text)) appended; a text with nothing to escape, nearly all, in one pass.
 void AppendQuoted(std::string& out, std::string_view ansi) {
@@ -321,20 +313,7 @@ void AppendFields(std::string& out, const std::vector<std::string_view>& fields)
 }
 
 void RefersLine(const TModel& model, const std::string& prefix, int32_t node, std::string& out) {
-  TRefersList list;
-  const std::vector<std::string_view> own = model.Tree().Fields(node);
-  for (size_t i = 1; i < own.size(); ++i)
-    if (!own[i].empty()) list.Ids.push_back(own[i]);
-  for (int32_t child : model.Tree().Children(node))
-    if (!model.Tree().FirstField(child).empty()) list.Ids.push_back(model.Tree().FirstField(child));
-  out += prefix + "Refers: ";
-  for (size_t i = 0; i < list.Ids.size(); ++i) {
-    if (i) out += ", ";
-    const int32_t object = model.ObjectById(list.Ids[i]);
-    out += object >= 0 ? ObjectWords(model, object) : IdWords(model, list.Ids[i]);
-  }
-  if (list.Ids.empty()) out += "пусто";
-  out += '\n';
+  out += prefix + "Refers: " + RefersWords(model, node) + '\n';
 }
 
 // A part's lines: its own fields, its items with their words, and below each item its own
@@ -442,6 +421,15 @@ std::string NodeWords(const TModel& model, int32_t node) {
     }
   }
   return words;
+}
+
+std::string RefersWords(const TModel& model, int32_t node) {
+  std::string words;
+  for (std::string_view id : model.RefersIds(node)) {
+    const int32_t object = model.ObjectById(id);
+    words += (words.empty() ? "" : ", ") + (object >= 0 ? ObjectWords(model, object) : IdWords(model, id));
+  }
+  return words.empty() ? "пусто" : words;
 }
 
 std::string IdWords(const TModel& model, std::string_view id) {

@@ -72,6 +72,8 @@ std::string ItemLabel(const TItem& item, size_t index);
 // An identifier as people read it: the object, or the object with the part and item that hold
 // the node ("Документ Счет: шапка: Склад"); the identifier itself when it names nothing.
 std::string IdWords(const TModel& model, std::string_view id);
+// A "Refers" list's identifiers as IdWords names them, "пусто" for none.
+std::string RefersWords(const TModel& model, int32_t node);
 // A node as people find it, from its object down: "Бухгалтерия: план счетов: Основной: счет:
 // 62"; empty for a node of no object.
 std::string NodeWords(const TModel& model, int32_t node);

@@ -207,7 +207,7 @@ private:
     ++Counted().Changed;
     std::string human = "~ " + Cur() + "\n";
     for (std::string_view line : SplitLines(lines.Hunks)) human += "    " + std::string(line) + "\n";
-    Add("changed", {kind, name, "description"}, nullptr, nullptr, human, lines.Hunks);
+    Add("changed", {kind, name, "description"}, tx, ty, human, lines.Hunks);
   }
 
   void Facts(int32_t x, int32_t y, const std::string& kind, const std::string& name) {
@@ -296,21 +296,11 @@ private:
     return all;
   }
 
-  std::string RefersWords(const TModel& model, int32_t node) {
+  // The words of every "Refers" list of a node, in order.
+  static std::string RefersOf(const TModel& model, int32_t node) {
     std::string words;
-    for (int32_t c : model.Tree().Children(node)) {
-      if (!IsRefersList(model.Tree(), c)) continue;
-      std::vector<std::string_view> ids = model.Tree().Fields(c);
-      if (!ids.empty()) ids.erase(ids.begin());
-      for (int32_t id : model.Tree().Children(c)) ids.push_back(model.Tree().FirstField(id));
-      std::string one;
-      for (std::string_view id : ids) {
-        if (id.empty()) continue;
-        const int32_t object = model.ObjectById(id);
-        one += (one.empty() ? "" : ", ") + (object >= 0 ? ObjectWords(model, object) : IdWords(model, id));
-      }
-      words += (words.empty() ? "" : "; ") + (one.empty() ? std::string("пусто") : one);
-    }
+    for (int32_t c = model.Tree().Node(node).FirstChild; c >= 0; c = model.Tree().Node(c).NextSibling)
+      if (IsRefersList(model.Tree(), c)) words += (words.empty() ? "" : "; ") + RefersWords(model, c);
     return words;
   }
 
@@ -328,7 +318,7 @@ private:
     if (deep) {
       std::vector<std::string> refersPath = here;
       refersPath.push_back("refers");
-      const std::string rx = x ? RefersWords(MA, x->Node) : "", ry = y ? RefersWords(MB, y->Node) : "";
+      const std::string rx = x ? RefersOf(MA, x->Node) : "", ry = y ? RefersOf(MB, y->Node) : "";
       Value(words + ": Refers", refersPath, rx, ry, rx, ry);
     }
     static const std::vector<TItem> none;
@@ -390,7 +380,7 @@ private:
         if (deep) {
           std::vector<std::string> refersPath = here;
           refersPath.push_back("refers");
-          const std::string rx = RefersWords(MA, x.Node), ry = RefersWords(MB, y.Node);
+          const std::string rx = RefersOf(MA, x.Node), ry = RefersOf(MB, y.Node);
           Value(part + ": " + U(ly) + ": Refers", refersPath, rx, ry, rx, ry);
         }
         Parts(MA.PartsOf(x.Node), MB.PartsOf(y.Node), part + ": " + U(ly) + ": ", here, true);

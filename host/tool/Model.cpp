@@ -170,8 +170,7 @@ void TModel::ReadSection(int kind, int32_t section) {
 void TModel::ReadObject(TObject& object) {
   const TTree& tree = Tree_;
   auto refers = [&](int32_t node, std::string_view part, std::string_view item) {
-    object.Refers.push_back({part, item, {}, {}});
-    ReadRefers(node, object.Refers.back());
+    object.Refers.push_back({part, item, RefersIds(node), {}});
   };
   auto next = [&](int32_t n) { return tree.Node(n).NextSibling; };
   for (int32_t child = tree.Node(object.Node).FirstChild; child >= 0; child = next(child)) {
@@ -201,16 +200,15 @@ void TModel::ReadObject(TObject& object) {
   }
 }
 
-// A list's identifiers: its own fields after "Refers", then its nested lists, each a quoted
-// identifier ({"1109"}) or a numbered node.
-void TModel::ReadRefers(int32_t node, TRefersList& list) const {
-  const std::vector<std::string_view> own = Tree_.Fields(node);
-  for (size_t i = 1; i < own.size(); ++i)
-    if (!own[i].empty()) list.Ids.push_back(own[i]);
-  for (int32_t child : Tree_.Children(node)) {
+std::vector<std::string_view> TModel::RefersIds(int32_t node) const {
+  std::vector<std::string_view> ids = Tree_.Fields(node);
+  if (!ids.empty()) ids.erase(ids.begin());
+  ids.erase(std::remove(ids.begin(), ids.end(), std::string_view()), ids.end());
+  for (int32_t child = Tree_.Node(node).FirstChild; child >= 0; child = Tree_.Node(child).NextSibling) {
     const std::string_view id = Tree_.FirstField(child);
-    if (!id.empty()) list.Ids.push_back(id);
+    if (!id.empty()) ids.push_back(id);
   }
+  return ids;
 }
 
 TItem TModel::ItemAt(int32_t node) const { return ItemFrom(node, Tree_.Fields(node)); }

@@ -124,6 +124,9 @@ public:
   std::vector<TPart> PartsOf(int32_t node) const;
   // The list at node as a part: its tag, or its identifier when its first field is one.
   TPart PartAt(int32_t node) const;
+  // The identifiers a "Refers" list at node names: its own fields after the tag, then the
+  // first field of each of its lists ({"1109"}, or a numbered node).
+  std::vector<std::string_view> RefersIds(int32_t node) const;
   // A node's fields after the identifier (all of them when it has none).
   std::vector<std::string_view> FieldsOf(int32_t node) const;
 
@@ -164,7 +167,6 @@ private:
 
   void ReadSection(int kind, int32_t section);
   void ReadObject(TObject& object);
-  void ReadRefers(int32_t node, TRefersList& list) const;
   void Resolve(TValueType& type) const;
 };
 
