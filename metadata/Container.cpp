@@ -1,12 +1,9 @@
 // Reading the configuration text out of its compound file.
 #include <cstring>
 
-#if defined(__SSE2__) || (defined(__i386__) && defined(__GNUC__))
-#include <emmintrin.h>
-#endif
-
 #include "metadata/MetaStore.h"
 #include "metadata/MetaStoreImpl.h"
+#include "metadata/Scan.h"
 #include "platform/Storage.h"
 #include "platform/Text.h"
 
@@ -16,53 +13,6 @@ namespace {
 
 void Check(HRESULT hr, const char* what) {
   if (FAILED(hr)) throw TStoreError(hr, what);
-}
-
-#if defined(__SSE2__) || (defined(__i386__) && defined(__GNUC__))
-#if defined(__SSE2__)
-#define KALAMOS_SSE2
-#else
-#define KALAMOS_SSE2 __attribute__((target("sse2")))
-#endif
-// The vote's counts sixteen bytes at a time; returns where it stopped, less than sixteen
-// bytes before end. A byte with its top bit flipped compares as signed: 0xC0-0xFF above
-// 0x3F, 0x80-0xAF from 0 to 0x2F.
-KALAMOS_SSE2 size_t CountSse2(const char* text, size_t end, size_t& low, size_t& high) {
-  const __m128i top = _mm_set1_epi8(char(0x80)), highFrom = _mm_set1_epi8(0x3F);
-  const __m128i lowBelow = _mm_set1_epi8(0x30), lowAbove = _mm_set1_epi8(-1);
-  size_t i = 0;
-  while (i + 16 <= end) {
-    __m128i lowLanes = _mm_setzero_si128(), highLanes = _mm_setzero_si128();
-    for (int k = 0; k < 255 && i + 16 <= end; ++k, i += 16) {
-      const __m128i x = _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i)), top);
-      // A lane that matches is all ones: subtracting it adds one.
-      highLanes = _mm_sub_epi8(highLanes, _mm_cmpgt_epi8(x, highFrom));
-      lowLanes = _mm_sub_epi8(lowLanes, _mm_and_si128(_mm_cmpgt_epi8(x, lowAbove), _mm_cmplt_epi8(x, lowBelow)));
-    }
-    const __m128i lowSums = _mm_sad_epu8(lowLanes, _mm_setzero_si128());
-    const __m128i highSums = _mm_sad_epu8(highLanes, _mm_setzero_si128());
-    low += size_t(_mm_cvtsi128_si32(lowSums)) + size_t(_mm_cvtsi128_si32(_mm_srli_si128(lowSums, 8)));
-    high += size_t(_mm_cvtsi128_si32(highSums)) + size_t(_mm_cvtsi128_si32(_mm_srli_si128(highSums, 8)));
-  }
-  return i;
-}
-#endif
-
-// Where a processor has SSE2 (every 64-bit x86 one; a 32-bit build asks), sixteen bytes at
-// a time; the rest is left to the word-at-a-time count.
-size_t CountWide(const char* text, size_t end, size_t& low, size_t& high) {
-#if defined(__SSE2__)
-  return CountSse2(text, end, low, high);
-#elif defined(__i386__) && defined(__GNUC__)
-  static const bool sse2 = [] {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("sse2") != 0;
-  }();
-  return sse2 ? CountSse2(text, end, low, high) : 0;
-#else
-  (void)text, (void)end, (void)low, (void)high;
-  return 0;
-#endif
 }
 
 }  // namespace
@@ -76,9 +26,7 @@ void TOemVote::Count(const char* text, size_t length) {
   // A machine word at a time (64-bit arithmetic costs a 32-bit build twice over), each
   // byte's verdict in the low bit of its own lane; a lane holds at most 255 before the
   // lanes are summed.
-  using TWord = size_t;
   constexpr size_t W = sizeof(TWord);
-  constexpr TWord Ones = TWord(~TWord(0)) / 0xFF;
   size_t low = 0, high = 0;
   size_t i = CountWide(text, end, low, high);
   while (i + W <= end) {
