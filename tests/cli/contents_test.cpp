@@ -6,7 +6,7 @@
 
 #include "host/tool/LineDiff.h"
 #include "host/tool/Contents.h"
-#include "tests/cli/Deflate.h"
+#include "tests/support/Deflate.h"
 #include "host/tool/Streams.h"
 #include "platform/Storage.h"
 #include "platform/Text.h"

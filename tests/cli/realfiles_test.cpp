@@ -13,7 +13,7 @@
 #include "host/Pack.h"
 #include "host/tool/Commands.h"
 #include "host/tool/Contents.h"
-#include "tests/cli/Deflate.h"
+#include "tests/support/Deflate.h"
 #include "host/tool/Queries.h"
 #include "platform/Storage.h"
 #include "platform/Text.h"

@@ -9,29 +9,12 @@
 #include <iterator>
 #include <string>
 
-#include <zlib.h>
-
 #include "host/Pack.h"
 #include "platform/Storage.h"
 #include "platform/Text.h"
+#include "tests/support/Deflate.h"
 
 using namespace kalamos;
-
-namespace {
-std::string Deflated(const std::string& text) {
-  z_stream z{};
-  deflateInit2(&z, 9, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
-  std::string out(deflateBound(&z, uLong(text.size())), '\0');
-  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-  z.avail_in = uInt(text.size());
-  z.next_out = reinterpret_cast<Bytef*>(out.data());
-  z.avail_out = uInt(out.size());
-  deflate(&z, Z_FINISH);
-  out.resize(out.size() - z.avail_out);
-  deflateEnd(&z);
-  return out;
-}
-}  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 3) {
