@@ -338,11 +338,13 @@ void PartLines(const TModel& model, const std::string& prefix, const TPart& part
     for (int32_t node : nodes) {
       const std::vector<std::string_view> fields = model.Tree().Fields(node);
       // A kind of the same chart by its name alone.
-      std::string words = fields.empty() ? std::string("пусто") : IdWords(model, fields[0]);
+      std::string words = "пусто";
       if (!fields.empty()) {
         const TLocation where = model.Locate(fields[0]);
         if (where.Object >= 0 && where.Object == model.ObjectOfNode(part.Node) && !where.Item.empty())
           words = PartWordsOf(where.Part) + " " + U(where.Item);
+        else
+          words = IdWords(model, fields[0]);
       }
       out += partName + words;
       if (fields.size() > 1) {

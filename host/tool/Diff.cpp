@@ -321,10 +321,9 @@ private:
       const std::string rx = x ? RefersOf(MA, x->Node) : "", ry = y ? RefersOf(MB, y->Node) : "";
       Value(words + ": Refers", refersPath, rx, ry, rx, ry);
     }
-    static const std::vector<TItem> none;
-    const std::vector<TItem> ia = x ? MA.Items(*x) : none, ib = y ? MB.Items(*y) : none;
     if (x && y && SameItems(*x, *y)) return;
-    Items(words, here, ia, ib, deep);
+    static const std::vector<TItem> none;
+    Items(words, here, x ? MA.Items(*x) : none, y ? MB.Items(*y) : none, deep);
   }
 
   // The same items written alike in the same order: most parts of most objects.
