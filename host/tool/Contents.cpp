@@ -5,10 +5,13 @@
 #include <charconv>
 
 #include "host/tool/LineDiff.h"
+#include "host/tool/Out.h"
 #include "host/tool/Queries.h"
 #include "platform/Text.h"
 
 namespace kalamos {
+
+using namespace std::literals;
 
 namespace {
 // Its bytes differ with the code page and the preamble, which change nothing; the lines of
@@ -156,17 +159,17 @@ namespace {
 // The bytes a JSON string must escape.
 bool NeedsEscape(unsigned char c) { return c < 0x20 || c == '"' || c == '\\'; }
 
-// JsonString(U(text)) appended; a text with nothing to escape, nearly all, in one pass.
-void AppendQuoted(std::string& out, std::string_view ansi) {
-  const size_t start = out.size();
-  out += '"';
-  AppendU(out, ansi);
-  for (size_t i = start + 1; i < out.size(); ++i)
-    if (NeedsEscape(static_cast<unsigned char>(out[i]))) {
-      out.resize(start);
+// JsonString(U(text)) appended; a text with nothing to escape, nearly all, straight. The
+// bytes to escape are the same in code page 1251 and in UTF-8.
+template <class TText>
+void AppendQuoted(TText& out, std::string_view ansi) {
+  for (char c : ansi)
+    if (NeedsEscape(static_cast<unsigned char>(c))) {
       out += JsonString(U(ansi));
       return;
     }
+  out += '"';
+  AppendU(out, ansi);
   out += '"';
 }
 
@@ -188,7 +191,7 @@ std::vector<TFact> ObjectFacts(const TModel& model, int32_t index, bool raw) {
       object.Typed && TypeSaysAll(model, object.Type, object.Fields.data(), object.Fields.size()) ? 4 : 0;
   if (object.Fields.size() > skip) {
     std::string fields;
-    TJson values = TJson::array();
+    TJson values = raw ? TJson::array() : TJson();
     for (size_t i = skip; i < object.Fields.size(); ++i) {
       if (i > skip) fields += ", ";
       AppendQuoted(fields, object.Fields[i]);
@@ -205,7 +208,7 @@ std::vector<TFact> ObjectFacts(const TModel& model, int32_t index, bool raw) {
     if (!list.Part.empty()) key += "/" + U(list.Part) + (list.Item.empty() ? "" : "/" + U(list.Item));
     if (const int n = ++seen[key]; n > 1) key += "#" + std::to_string(n), label += " #" + std::to_string(n);
     std::string names;
-    TJson values = TJson::array();
+    TJson values = raw ? TJson::array() : TJson();
     for (size_t i = 0; i < list.Ids.size(); ++i) {
       const std::string one = list.Objects[i] >= 0 ? ObjectWords(model, list.Objects[i]) : IdWords(model, list.Ids[i]);
       names += (i ? ", " : "") + one;
@@ -220,7 +223,8 @@ namespace {
 // The item's words after its name, as ItemWords has them, then the fields after the type; an
 // item with no identifier of its own has its fields alone. all: the item's fields, its
 // identifier's too.
-void AppendItemValue(const TModel& model, const TItem& item, const std::vector<std::string_view>& all, std::string& out) {
+template <class TText>
+void AppendItemValue(const TModel& model, const TItem& item, const std::vector<std::string_view>& all, TText& out) {
   const size_t start = out.size();
   const size_t first = item.Id.empty() ? 0 : 1;  // field 1
   const size_t count = all.size() - first;
@@ -229,20 +233,20 @@ void AppendItemValue(const TModel& model, const TItem& item, const std::vector<s
   if (known && !TypeSaysAll(model, item.Type, all.data() + 4, count > 3 ? count - 3 : 0)) known = 3;
   if (!item.Id.empty()) AppendTypeWords(model, item.Type, out);
   auto separate = [&] {
-    if (out.size() > start) out += ", ";
+    if (out.size() > start) out += ", "sv;
   };
-  if (!item.Comment.empty()) separate(), out += "комментарий ", AppendQuoted(out, item.Comment);
-  if (!item.Synonym.empty()) separate(), out += "синоним ", AppendQuoted(out, item.Synonym);
+  if (!item.Comment.empty()) separate(), out += "комментарий "sv, AppendQuoted(out, item.Comment);
+  if (!item.Synonym.empty()) separate(), out += "синоним "sv, AppendQuoted(out, item.Synonym);
   if (count > known) {
     separate();
     char digits[24];
-    out += "поля ";
-    out.append(digits, size_t(std::to_chars(digits, digits + sizeof digits, known + 1).ptr - digits));
+    out += "поля "sv;
+    out += std::string_view(digits, size_t(std::to_chars(digits, digits + sizeof digits, known + 1).ptr - digits));
     out += '-';
-    out.append(digits, size_t(std::to_chars(digits, digits + sizeof digits, count).ptr - digits));
-    out += ": ";
+    out += std::string_view(digits, size_t(std::to_chars(digits, digits + sizeof digits, count).ptr - digits));
+    out += ": "sv;
     for (size_t i = known; i < count; ++i) {
-      if (i > known) out += ", ";
+      if (i > known) out += ", "sv;
       AppendQuoted(out, all[first + i]);
     }
   }
@@ -277,7 +281,8 @@ std::string OwnerWords(const TContents& contents, const TPlacedStream& stream) {
 }
 
 namespace {
-void Line(std::string& out, const std::string& text) {
+template <class TText>
+void Line(TText& out, std::string_view text) {
   out += text;
   out += '\n';
 }
@@ -305,14 +310,14 @@ std::vector<std::string_view> PartFields(const TModel& model, const TPart& part)
   return all;
 }
 
-void AppendFields(std::string& out, const std::vector<std::string_view>& fields) {
+void AppendFields(TOut& out, const std::vector<std::string_view>& fields) {
   for (size_t i = 0; i < fields.size(); ++i) {
     if (i) out += ", ";
     AppendQuoted(out, fields[i]);
   }
 }
 
-void RefersLine(const TModel& model, const std::string& prefix, int32_t node, std::string& out) {
+void RefersLine(const TModel& model, const std::string& prefix, int32_t node, TOut& out) {
   out += prefix + "Refers: " + RefersWords(model, node) + '\n';
 }
 
@@ -320,7 +325,7 @@ void RefersLine(const TModel& model, const std::string& prefix, int32_t node, st
 // parts, at any depth. Lists below the first item level say their "Refers" lists here; those
 // above are the object's facts.
 void PartLines(const TModel& model, const std::string& prefix, const TPart& part, size_t index, bool deep,
-               std::string& out) {
+               TOut& out) {
   const std::string partName = prefix + PartLabel(part, index) + ": ";
   const std::vector<std::string_view> own = PartFields(model, part);
   if (!own.empty()) {
@@ -361,14 +366,14 @@ void PartLines(const TModel& model, const std::string& prefix, const TPart& part
     const TItem item = model.ItemFrom(nodes[k], fields);
     const std::string itemName = ItemLabel(item, k);
     out += partName;
-    AppendU(out, itemName);
+    out.AppendU(itemName);
     if (!item.Id.empty()) {
-      out += " (";
+      out += " ("sv;
       out += item.Id;
       out += ')';
     }
     const size_t mark = out.size();
-    out += ": ";
+    out += ": "sv;
     AppendItemValue(model, item, fields, out);
     // Nothing to say past the name: no ": " either.
     if (out.size() == mark + 2) out.resize(mark);
@@ -440,7 +445,8 @@ std::string IdWords(const TModel& model, std::string_view id) {
   return NodeWords(model, where.Node);
 }
 
-void DescriptionText(const TModel& model, int32_t index, std::string& out) {
+void DescriptionText(const TModel& model, int32_t index, std::string& text) {
+  TOut out(text);
   const TObject& object = model.Object(index);
   const std::string name = ObjectWords(model, index);
   Line(out, name);

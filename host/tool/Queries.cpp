@@ -10,9 +10,13 @@
 #include "host/tool/Configuration.h"
 #include "host/tool/Model.h"
 #include "host/tool/Queries.h"
+
+#include "host/tool/Out.h"
 #include "platform/Text.h"
 
 namespace kalamos {
+
+using namespace std::literals;
 
 namespace {
 TJson RefJson(const TModel& model, const TValueType& type) {
@@ -165,37 +169,44 @@ TJson ShowJson(const TModel& model, int32_t index) {
   return out;
 }
 
-void AppendTypeWords(const TModel& model, const TValueType& type, std::string& out) {
+namespace {
+template <class TText>
+void TypeWordsTo(const TModel& model, const TValueType& type, TText& out) {
   const std::string_view letter = type.Letter;
   char digits[16];
   auto number = [&](int32_t value) {
     const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-    out.append(digits, size_t(end - digits));
+    out += std::string_view(digits, size_t(end - digits));
   };
-  auto referenced = [&](const char* word) {
+  auto referenced = [&](std::string_view word) {
     out += word;
     if (type.RefObject >= 0) out += '.', AppendU(out, model.Object(type.RefObject).Name);
     else if (type.Refers()) out += " (нет объекта с идентификатором " + U(type.RefId) + ")";
   };
-  if (letter == "N") {
-    out += "Число ";
-    number(type.Length);
-    if (type.Precision != 0) out += '.', number(type.Precision);
-  } else if (letter == "S") {
-    out += "Строка";
-    if (type.Length) out += ' ', number(type.Length);
-  } else if (letter == "D") {
-    out += "Дата";
-  } else if (letter == "E") {
-    referenced("Перечисление");
-  } else if (letter == "B") {
-    referenced("Справочник");
-  } else if (letter == "O") {
-    referenced("Документ");
-  } else {
-    out += U(letter);
+  switch (letter.size() == 1 ? letter[0] : '\0') {
+    case 'N':
+      out += "Число "sv;
+      number(type.Length);
+      if (type.Precision != 0) out += '.', number(type.Precision);
+      break;
+    case 'S':
+      out += "Строка"sv;
+      if (type.Length) out += ' ', number(type.Length);
+      break;
+    case 'D': out += "Дата"sv; break;
+    case 'E': referenced("Перечисление"); break;
+    case 'B': referenced("Справочник"); break;
+    case 'O': referenced("Документ"); break;
+    default: AppendU(out, letter);
   }
 }
+}  // namespace
+
+void AppendTypeWords(const TModel& model, const TValueType& type, std::string& out) {
+  TypeWordsTo(model, type, out);
+}
+
+void AppendTypeWords(const TModel& model, const TValueType& type, TOut& out) { TypeWordsTo(model, type, out); }
 
 std::string TypeWords(const TModel& model, const TValueType& type) {
   std::string text;
@@ -206,17 +217,23 @@ std::string TypeWords(const TModel& model, const TValueType& type) {
 bool TypeSaysAll(const TModel& model, const TValueType& type, const std::string_view* fields, size_t count) {
   if (count < 4) return false;
   const std::string_view letter = fields[0], length = fields[1], precision = fields[2], ref = fields[3];
-  const bool number = letter == "N", text = letter == "S";
+  // One letter: compared as a character, this runs for every attribute of a configuration.
+  const char code = letter.size() == 1 ? letter[0] : '\0';
+  const bool number = code == 'N', text = code == 'S';
   // Written as the number itself would be: no sign, no leading zero, nothing else.
   auto same = [](std::string_view written, int32_t value) {
     char digits[16];
-    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-    return written == std::string_view(digits, size_t(end - digits));
+    const size_t n = size_t(std::to_chars(digits, digits + sizeof digits, value).ptr - digits);
+    if (written.size() != n) return false;
+    for (size_t i = 0; i < n; ++i)
+      if (written[i] != digits[i]) return false;
+    return true;
   };
   if (!same(length, number || text ? type.Length : 0)) return false;
   if (!same(precision, number ? type.Precision : 0)) return false;
-  if (letter == "E" || letter == "B" || letter == "O") return ref == "0" || type.RefObject >= 0 || model.ObjectById(ref) >= 0;
-  return (number || text || letter == "D") && ref == "0";
+  const bool zero = ref.size() == 1 && ref[0] == '0';
+  if (code == 'E' || code == 'B' || code == 'O') return zero || type.RefObject >= 0 || model.ObjectById(ref) >= 0;
+  return (number || text || code == 'D') && zero;
 }
 
 std::string ObjectWords(const TModel& model, int32_t index) {

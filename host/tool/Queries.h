@@ -31,6 +31,8 @@ std::vector<std::string> ClosestNames(const std::vector<std::string_view>& names
 // another letter as it stands.
 std::string TypeWords(const TModel& model, const TValueType& type);
 void AppendTypeWords(const TModel& model, const TValueType& type, std::string& out);
+class TOut;
+void AppendTypeWords(const TModel& model, const TValueType& type, TOut& out);
 // Whether TypeWords says all that fields 4-7 (letter, length, precision, reference; fields
 // points at field 4) say, so that they need not be shown as written too.
 bool TypeSaysAll(const TModel& model, const TValueType& type, const std::string_view* fields, size_t count);

@@ -10,6 +10,7 @@
 #include <random>
 
 #include "host/tool/Commands.h"
+#include "host/tool/Out.h"
 #include "platform/Console.h"
 #include "platform/Storage.h"
 
@@ -19,32 +20,36 @@ namespace fs = std::filesystem;
 
 fs::path PathOf(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
 
-// U(text) appended through a table, plain runs at once: names and synonyms are most of what
-// text writes, and converting each into a string of its own costs more than the rest.
-void AppendU(std::string& out, std::string_view ansi) {
+// U(text) through a table: names and synonyms are most of what text writes, and
+// converting each into a string of its own costs more than the rest.
+size_t AnsiToUtf8Into(char* out, std::string_view ansi) {
   struct TCode {
-    char Bytes[4];
+    char Bytes[3];
     uint8_t Length;
   };
   static const std::array<TCode, 256> table = [] {
     std::array<TCode, 256> t{};
     for (int b = 0; b < 256; ++b) {
       const std::string utf8 = U(std::string(1, char(b)));
-      t[size_t(b)].Length = uint8_t(std::min<size_t>(utf8.size(), 4));
+      t[size_t(b)].Length = uint8_t(std::min<size_t>(utf8.size(), 3));
       std::copy_n(utf8.begin(), t[size_t(b)].Length, t[size_t(b)].Bytes);
     }
     return t;
   }();
-  // Written a piece at a time on the stack, each piece appended once.
-  char piece[256];
-  char* at = piece;
+  char* at = out;
   for (char c : ansi) {
-    if (at > piece + sizeof piece - 3) out.append(piece, size_t(at - piece)), at = piece;
     const TCode& code = table[static_cast<unsigned char>(c)];
     at[0] = code.Bytes[0], at[1] = code.Bytes[1], at[2] = code.Bytes[2];
     at += code.Length;
   }
-  out.append(piece, size_t(at - piece));
+  return size_t(at - out);
+}
+
+void AppendU(std::string& out, std::string_view ansi) {
+  // A piece at a time on the stack, each piece appended once.
+  char piece[3 * 64];
+  for (size_t at = 0; at < ansi.size(); at += 64)
+    out.append(piece, AnsiToUtf8Into(piece, ansi.substr(at, 64)));
 }
 
 

@@ -94,24 +94,32 @@ size_t TTree::ReadField(size_t at, size_t end, std::string_view& field) const {
 void TTree::Fields(int32_t n, std::vector<std::string_view>& out) const {
   out.clear();
   if (n == Root) return;
+  // Every field of every item passes here when a configuration is shown whole: one pass,
+  // the next nested list's offset at hand.
   const TTreeNode& node = Nodes[size_t(n)];
+  const char* data = Text.data();
   size_t at = node.Begin + 1;
   const size_t end = node.End;
   int32_t child = node.FirstChild;
+  size_t childAt = child >= 0 ? Nodes[size_t(child)].Begin : end;
   bool expect = true;  // a comma now would end an empty field
   while (at < end) {
-    if (child >= 0 && at == Nodes[size_t(child)].Begin) {
-      at = size_t(Nodes[size_t(child)].End) + 1;
-      child = Nodes[size_t(child)].NextSibling;
+    const unsigned char c = static_cast<unsigned char>(data[at]);
+    if (c == '"') {
+      const size_t close = ClosingQuote(Text, at, end);
+      out.emplace_back(data + at + 1, close - at - 1);
+      at = close < end ? close + 1 : end;
       expect = false;
-      continue;
-    }
-    const unsigned char c = static_cast<unsigned char>(Text[at]);
-    if (c < 0x20 || c == ' ') {
-      ++at;
     } else if (c == ',') {
       if (expect) out.emplace_back();
       expect = true;
+      ++at;
+    } else if (at == childAt) {
+      at = size_t(Nodes[size_t(child)].End) + 1;
+      child = Nodes[size_t(child)].NextSibling;
+      childAt = child >= 0 ? Nodes[size_t(child)].Begin : end;
+      expect = false;
+    } else if (c <= ' ') {
       ++at;
     } else {
       std::string_view field;

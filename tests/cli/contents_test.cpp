@@ -11,6 +11,9 @@
 #include "platform/Storage.h"
 #include "platform/Text.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/ConfigGen.h"
+#include "host/Pack.h"
+#include "host/tool/Commands.h"
 
 using namespace kalamos;
 
@@ -168,3 +171,22 @@ TEST(Streams, DigestIsCrc32) {
 }
 
 }  // namespace
+
+// A configuration of more objects than one run of the text's formatting: every object once,
+// in the model's order, with the container's streams last, as one object at a time gives.
+TEST(ConfigurationText, RunsOfObjectsComeOutInOrder) {
+  TTempDir dir;
+  const std::string file = dir.Utf8File("many.md");
+  ASSERT_EQ(S_OK, WriteConfigurationContainer(file, MakeStreamBytes(GenerateConfigText(DocumentsShape(700)))));
+  std::string whole, error;
+  size_t pieces = 0;
+  ASSERT_TRUE(WriteConfigurationText(file, [&](const std::string& piece) { whole += piece, ++pieces; }, error)) << error;
+  TContents contents;
+  ASSERT_TRUE(LoadContents(file, contents, error)) << error;
+  ASSERT_GT(contents.Model->Objects().size(), 600u);
+  std::string one;
+  for (size_t i = 0; i < contents.Model->Objects().size(); ++i) ObjectText(contents, int32_t(i), one);
+  ContainerText(contents, one);
+  EXPECT_EQ(whole, one);
+  EXPECT_GT(pieces, 2u);
+}
