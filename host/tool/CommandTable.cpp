@@ -80,6 +80,16 @@ const std::vector<TCommand> Table = {
        JsonFlag(c, a, "the object's members: kind, id, name, comment, synonym, fields, parts, refers ...");
      },
      [](const TArguments& a) { return RunShow(a.Path, a.Name, a.Json); }},
+    {"list",
+     "List the objects of KIND (Russian or English, as EnumObjects takes it, any letter case), or of "
+     "every kind, in the configuration's order: name, identifier, synonym and comment. An object "
+     "without a name is listed as \"(без имени)\"; show finds it by its kind (show DIR Бухгалтерия).",
+     [](CLI::App& c, TArguments& a) {
+       PathOption(c, a);
+       c.add_option("KIND", a.Name, "Kind of the objects");
+       JsonFlag(c, a, "{\"objects\": [{\"kind\", \"id\", \"name\", \"comment\", \"synonym\"}]}");
+     },
+     [](const TArguments& a) { return RunList(a.Path, a.Name, a.Json); }},
     {"find",
      "Find objects and their items whose name, synonym or comment holds TEXT (letter case ignored, "
      "Cyrillic included); one line each, saying where. Exit status 1 when nothing is found.",

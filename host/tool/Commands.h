@@ -94,6 +94,8 @@ int RunPack(const std::string& textFile, const std::string& directory, bool oem,
 // by a piece of a name, synonym or comment; where an object is used; an attribute path;
 // an identifier.
 int RunShow(const std::string& path, const std::string& name, bool json);
+// The objects of one kind, or of every kind, in the configuration's order.
+int RunList(const std::string& path, const std::string& kind, bool json);
 int RunFind(const std::string& path, const std::string& text, bool json);
 int RunRefs(const std::string& path, const std::string& name, bool json);
 int RunPath(const std::string& path, const std::string& attributePath, bool json);

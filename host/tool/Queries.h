@@ -91,8 +91,8 @@ struct TAnswer {
 TAnswer AnswerSummary(const TModel& model);
 // One object (Name or Kind.Name, UTF-8), with everything the model holds.
 TAnswer AnswerShow(const TModel& model, const std::string& name);
-// The objects of one kind (either language of the kind table, or the tool's label), in the
-// order of the text: an array of {"kind", "id", "name", "comment", "synonym"}.
+// The objects of one kind (either language of the kind table, or the tool's label; every kind
+// when empty), in the order of the text: an array of {"kind", "id", "name", "comment", "synonym"}.
 TAnswer AnswerList(const TModel& model, const std::string& kind);
 TAnswer AnswerFind(const TModel& model, const std::string& text);
 // The uses of the objects a name names; with a window, only the uses from offset on, at most

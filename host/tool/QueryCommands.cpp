@@ -144,6 +144,16 @@ int32_t OneObjectNamed(const TModel& model, const std::string& name, TAnswer& re
   std::string error;
   if (!OneSegment(query, name, error)) return refusal = Refused(ExitUsage, error), -1;
   std::vector<int32_t> found = ResolveObjects(model, query, error);
+  // An object without a name (the accounting object in real files) answers to its kind.
+  if (found.empty() && query.Kind < 0) {
+    const int kind = KindOfName(query.Segments.front());
+    for (size_t o = 0; kind >= 0 && o < model.Objects().size(); ++o)
+      if (model.Object(int32_t(o)).Kind == kind && model.Object(int32_t(o)).Name.empty()) found.push_back(int32_t(o));
+    if (found.size() == 1) return found.front();
+    if (kind >= 0 && found.empty())
+      error += "; the objects of the kind: ostrak list DIR " + U(query.Segments.front());
+    found.clear();
+  }
   int32_t object = -1;
   if (found.empty() || !OneObject(model, query, found, object, error)) return refusal = Refused(ExitFailed, error), -1;
   return object;
@@ -179,8 +189,9 @@ TAnswer AnswerShow(const TModel& model, const std::string& name) {
 }
 
 TAnswer AnswerList(const TModel& model, const std::string& kindName) {
-  const int kind = KindOfName(Utf8ToAnsi(kindName));
-  if (kind < 0) {
+  // Without a kind, every kind: the configuration's objects in its order.
+  const int kind = kindName.empty() ? -1 : KindOfName(Utf8ToAnsi(kindName));
+  if (!kindName.empty() && kind < 0) {
     std::string kinds;
     for (int k = 0; k < KindCount; ++k) kinds += std::string(k ? ", " : "") + KindRussian(k) + " (" + KindEnglish(k) + ")";
     return Refused(ExitUsage, "no kind named " + kindName + "; the kinds: " + kinds);
@@ -188,17 +199,24 @@ TAnswer AnswerList(const TModel& model, const std::string& kindName) {
   TAnswer answer;
   TJson objects = TJson::array();
   std::string lines;
-  size_t count = 0;
-  for (const TObject& object : model.Objects()) {
-    if (object.Kind != kind) continue;
-    ++count;
-    objects.push_back(TJson{{"kind", KindEnglish(kind)}, {"id", U(object.Id)}, {"name", U(object.Name)},
-                            {"comment", U(object.Comment)}, {"synonym", U(object.Synonym)}});
-    const std::string rest = ItemWords(model, object, nullptr);
-    lines += "  " + U(object.Name) + " (" + U(object.Id) + ")" + (rest.empty() ? "" : ": " + rest) + "\n";
+  std::vector<size_t> counts(KindCount, 0);
+  for (int k = 0; k < KindCount; ++k) {
+    if (kind >= 0 && k != kind) continue;
+    std::string block;
+    for (const TObject& object : model.Objects()) {
+      if (object.Kind != k) continue;
+      ++counts[size_t(k)];
+      objects.push_back(TJson{{"kind", KindEnglish(k)}, {"id", U(object.Id)}, {"name", U(object.Name)},
+                              {"comment", U(object.Comment)}, {"synonym", U(object.Synonym)}});
+      const std::string rest = ItemWords(model, object, nullptr);
+      block += "  " + (object.Name.empty() ? std::string("(без имени)") : U(object.Name)) + " (" + U(object.Id) + ")" +
+               (rest.empty() ? "" : ": " + rest) + "\n";
+    }
+    // Every kind that has objects, and the one asked for even when it has none.
+    if (counts[size_t(k)] || k == kind) lines += KindRussian(k) + ": объектов " + std::to_string(counts[size_t(k)]) + "\n" + block;
   }
   answer.Json = std::move(objects);
-  answer.Text = KindRussian(kind) + ": объектов " + std::to_string(count) + "\n" + lines;
+  answer.Text = std::move(lines);
   return answer;
 }
 
@@ -382,6 +400,15 @@ int RunPath(const std::string& path, const std::string& attributePath, bool json
   std::unique_ptr<TModel> model = LoadOrSay(path, status);
   if (!model) return status;
   return PrintAnswer(AnswerPath(*model, attributePath), json);
+}
+
+int RunList(const std::string& path, const std::string& kind, bool json) {
+  int status = ExitOk;
+  std::unique_ptr<TModel> model = LoadOrSay(path, status);
+  if (!model) return status;
+  TAnswer answer = AnswerList(*model, kind);
+  if (answer.Error.empty()) answer.Json = TJson{{"objects", std::move(answer.Json)}};
+  return PrintAnswer(answer, json);
 }
 
 int RunId(const std::string& path, const std::string& id, bool json) {

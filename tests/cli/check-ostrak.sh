@@ -417,6 +417,26 @@ stdout_is 'Документ.РасходнаяНакладная.Товар.Ар
   Товар: Справочник.Номенклатура (Документ РасходнаяНакладная: табличная часть)
   Артикул: Строка 25 (Справочник Номенклатура: реквизит)' "path searches the table part too"
 
+# list: a kind's objects in the configuration's order; every kind without one.
+run list model справочник
+status 0 "list of a kind"
+[ "$(head -1 out.txt)" = "Справочник: объектов 5" ] && [ "$(grep -c '^  ' out.txt)" = 5 ] \
+  && ok || bad "list names the kind and one line per object" "$(cat out.txt)"
+run list model
+status 0 "list of every kind"
+[ "$(grep -c '^  ' out.txt)" = "$(grep -o '"id"' <("${ostrak[@]}" list model --json) | wc -l)" ] \
+  && ok || bad "list without a kind lists every object once, as its JSON does" "$(cat out.txt)"
+run list model Нечто
+status 2 "list of an unknown kind"
+stderr_has "Справочник (REFERENCE)" "list of an unknown kind names the kinds"
+run pack "$fixtures/real.txt" real
+run show real Бухгалтерия
+status 0 "the nameless accounting object answers to its kind"
+[ "$(head -1 out.txt)" = "Бухгалтерия" ] && ok || bad "show of the nameless object by its kind" "$(cat out.txt)"
+run show real справочник
+status 1 "a kind word with no object of its own"
+stderr_has "ostrak list DIR справочник" "show of a kind word points to list"
+
 run id model 244
 stdout_is '244: Регистр Остатки: измерение: Район' "id of a register dimension"
 run id model 21
@@ -504,7 +524,7 @@ fi
 run bogus demo
 status 2 "an unknown command"
 stderr_has 'unknown command "bogus"' "an unknown command is named"
-stderr_has "show, find, refs, path, id" "an unknown command lists the commands"
+stderr_has "show, list, find, refs, path, id" "an unknown command lists the commands"
 run --bogus
 status 2 "an unknown option"
 stderr_has "unknown option --bogus" "an unknown option is named"
