@@ -39,22 +39,31 @@ const std::vector<TCommand> Table = {
      "Print the configuration as UTF-8 lines for version control: each object with its "
      "identifier, comment, synonym and items (\"Документ Оплата: шапка: Сумма: Число 15.2\"), then "
      "its modules as text and its forms (each under a line naming the object and the place), then "
-     "the global module; other streams one line each with a digest. Made for diffs: "
-     "git config diff.kalamos.textconv \"ostrak text\"",
-     PathOption, [](const TArguments& a) { return RunText(a.Path); }},
+     "the global module; print layouts and other streams one line each with a digest. The "
+     "containers' bookkeeping streams (Container.Contents, Container.Profile, GUIDData) only with "
+     "--all. Made for diffs: git config diff.kalamos.textconv \"ostrak text\"",
+     [](CLI::App& c, TArguments& a) {
+       PathOption(c, a);
+       c.add_flag("--all", a.All, "Show the containers' bookkeeping streams too");
+     },
+     [](const TArguments& a) { return RunText(a.Path, a.All); }},
     {"diff",
      "Compare two configurations: objects and their items matched by identifier, then by name, so "
      "that a rename is one change (\"~ Документ Старое → Новое\") with the changes inside it; "
-     "module texts as unified diffs; forms and other streams changed, added or removed. Exit "
-     "status 0 when equal, 1 when different, 2 on trouble.",
+     "module and form texts as unified diffs; print layouts and other streams changed, added or "
+     "removed. The containers' bookkeeping streams (Container.Contents, Container.Profile, "
+     "GUIDData) only with --all. Exit status 0 when equal, 1 when different, 2 on trouble.",
      [](CLI::App& c, TArguments& a) {
        c.add_option("A", a.Path, std::string(BaseHelp) + ", the old side")->required();
        c.add_option("B", a.Other, std::string(BaseHelp) + ", the new side")->required();
        JsonFlag(c, a, "one array of {\"op\", \"path\", \"old\", \"new\"} (\"diff\" too for a module), sorted by path");
        c.add_flag("--stat", a.Stat, "One line per object: items added, removed, changed, module lines; and a total");
        c.add_flag("--full", a.Full, "Show the contents of added and removed objects");
+       c.add_flag("--all", a.All, "Compare the containers' bookkeeping streams too");
+       c.add_flag("-w,--ignore-all-space", a.IgnoreSpace,
+                  "Take lines of modules and forms that differ only in blanks and tabs as equal");
      },
-     [](const TArguments& a) { return RunDiff(a.Path, a.Other, {a.Json, a.Stat, a.Full}); }},
+     [](const TArguments& a) { return RunDiff(a.Path, a.Other, {a.Json, a.Stat, a.Full, a.All, a.IgnoreSpace}); }},
     {"pack", "Write DIR/vellum.md holding the configuration text of TEXTFILE (UTF-8), in code page 1251",
      [](CLI::App& c, TArguments& a) {
        c.add_option("TEXTFILE", a.Path, "Configuration text, UTF-8")->required();

@@ -37,7 +37,7 @@ struct TArguments {
   std::vector<std::string> Streams; // pack: PATH=FILE
   std::string Name;                 // show, refs, path, id, find, module, grep: what is asked about
   int64_t From = 1, To = INT64_MAX; // module: the lines shown
-  bool Json = false, Oem = false, Raw = false, Stat = false, Full = false;
+  bool Json = false, Oem = false, Raw = false, Stat = false, Full = false, All = false, IgnoreSpace = false;
 };
 
 // One row per command: git's commands[] table. Options declares the command's arguments on
@@ -77,11 +77,14 @@ int RunCall(const TSessionOptions& options, const TCallRequest& request, bool js
 int RunDump(const TSessionOptions& options, const std::string& path);
 // The configuration's description, its modules and forms and the digests of its other
 // streams as lines of text; written through write piece by piece. False with a message.
+// all: the containers' bookkeeping streams too.
 bool WriteConfigurationText(const std::string& path, const std::function<void(const std::string&)>& write,
-                            std::string& error);
-int RunText(const std::string& path);
+                            std::string& error, bool all = false);
+int RunText(const std::string& path, bool all);
 struct TDiffOptions {
   bool Json = false, Stat = false, Full = false;
+  bool All = false;          // the containers' bookkeeping streams too
+  bool IgnoreSpace = false;  // lines of modules and forms that differ only in blanks are equal
 };
 // The differences between two configurations, as RunDiff prints them; false with a message.
 bool DiffText(const std::string& left, const std::string& right, const TDiffOptions& options, std::string& out,

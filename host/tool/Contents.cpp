@@ -82,6 +82,9 @@ void PlaceOf(const std::string& path, TStreamKind& kind, std::string& id, std::s
   else if (kind == TStreamKind::Form && workBook) words = "форма" + list;
   else if (kind == TStreamKind::Module) words = "модуль " + path;
   else if (kind == TStreamKind::Form) words = "форма " + path;
+  // A print layout: a worksheet beside the object's form.
+  else if (name.rfind("Page.", 0) == 0 && Digits(std::string_view(name).substr(5)) && !id.empty())
+    words = "макет " + name.substr(5) + list;
   else words = path;
 }
 
@@ -115,7 +118,12 @@ std::vector<const TPlacedStream*> TContents::StreamsOf(int32_t object) const {
   return out;
 }
 
-bool LoadContents(const std::string& path, TContents& contents, std::string& error) {
+bool IsBookkeeping(std::string_view path) {
+  const std::string_view name = path.substr(path.rfind('/') + 1);
+  return name == "Container.Contents" || name == "Container.Profile" || name == "GUIDData";
+}
+
+bool LoadContents(const std::string& path, TContents& contents, std::string& error, bool all) {
   TModelResult model = LoadModel(path);
   if (!model.Model) {
     error = model.Error;
@@ -131,6 +139,7 @@ bool LoadContents(const std::string& path, TContents& contents, std::string& err
   }
   const TModel& m = *contents.Model;
   for (const TContainerStream& stream : contents.Streams) {
+    if (!all && IsBookkeeping(stream.Path)) continue;
     TPlacedStream placed;
     placed.Stream = &stream;
     std::string id;

@@ -44,11 +44,16 @@ struct TContents {
   std::vector<const TPlacedStream*> StreamsOf(int32_t object) const;
 
 private:
-  friend bool LoadContents(const std::string&, TContents&, std::string&);
+  friend bool LoadContents(const std::string&, TContents&, std::string&, bool);
   std::map<int32_t, std::vector<size_t>> ByObject;
 };
-// DIR (its vellum.md) or a container file; false with a message for people.
-bool LoadContents(const std::string& path, TContents& contents, std::string& error);
+// DIR (its vellum.md) or a container file; false with a message for people. Without all, the
+// containers' bookkeeping streams (IsBookkeeping) are left out.
+bool LoadContents(const std::string& path, TContents& contents, std::string& error, bool all = false);
+// What the platform keeps for itself beside what people made: each storage's list of what it
+// holds (Container.Contents), its editor's settings (Container.Profile), the objects' GUIDs.
+// They change whenever the platform saves, and say nothing a person changed.
+bool IsBookkeeping(std::string_view path);
 
 // Where a stream stands, found from its path alone (for tests): kind, owning identifier
 // (empty when none), words.

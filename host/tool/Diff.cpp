@@ -21,7 +21,8 @@ struct TChange {
 
 // Per object for --stat.
 struct TCounts {
-  std::string Name;
+  std::string Name;  // "Документ Счет", as people read it
+  std::string Bare;  // "Счет", as the JSON answers name objects
   int Kind = 0;
   std::string State;  // "добавлен", "удален", or empty for an object on both sides
   size_t Added = 0, Removed = 0, Changed = 0, LinesAdded = 0, LinesRemoved = 0;
@@ -122,6 +123,7 @@ private:
     if (!CurrentCounts) {
       TCounts counts;
       counts.Name = Cur();
+      if (CurrentObject >= 0) counts.Bare = U(CurrentModel->Object(CurrentObject).Name);
       counts.Kind = CurrentObject >= 0 ? CurrentModel->Object(CurrentObject).Kind : 0;
       Counts.push_back(counts);
       CurrentCounts = &Counts.back();
@@ -428,13 +430,17 @@ private:
       const std::string owner = (object ? Cur() : OwnerWords(sb ? B : A, any)) + ": " + any.Words;
       const std::string op = !sa ? "added" : !sb ? "removed" : "changed";
       TJson old = sa ? StreamJson(*sa) : TJson(), now = sb ? StreamJson(*sb) : TJson();
-      if (any.Kind == TStreamKind::Module) {
+      // Modules and forms by their text: a form's change shows as a module's does.
+      if (any.Kind != TStreamKind::Other) {
         const TStreamText ta = sa ? TextOfStream(*sa) : TStreamText(), tb = sb ? TextOfStream(*sb) : TStreamText();
         if (!ta.Damaged && !tb.Damaged) {
           if (sa && sb && ta.Text == tb.Text) continue;  // compressed anew, the same text
-          TLineDiff lines = DiffLines(SplitLines(ta.Text), SplitLines(tb.Text));
-          Counted().LinesAdded += lines.Added;
-          Counted().LinesRemoved += lines.Removed;
+          TLineDiff lines = DiffLines(SplitLines(ta.Text), SplitLines(tb.Text), 3, Options.IgnoreSpace);
+          if (sa && sb && lines.Hunks.empty()) continue;  // blanks alone, with -w
+          if (any.Kind == TStreamKind::Module) {
+            Counted().LinesAdded += lines.Added;
+            Counted().LinesRemoved += lines.Removed;
+          }
           ++Counted().Changed;
           std::string human = Mark(op) + owner + "\n";
           for (std::string_view line : SplitLines(lines.Hunks)) human += "    " + std::string(line) + "\n";
@@ -484,7 +490,7 @@ TJson StatJson(const std::vector<TCounts>& counts) {
   TJson total{{"added", 0}, {"removed", 0}, {"changed", 0}, {"lines_added", 0}, {"lines_removed", 0}};
   for (const TCounts& c : counts) {
     if (!c.Added && !c.Removed && !c.Changed && c.State.empty()) continue;
-    objects.push_back(TJson{{"kind", KindEnglish(c.Kind)}, {"object", c.Name},
+    objects.push_back(TJson{{"kind", KindEnglish(c.Kind)}, {"object", c.Bare},
                             {"state", c.State == "добавлен" ? "added" : c.State == "удален" ? "removed" : "changed"},
                             {"added", c.Added}, {"removed", c.Removed}, {"changed", c.Changed},
                             {"lines_added", c.LinesAdded}, {"lines_removed", c.LinesRemoved}});
@@ -498,7 +504,7 @@ TJson StatJson(const std::vector<TCounts>& counts) {
 bool DiffText(const std::string& left, const std::string& right, const TDiffOptions& options, std::string& out,
               bool& different, std::string& error) {
   TContents a, b;
-  if (!LoadContents(left, a, error) || !LoadContents(right, b, error)) return false;
+  if (!LoadContents(left, a, error, options.All) || !LoadContents(right, b, error, options.All)) return false;
   TComparison comparison(a, b, options);
   comparison.Run();
   std::vector<TChange>& changes = comparison.Changes;

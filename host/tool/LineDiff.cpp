@@ -76,13 +76,34 @@ bool Shortest(const std::vector<int32_t>& a, const std::vector<int32_t>& b, std:
 }
 }  // namespace
 
-TLineDiff DiffLines(const std::vector<std::string_view>& a, const std::vector<std::string_view>& b, size_t context) {
+namespace {
+std::string WithoutBlanks(std::string_view line) {
+  std::string key;
+  for (char c : line)
+    if (c != ' ' && c != '\t') key += c;
+  return key;
+}
+}  // namespace
+
+TLineDiff DiffLines(const std::vector<std::string_view>& a, const std::vector<std::string_view>& b, size_t context,
+                    bool ignoreSpace) {
   TLineDiff result;
+  // What lines are compared by: themselves, or without their blanks.
+  std::vector<std::string> blanklessA, blanklessB;
+  std::vector<std::string_view> keysA, keysB;
+  if (ignoreSpace) {
+    for (std::string_view line : a) blanklessA.push_back(WithoutBlanks(line));
+    for (std::string_view line : b) blanklessB.push_back(WithoutBlanks(line));
+    keysA.assign(blanklessA.begin(), blanklessA.end());
+    keysB.assign(blanklessB.begin(), blanklessB.end());
+  }
+  const std::vector<std::string_view>& ka = ignoreSpace ? keysA : a;
+  const std::vector<std::string_view>& kb = ignoreSpace ? keysB : b;
   // Common head and tail need no search.
   size_t head = 0;
-  while (head < a.size() && head < b.size() && a[head] == b[head]) ++head;
+  while (head < a.size() && head < b.size() && ka[head] == kb[head]) ++head;
   size_t tail = 0;
-  while (tail < a.size() - head && tail < b.size() - head && a[a.size() - 1 - tail] == b[b.size() - 1 - tail]) ++tail;
+  while (tail < a.size() - head && tail < b.size() - head && ka[a.size() - 1 - tail] == kb[b.size() - 1 - tail]) ++tail;
   if (head == a.size() && head == b.size()) return result;
 
   // Lines as numbers: equal lines, equal numbers.
@@ -93,7 +114,7 @@ TLineDiff DiffLines(const std::vector<std::string_view>& a, const std::vector<st
       out.push_back(numbers.emplace(lines[i], int32_t(numbers.size())).first->second);
     return out;
   };
-  const std::vector<int32_t> x = numbered(a), y = numbered(b);
+  const std::vector<int32_t> x = numbered(ka), y = numbered(kb);
   std::vector<TOp> middle;
   if (!Shortest(x, y, middle)) {
     middle.assign(x.size(), TOp::Removed);

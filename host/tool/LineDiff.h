@@ -16,6 +16,9 @@ struct TLineDiff {
 };
 // The shortest edit between a and b (Myers), in hunks with context lines around each
 // change. Past a few thousand differing lines the middle is shown removed and added whole.
-TLineDiff DiffLines(const std::vector<std::string_view>& a, const std::vector<std::string_view>& b, size_t context = 3);
+// ignoreSpace: lines that differ only in blanks and tabs count as equal (diff -w); the
+// hunks show the lines as they stand.
+TLineDiff DiffLines(const std::vector<std::string_view>& a, const std::vector<std::string_view>& b, size_t context = 3,
+                    bool ignoreSpace = false);
 
 }  // namespace kalamos

@@ -42,9 +42,9 @@ void FormatPair(const std::function<void(std::string&, size_t)>& format, size_t 
 }  // namespace
 
 bool WriteConfigurationText(const std::string& path, const std::function<void(const std::string&)>& write,
-                            std::string& error) {
+                            std::string& error, bool all) {
   TContents contents;
-  if (!LoadContents(path, contents, error)) return false;
+  if (!LoadContents(path, contents, error, all)) return false;
   const size_t objects = contents.Model->Objects().size();
   // Runs of objects small enough that a large configuration's text is never held whole.
   constexpr size_t Run = 256;
@@ -69,9 +69,9 @@ bool WriteConfigurationText(const std::string& path, const std::function<void(co
   return true;
 }
 
-int RunText(const std::string& path) {
+int RunText(const std::string& path, bool all) {
   std::string error;
-  if (!WriteConfigurationText(path, Out, error)) {
+  if (!WriteConfigurationText(path, Out, error, all)) {
     Err("ostrak: " + error + "\n");
     return ExitFailed;
   }

@@ -219,18 +219,30 @@ printf 'Процедура ОбработкаПроведения()\n\tДвиж�
 printf 'Процедура ОбработкаПроведения()\n\tДвижения.Остатки.Приход();\n\tСообщить("Проведён ВСД");\nКонецПроцедуры\n' | cp1251 | deflate >transact-b.bin
 printf 'Перем глВерсия Экспорт;\nглВерсия = "1.0";\n' | cp1251 | deflate >global.bin
 printf 'Процедура ПриОткрытии()\nКонецПроцедуры\n' | cp1251 | deflate >formmodule.bin
+# The same module but for blanks: a change diff shows and diff -w does not.
+printf 'Процедура  ПриОткрытии()\n\tКонецПроцедуры \n' | cp1251 | deflate >formmodule-w.bin
+# A storage's list of what it holds: rewritten whenever the platform saves.
+printf '{"Container.Contents",{"TextDocument","MD Programm text","Module text",""}}' | cp1251 >contents-a.txt
+printf '{"Container.Contents",{"TextDocument","MD Programm text","Module text",""},{"Moxcel.Worksheet","Page.1","Moxel WorkPlace",""}}' | cp1251 >contents-b.txt
+printf '\xd0\xcf\x11\xe0layout' >page-a.bin
+printf '\xd0\xcf\x11\xe0layout2' >page-b.bin
 printf '{"Form",{"Caption","Входящий ВСД"}}\n' | cp1251 >form-a.txt
 printf '{"Form",{"Caption","Входящий ветеринарный документ"}}\n' | cp1251 >form-b.txt
 printf '\x01\x02\x03\x04' >guid.bin
 common=(--stream "TypedText/ModuleText_Number1/MD Programm text=global.bin" --stream "Metadata/GUIDData=guid.bin"
-  --stream "Document/Document_Number174/WorkBook/MD Programm text=formmodule.bin"
   --stream "SubList/SubList_Number143/WorkBook/Dialog Stream=form-a.txt"
   --stream "Journal/Journal_Number215/WorkBook/Dialog Stream=form-a.txt")
 run pack "$fixtures/vsd-a.txt" vsd-a "${common[@]}" --stream "TypedText/Transact_Number174/MD Programm text=transact-a.bin" \
-  --stream "Document/Document_Number174/WorkBook/Dialog Stream=form-a.txt"
+  --stream "Document/Document_Number174/WorkBook/Dialog Stream=form-a.txt" \
+  --stream "Document/Document_Number174/WorkBook/MD Programm text=formmodule.bin" \
+  --stream "Document/Document_Number174/WorkBook/Page.1=page-a.bin" \
+  --stream "Document/Document_Number174/Container.Contents=contents-a.txt"
 status 0 "pack with further streams"
 run pack "$fixtures/vsd-b.txt" vsd-b "${common[@]}" --stream "TypedText/Transact_Number174/MD Programm text=transact-b.bin" \
-  --stream "Document/Document_Number174/WorkBook/Dialog Stream=form-b.txt"
+  --stream "Document/Document_Number174/WorkBook/Dialog Stream=form-b.txt" \
+  --stream "Document/Document_Number174/WorkBook/MD Programm text=formmodule-w.bin" \
+  --stream "Document/Document_Number174/WorkBook/Page.1=page-b.bin" \
+  --stream "Document/Document_Number174/Container.Contents=contents-b.txt"
 run text vsd-a
 status 0 "text of a container with modules"
 same_file out.txt "$expected/vsd.txt" "text shows modules and forms under their objects, other streams as digests"
@@ -249,19 +261,41 @@ renamed = [c for c in changes if c["op"] == "renamed" and len(c["path"]) == 2]
 assert renamed == [{"op": "renamed", "path": ["DOCUMENT", "ВСД_входящий"], "old": "ВСД_входящаяПартия", "new": "ВСД_входящий"}], renamed
 item = next(c for c in changes if c["path"] == ["DOCUMENT", "ВСД_входящий", "Head Fields", "НомерВСД"])
 assert item["op"] == "renamed" and item["old"]["name"] == "Номер" and item["new"]["id"] == "177", item
-module = next(c for c in changes if c["path"][2:3] == ["streams"] and c["new"]["kind"] == "module")
+module = next(c for c in changes if c["path"][2:3] == ["streams"] and c["new"]["place"] == "модуль документа")
 assert module["op"] == "changed" and module["path"][3] == "TypedText/Transact_Number174/MD Programm text", module
 assert '-\tСообщить("Проведён");\n+\tСообщить("Проведён ВСД");' in module["diff"], module["diff"]
 assert module["old"]["digest"] != module["new"]["digest"] and module["new"]["place"] == "модуль документа"
 form = next(c for c in changes if c["path"][2:3] == ["streams"] and c["new"]["kind"] == "form")
-assert form["op"] == "changed" and "diff" not in form
+assert form["op"] == "changed" and '+{"Form",{"Caption","Входящий ветеринарный документ"}}' in form["diff"], form
+assert not any("Container.Contents" in c["path"][-1] or "GUIDData" in c["path"][-1] for c in changes), changes
 assert {(c["op"], c["path"][1]) for c in changes if len(c["path"]) == 2} == {("renamed", "ВСД_входящий"), ("added", "Возврат"), ("removed", "Акт")}
 PY
 run diff --stat vsd-a vsd-b
-stdout_is 'Документ ВСД_входящий: +0 -0 ~5, строк модулей +1 -1
+stdout_is 'Документ ВСД_входящий: +0 -0 ~7, строк модулей +3 -3
 Документ Возврат: добавлен, +1 -0 ~0
 Документ Акт: удален, +0 -1 ~0
-Итого: объектов добавлено 1, удалено 1, изменено 1; элементов +1 -1 ~5; строк модулей +1 -1' "diff --stat"
+Итого: объектов добавлено 1, удалено 1, изменено 1; элементов +1 -1 ~7; строк модулей +3 -3' "diff --stat"
+# The bookkeeping streams only with --all; blanks only with -w; a print layout by its name.
+run diff --all vsd-a vsd-b
+digest() { python3 -c 'import zlib, sys, os; print("crc32 %08x, %d байт" % (zlib.crc32(open(sys.argv[1], "rb").read()), os.path.getsize(sys.argv[1])))' "$1"; }
+grep -qxF "~ Документ ВСД_входящий: Document/Document_Number174/Container.Contents: $(digest contents-a.txt) → $(digest contents-b.txt)" out.txt \
+  && ok || bad "diff --all shows a storage's contents list" "$(grep Container out.txt)"
+run text vsd-a
+grep -q 'GUIDData\|Container.Contents' out.txt && bad "text leaves the bookkeeping streams out" "$(grep 'GUIDData\|Container' out.txt)" || ok
+grep -qE '^Документ ВСД_входящаяПартия: макет 1: crc32 [0-9a-f]{8}, 10 байт$' out.txt && ok || bad "text names a print layout" "$(grep Page out.txt)"
+run text --all vsd-a
+grep -qE '^Контейнер: Metadata/GUIDData: crc32 b63cfbcd, 4 байт$' out.txt && grep -q 'Container.Contents' out.txt \
+  && ok || bad "text --all shows the bookkeeping streams" "$(cat out.txt)"
+run diff -w vsd-a vsd-b
+grep -q 'модуль формы' out.txt && bad "diff -w takes a change of blanks alone for none" "$(cat out.txt)" || ok
+grep -qF '    +	Сообщить("Проведён ВСД");' out.txt && ok || bad "diff -w still shows real changes" "$(cat out.txt)"
+run diff --stat --json vsd-a vsd-b
+python3 - out.txt <<'PY' && ok || bad "diff --stat --json names objects by their bare names" "$(cat out.txt)"
+import json, sys
+stat = json.load(open(sys.argv[1], encoding="utf-8"))
+assert [o["object"] for o in stat["objects"]] == ["ВСД_входящий", "Возврат", "Акт"], stat
+assert stat["objects"][0]["kind"] == "DOCUMENT" and stat["total"]["lines_added"] == 3, stat
+PY
 run diff --full vsd-a vsd-b
 grep -qxF '    Документ Акт: шапка: Основание (181): Строка 100, поля 8-10: "0", "0", "0"' out.txt \
   && grep -qxF '    Документ Возврат: шапка: Причина (191): Строка 50, поля 8-10: "0", "0", "0"' out.txt \
@@ -272,7 +306,10 @@ status 0 "a container with modules equals itself"
 printf 'Процедура ОбработкаПроведения()\n\tДвижения.Остатки.Приход();\n\tСообщить("Проведён");\nКонецПроцедуры\n' | cp1251 \
   | python3 -c 'import sys, zlib; c = zlib.compressobj(1, zlib.DEFLATED, -15); sys.stdout.buffer.write(c.compress(sys.stdin.buffer.read()) + c.flush())' >transact-fast.bin
 run pack "$fixtures/vsd-a.txt" vsd-fast "${common[@]}" --stream "TypedText/Transact_Number174/MD Programm text=transact-fast.bin" \
-  --stream "Document/Document_Number174/WorkBook/Dialog Stream=form-a.txt"
+  --stream "Document/Document_Number174/WorkBook/Dialog Stream=form-a.txt" \
+  --stream "Document/Document_Number174/WorkBook/MD Programm text=formmodule.bin" \
+  --stream "Document/Document_Number174/WorkBook/Page.1=page-a.bin" \
+  --stream "Document/Document_Number174/Container.Contents=contents-a.txt"
 run diff vsd-a vsd-fast
 status 0 "the same module text compressed anew"
 # Damaged modules: bytes that do not inflate, data cut short, and one that inflates past 64 MB.
