@@ -77,9 +77,16 @@ void PlaceOf(const std::string& path, TStreamKind& kind, std::string& id, std::s
   const bool workBook = below == "WorkBook/";
   const std::string list = prefix == "SubList" ? " списка" : "";
   if (kind == TStreamKind::Module && prefix == "ModuleText" && below.empty()) words = "глобальный модуль";
+  // An object's help text, kept as modules are.
+  else if (kind == TStreamKind::Module && prefix == "UserHelp" && below.empty()) words = "описание";
   else if (kind == TStreamKind::Module && prefix == "Transact" && below.empty()) words = "модуль документа";
   else if (kind == TStreamKind::Module && workBook) words = "модуль формы" + list;
   else if (kind == TStreamKind::Form && workBook) words = "форма" + list;
+  // Another form of the object (a catalogue has more than one): by its storage's name.
+  else if (kind == TStreamKind::Module && !id.empty() && below.size() > 1 && below.find('/') == below.size() - 1)
+    words = "модуль формы" + list + " (" + below.substr(0, below.size() - 1) + ")";
+  else if (kind == TStreamKind::Form && !id.empty() && below.size() > 1 && below.find('/') == below.size() - 1)
+    words = "форма" + list + " (" + below.substr(0, below.size() - 1) + ")";
   else if (kind == TStreamKind::Module) words = "модуль " + path;
   else if (kind == TStreamKind::Form) words = "форма " + path;
   // A print layout: a worksheet beside the object's form.
@@ -211,8 +218,8 @@ std::vector<TFact> ObjectFacts(const TModel& model, int32_t index, bool raw) {
   }
   std::map<std::string, int> seen;
   for (const TRefersList& list : object.Refers) {
-    std::string label = "Refers";
-    if (!list.Part.empty()) label = PartWordsOf(list.Part) + (list.Item.empty() ? "" : ": " + U(list.Item)) + ": Refers";
+    std::string label = "ссылки";
+    if (!list.Part.empty()) label = PartWordsOf(list.Part) + (list.Item.empty() ? "" : ": " + U(list.Item)) + ": ссылки";
     std::string key = "refers";
     if (!list.Part.empty()) key += "/" + U(list.Part) + (list.Item.empty() ? "" : "/" + U(list.Item));
     if (const int n = ++seen[key]; n > 1) key += "#" + std::to_string(n), label += " #" + std::to_string(n);
@@ -327,7 +334,7 @@ void AppendFields(TOut& out, const std::vector<std::string_view>& fields) {
 }
 
 void RefersLine(const TModel& model, const std::string& prefix, int32_t node, TOut& out) {
-  out += prefix + "Refers: " + RefersWords(model, node) + '\n';
+  out += prefix + "ссылки: " + RefersWords(model, node) + '\n';
 }
 
 // A part's lines: its own fields, its items with their words, and below each item its own
@@ -429,7 +436,7 @@ std::string NodeWords(const TModel& model, int32_t node) {
     for (int32_t c = tree.Node(parent).FirstChild; c >= 0 && c != n; c = tree.Node(c).NextSibling)
       if (!IsRefersList(tree, c)) ++index;
     if (refers) {
-      words += ": Refers";
+      words += ": ссылки";
     } else if (depth % 2 == 0) {
       words += ": " + PartLabel(model.PartAt(n), index);
     } else {

@@ -321,7 +321,7 @@ private:
       std::vector<std::string> refersPath = here;
       refersPath.push_back("refers");
       const std::string rx = x ? RefersOf(MA, x->Node) : "", ry = y ? RefersOf(MB, y->Node) : "";
-      Value(words + ": Refers", refersPath, rx, ry, rx, ry);
+      Value(words + ": ссылки", refersPath, rx, ry, rx, ry);
     }
     if (x && y && SameItems(*x, *y)) return;
     static const std::vector<TItem> none;
@@ -382,7 +382,7 @@ private:
           std::vector<std::string> refersPath = here;
           refersPath.push_back("refers");
           const std::string rx = RefersOf(MA, x.Node), ry = RefersOf(MB, y.Node);
-          Value(part + ": " + U(ly) + ": Refers", refersPath, rx, ry, rx, ry);
+          Value(part + ": " + U(ly) + ": ссылки", refersPath, rx, ry, rx, ry);
         }
         Parts(MA.PartsOf(x.Node), MB.PartsOf(y.Node), part + ": " + U(ly) + ": ", here, true);
       }

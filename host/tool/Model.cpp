@@ -58,6 +58,14 @@ bool IsRefersList(const TTree& tree, int32_t node) { return tree.FirstFieldIs(no
 
 bool HoldsReferences(std::string_view tag) { return tag == "Refers" || tag == "AccSbCnts"; }
 
+TTypedItems TypedItems(std::string_view tag) {
+  for (std::string_view typed : {"Head Fields", "Table Fields", "Params", "Props", "Figures", "Flds", "SbKind"})
+    if (tag == typed) return TTypedItems::Always;
+  for (std::string_view untyped : {"Form", "EnumVal", "Plans", "Accounts"})
+    if (tag == untyped) return TTypedItems::Never;
+  return HoldsReferences(tag) ? TTypedItems::Never : TTypedItems::ByLetter;
+}
+
 int KindOfSectionTag(std::string_view tag) {
   if (tag.empty()) return -1;
   const std::string upper = AnsiUpper(tag);
@@ -216,7 +224,13 @@ TItem TModel::ItemAt(int32_t node) const { return ItemFrom(node, Tree_.Fields(no
 TItem TModel::ItemFrom(int32_t node, const std::vector<std::string_view>& all) const {
   TItem item;
   ReadNamed(all, node, item);
+  const int32_t part = Tree_.Node(node).Parent;
+  const TTypedItems typed = part > 0 ? TypedItems(Tree_.FirstField(part)) : TTypedItems::ByLetter;
+  if (typed == TTypedItems::Never) return item;
   ReadType(all, item.Type);
+  if (typed == TTypedItems::ByLetter &&
+      (item.Type.Letter.size() != 1 || std::string_view("NSDEBO").find(item.Type.Letter[0]) == std::string_view::npos))
+    item.Type = TValueType();
   Resolve(item.Type);
   return item;
 }

@@ -191,6 +191,12 @@ bool IsRefersList(const TTree& tree, int32_t node);
 // The lists of a part with this tag name other nodes by their first field ("Refers", an
 // account's "AccSbCnts"): they are references, not identities.
 bool HoldsReferences(std::string_view tag);
+// Whether the items of a part with this tag have a type in fields 4-7: always (attributes,
+// dimensions, resources, analytic kinds), never (forms, enumeration values, plans and
+// accounts keep other things there), or when field 4 is a type letter the platform knows
+// (journal columns, sub-sections without words of their own).
+enum class TTypedItems { Always, Never, ByLetter };
+TTypedItems TypedItems(std::string_view tag);
 
 // A model read from DIR (its vellum.md) or from a container file of any name; on failure
 // Model is null and Error says why, for people.

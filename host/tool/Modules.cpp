@@ -62,8 +62,10 @@ TAnswer AnswerModule(const TContents& contents, const std::string& name, size_t 
     const std::string header = owner + ": " + stream->Words;
     if (text.Damaged) {
       answer.Text += header + ": поврежден (" + text.Why + "), " + DigestWords(*stream->Stream) + "\n";
+    } else if (lines.empty()) {
+      answer.Text += header + ": пустой\n";
     } else if (from > lines.size()) {
-      answer.Text += header + ": строк " + std::to_string(lines.size()) + ", с " + std::to_string(from) + "-й нет\n";
+      answer.Text += header + ": строк " + std::to_string(lines.size()) + ", строки " + std::to_string(from) + " нет\n";
     } else {
       answer.Text += header + ": строки " + std::to_string(from) + "-" + std::to_string(last) + " из " +
                      std::to_string(lines.size()) + "\n";

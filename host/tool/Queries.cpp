@@ -197,7 +197,9 @@ void TypeWordsTo(const TModel& model, const TValueType& type, TText& out) {
     case 'E': referenced("Перечисление"); break;
     case 'B': referenced("Справочник"); break;
     case 'O': referenced("Документ"); break;
-    default: AppendU(out, letter);
+    default:
+      // A letter the platform's type table does not have: as it stands, said to be a type.
+      if (!letter.empty()) out += "тип ("sv, AppendU(out, letter), out += ')';
   }
 }
 }  // namespace
@@ -241,17 +243,22 @@ std::string ObjectWords(const TModel& model, int32_t index) {
   return object.Name.empty() ? KindRussian(object.Kind) : KindRussian(object.Kind) + " " + AnsiToUtf8(object.Name);
 }
 
-std::string PartWordsOf(std::string_view tag) {
+std::string KnownPartWords(std::string_view tag) {
   static const std::pair<std::string_view, const char*> words[] = {
       {"Head Fields", "шапка"},  {"Table Fields", "табличная часть"}, {"Params", "реквизит"},
       {"Props", "измерение"},    {"Figures", "ресурс"},               {"Flds", "реквизит"},
       {"EnumVal", "значение"},   {"JournalFld", "графа"},             {"SbKind", "вид субконто"},
       {"Plans", "план счетов"},  {"Accounts", "счет"},                {"AccSbCnts", "субконто счета"},
-      {"Form", "форма"},
+      {"Form", "форма"},         {"Refers", "ссылки"},
   };
   for (const auto& [t, w] : words)
     if (t == tag) return w;
-  return AnsiToUtf8(tag);
+  return std::string();
+}
+
+std::string PartWordsOf(std::string_view tag) {
+  std::string words = KnownPartWords(tag);
+  return words.empty() ? "раздел (" + AnsiToUtf8(tag) + ")" : words;
 }
 
 std::string ItemWords(const TModel& model, const TNamed& node, const TValueType* type) {

@@ -39,8 +39,11 @@ bool TypeSaysAll(const TModel& model, const TValueType& type, const std::string_
 
 // "Документ Счет", or the kind alone for an object without a name.
 std::string ObjectWords(const TModel& model, int32_t object);
-// A sub-section as people call it ("шапка", "реквизит"), else its tag.
+// A sub-section as people call it ("шапка", "реквизит"); one without words of its own as
+// "раздел (TAG)".
 std::string PartWordsOf(std::string_view tag);
+// The words alone: empty for a tag that has none.
+std::string KnownPartWords(std::string_view tag);
 // What follows an item's name: "Число 15.2, комментарий "...", синоним "..."" (the type
 // only when given).
 std::string ItemWords(const TModel& model, const TNamed& node, const TValueType* type);

@@ -94,7 +94,8 @@ std::string ShowText(const TModel& model, int32_t index) {
     for (size_t p = 0; p < list.size(); ++p) {
       const TPart& part = list[p];
       const std::string words = PartLabel(part, p);
-      text += indent + (part.Tag.empty() || words == U(part.Tag) ? words : words + " (" + U(part.Tag) + ")") + ":";
+      // Known words with the tag beside them, for people who know the tags.
+      text += indent + (KnownPartWords(part.Tag).empty() ? words : words + " (" + U(part.Tag) + ")") + ":";
       const std::vector<TItem> items = model.Items(part);
       text += items.empty() ? " нет\n" : "\n";
       if (HoldsReferences(part.Tag)) {
@@ -112,7 +113,7 @@ std::string ShowText(const TModel& model, int32_t index) {
   };
   parts(object.Parts, "  ");
   for (const TRefersList& list : object.Refers) {
-    std::string where = "Refers";
+    std::string where = "ссылки";
     if (!list.Part.empty()) where += " (" + PartWordsOf(list.Part) + (list.Item.empty() ? "" : ": " + U(list.Item)) + ")";
     std::string names;
     for (size_t i = 0; i < list.Ids.size(); ++i) {

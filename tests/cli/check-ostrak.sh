@@ -330,7 +330,7 @@ grep -qxF '~ Документ ВСД_входящаяПартия: модуль 
 # module and grep: the commands behind get_module and search_modules (tests/mcp checks
 # their answers in depth).
 run module vsd-a Документ.ВСД_входящаяПартия --from 3 --to 3
-stdout_is 'Документ ВСД_входящаяПартия: модуль формы: строк 2, с 3-й нет
+stdout_is 'Документ ВСД_входящаяПартия: модуль формы: строк 2, строки 3 нет
 Документ ВСД_входящаяПартия: модуль документа: строки 3-3 из 4
   3: 	Сообщить("Проведён");' "module with a line range"
 run module vsd-a
@@ -396,11 +396,11 @@ stdout_is 'Справочник Склады
   реквизит (Params):
     Район (22): Справочник.Районы, синоним "Район"
     Кладовщик (23): Справочник.Сотрудники, синоним "Кладовщик"
-    Метка (26): A' "show of a catalogue: comment, synonym, owned catalogues, typed attributes, an unknown type letter"
+    Метка (26): тип (A)' "show of a catalogue: comment, synonym, owned catalogues, typed attributes, an unknown type letter"
 run show model REFERENCE.Ячейки
 grep -qxF '  владелец: Справочник Склады' out.txt && ok || bad "show names a catalogue's owner" "$(cat out.txt)"
 run show model Документ.Приход
-grep -qxF '    Вес (54): Число 10.3, комментарий "нетто", синоним "Вес"' out.txt && grep -qxF '  Refers: Документ Заказ' out.txt \
+grep -qxF '    Вес (54): Число 10.3, комментарий "нетто", синоним "Вес"' out.txt && grep -qxF '  ссылки: Документ Заказ' out.txt \
   && ok || bad "show of a document: number type, comment and synonym, its Refers list" "$(cat out.txt)"
 run show model ОбщиеРеквизиты.Комментарий
 grep -qxF '  тип: Строка' out.txt && ok || bad "show of a common attribute gives its type" "$(cat out.txt)"
