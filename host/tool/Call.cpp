@@ -125,7 +125,7 @@ bool CallFailed(HRESULT hr, TSession& session, TCallAnswer& answer) {
 }
 TCallAnswer Called(TSession& session, const TCallRequest& request) {
   LONG method = session.FindMethodUtf8(request.Function);
-  if (method < 0) return Misused("unknown function: " + request.Function);
+  if (method < 0) return Misused(Say("unknown function: ", "неизвестная функция: ") + request.Function);
   LONG count = session.ParamCount(method);
   const TSignature& signature = SignatureOf(method);
   TCallAnswer answer;
@@ -133,22 +133,23 @@ TCallAnswer Called(TSession& session, const TCallRequest& request) {
   answer.Json = TJson{{"function", name}, {"result", nullptr}, {"outputs", TJson::object()}, {"items", TJson::array()}};
   if (method == MethodLoad) {
     // The directory is Load's parameter, and Load has already run.
-    if (!request.Args.empty()) return Misused("Load takes no arguments here: its directory is DIR");
+    if (!request.Args.empty()) return Misused(Say("Load takes no arguments here: its directory is DIR", "Load здесь не принимает аргументов: ее каталог — КАТАЛОГ"));
     answer.Json["result"] = 1;
     answer.Text = "result: 1\n";
     return answer;
   }
   if (request.Args.size() > static_cast<size_t>(count) || request.Args.size() < static_cast<size_t>(signature.Required)) {
     std::string expected = std::to_string(signature.Required);
-    if (signature.Required != count) expected += " to " + std::to_string(count);
+    if (signature.Required != count) expected += Say(" to ", " до ") + std::to_string(count);
     std::string names;
     for (LONG i = 0; i < count; ++i) names += std::string(i ? ", " : "") + signature.Params[i].Name;
-    return Misused(name + " takes " + expected + " argument" + (count == 1 ? "" : "s") + " (" + names + "), " +
-                   std::to_string(request.Args.size()) + " given");
+    return Misused(name + Say(" takes ", " принимает аргументов: ") + expected +
+                   Say(count == 1 ? " argument" : " arguments", "") + " (" + names + "), " +
+                   Say("", "передано ") + std::to_string(request.Args.size()) + Say(" given", ""));
   }
   for (int n : request.TextArgs)
     if (n < 1 || static_cast<size_t>(n) > request.Args.size())
-      return Misused("--text " + std::to_string(n) + ": there is no argument " + std::to_string(n));
+      return Misused("--text " + std::to_string(n) + Say(": there is no argument ", ": нет аргумента ") + std::to_string(n));
 
   std::vector<TVariant> args;
   for (size_t i = 0; i < request.Args.size(); ++i) {

@@ -7,12 +7,15 @@
 namespace kalamos {
 
 namespace {
-const char* const BaseHelp = "Information-base directory holding vellum.md, or a container file";
+std::string BaseHelp() {
+  return Say("Information-base directory holding vellum.md, or a container file",
+             "Каталог информационной базы с файлом vellum.md или файл контейнера");
+}
 
-void PathOption(CLI::App& command, TArguments& args) { command.add_option("DIR", args.Path, BaseHelp)->required(); }
+void PathOption(CLI::App& command, TArguments& args) { command.add_option("DIR", args.Path, BaseHelp())->required(); }
 
 void JsonFlag(CLI::App& command, TArguments& args, const char* shape) {
-  command.add_flag("--json", args.Json, std::string("Print JSON: ") + shape);
+  command.add_flag("--json", args.Json, Say("Print JSON: ", "Вывести JSON: ") + shape);
 }
 
 const std::vector<TCommand> Table = {
@@ -23,17 +26,25 @@ const std::vector<TCommand> Table = {
      "\"name: value\"; a listing function is called until it returns 0, one line per item. "
      "Reports go to standard error as \"code: text\". Exit status 0 on success, 1 when the "
      "component fails, 2 on a usage error.",
+     "Загрузить КАТАЛОГ и вызвать ФУНКЦИЮ (английское или русское имя в любом регистре или часть имени) "
+     "с аргументами. Целые числа передаются числами, всё остальное — текстом; опущенные последние "
+     "параметры получают значения компоненты по умолчанию. Выводит результат и выходные параметры как "
+     "\"имя: значение\"; функция-перечисление вызывается, пока не вернет 0, по строке на элемент. "
+     "Сообщения идут в стандартный поток ошибок как \"код: текст\". Код завершения 0 — успех, 1 — "
+     "компонента сообщила об ошибке, 2 — ошибка в командной строке.",
      [](CLI::App& c, TArguments& a) {
        PathOption(c, a);
-       c.add_option("FUNCTION", a.Function, "Script function name")->required();
-       c.add_option("ARG", a.Args, "Arguments of the function, from parameter 1 on");
-       c.add_option("--text", a.TextArgs, "Pass argument N (1-based) as text even when it is a number")
+       c.add_option("FUNCTION", a.Function, Say("Script function name", "Имя функции"))->required();
+       c.add_option("ARG", a.Args, Say("Arguments of the function, from parameter 1 on", "Аргументы функции, с первого параметра"));
+       c.add_option("--text", a.TextArgs,
+                    Say("Pass argument N (1-based) as text even when it is a number", "Передать аргумент N (с 1) текстом, даже если это число"))
            ->type_name("N")
            ->allow_extra_args(false);
        JsonFlag(c, a, "{\"function\", \"result\", \"outputs\", \"items\" (a listing's, one per item), \"reports\"}");
      },
      [](const TArguments& a) { return RunCall(a.Session, {a.Path, a.Function, a.Args, a.TextArgs}, a.Json); }},
     {"dump", "Load DIR and print its configuration as JSON, read only through the script functions",
+     "Загрузить КАТАЛОГ и вывести его конфигурацию в JSON, прочитанную только через функции компоненты",
      PathOption, [](const TArguments& a) { return RunDump(a.Session, a.Path); }},
     {"text",
      "Print the configuration as UTF-8 lines for version control: each object with its "
@@ -42,9 +53,15 @@ const std::vector<TCommand> Table = {
      "the global module; print layouts and other streams one line each with a digest. The "
      "containers' bookkeeping streams (Container.Contents, Container.Profile, GUIDData) only with "
      "--all. Made for diffs: git config diff.kalamos.textconv \"ostrak text\"",
+     "Вывести конфигурацию строками UTF-8 для систем контроля версий: каждый объект с "
+     "идентификатором, комментарием, синонимом и элементами (\"Документ Оплата: шапка: Сумма: Число 15.2\"), "
+     "затем его модули текстом и формы (каждый под строкой, которая называет объект и место), затем "
+     "глобальный модуль; печатные макеты и прочие потоки — по строке с контрольной суммой. Служебные "
+     "потоки контейнера (Container.Contents, Container.Profile, GUIDData) — только с --all. Для "
+     "сравнения версий: git config diff.kalamos.textconv \"ostrak text\"",
      [](CLI::App& c, TArguments& a) {
        PathOption(c, a);
-       c.add_flag("--all", a.All, "Show the containers' bookkeeping streams too");
+       c.add_flag("--all", a.All, Say("Show the containers' bookkeeping streams too", "Показать и служебные потоки контейнера"));
      },
      [](const TArguments& a) { return RunText(a.Path, a.All); }},
     {"diff",
@@ -53,26 +70,38 @@ const std::vector<TCommand> Table = {
      "module and form texts as unified diffs; print layouts and other streams changed, added or "
      "removed. The containers' bookkeeping streams (Container.Contents, Container.Profile, "
      "GUIDData) only with --all. Exit status 0 when equal, 1 when different, 2 on trouble.",
+     "Сравнить две конфигурации: объекты и их элементы сопоставляются по идентификатору, затем по "
+     "имени, так что переименование — одно изменение (\"~ Документ Старое → Новое\") с изменениями "
+     "внутри; тексты модулей и форм — унифицированным diff; печатные макеты и прочие потоки — "
+     "изменены, добавлены или удалены. Служебные потоки контейнера (Container.Contents, "
+     "Container.Profile, GUIDData) — только с --all. Код завершения 0 — одинаковы, 1 — различаются, "
+     "2 — ошибка.",
      [](CLI::App& c, TArguments& a) {
-       c.add_option("A", a.Path, std::string(BaseHelp) + ", the old side")->required();
-       c.add_option("B", a.Other, std::string(BaseHelp) + ", the new side")->required();
+       c.add_option("A", a.Path, BaseHelp() + Say(", the old side", ", старая сторона"))->required();
+       c.add_option("B", a.Other, BaseHelp() + Say(", the new side", ", новая сторона"))->required();
        JsonFlag(c, a, "one array of {\"op\", \"path\", \"old\", \"new\"} (\"diff\" too for a module), sorted by path");
-       c.add_flag("--stat", a.Stat, "One line per object: items added, removed, changed, module lines; and a total");
-       c.add_flag("--full", a.Full, "Show the contents of added and removed objects");
-       c.add_flag("--all", a.All, "Compare the containers' bookkeeping streams too");
+       c.add_flag("--stat", a.Stat,
+                  Say("One line per object: items added, removed, changed, module lines; and a total",
+                      "По строке на объект: элементы добавлены, удалены, изменены, строки модулей; и итог"));
+       c.add_flag("--full", a.Full, Say("Show the contents of added and removed objects", "Показать содержимое добавленных и удаленных объектов"));
+       c.add_flag("--all", a.All, Say("Compare the containers' bookkeeping streams too", "Сравнивать и служебные потоки контейнера"));
        c.add_flag("-w,--ignore-all-space", a.IgnoreSpace,
-                  "Take lines of modules and forms that differ only in blanks and tabs as equal");
+                  Say("Take lines of modules and forms that differ only in blanks and tabs as equal",
+                      "Считать одинаковыми строки модулей и форм, которые различаются только пробелами и табуляциями"));
      },
      [](const TArguments& a) { return RunDiff(a.Path, a.Other, {a.Json, a.Stat, a.Full, a.All, a.IgnoreSpace}); }},
     {"pack", "Write DIR/vellum.md holding the configuration text of TEXTFILE (UTF-8), in code page 1251",
+     "Записать КАТАЛОГ/vellum.md с текстом конфигурации из ФАЙЛА (UTF-8) в кодировке 1251",
      [](CLI::App& c, TArguments& a) {
-       c.add_option("TEXTFILE", a.Path, "Configuration text, UTF-8")->required();
-       c.add_option("DIR", a.Other, "Directory to write vellum.md into (made when missing)")->required();
-       auto* oem = c.add_flag("--oem", a.Oem, "Write the text in code page 866 instead");
-       c.add_flag("--raw", a.Raw, "Take the file's bytes as they are, unconverted")->excludes(oem);
+       c.add_option("TEXTFILE", a.Path, Say("Configuration text, UTF-8", "Текст конфигурации в UTF-8"))->required();
+       c.add_option("DIR", a.Other, Say("Directory to write vellum.md into (made when missing)", "Каталог для vellum.md (создается, если его нет)"))->required();
+       auto* oem = c.add_flag("--oem", a.Oem, Say("Write the text in code page 866 instead", "Записать текст в кодировке 866"));
+       c.add_flag("--raw", a.Raw, Say("Take the file's bytes as they are, unconverted", "Взять байты файла как есть, без перекодировки"))->excludes(oem);
        c.add_option("--stream", a.Streams,
-                    "Write one more stream, PATH=FILE: FILE's bytes as they are at PATH, storages parted by \"/\" "
-                    "(\"Document/Document_Number12/WorkBook/Dialog Stream=form.txt\"); may be repeated")
+                    Say("Write one more stream, PATH=FILE: FILE's bytes as they are at PATH, storages parted by \"/\" "
+                        "(\"Document/Document_Number12/WorkBook/Dialog Stream=form.txt\"); may be repeated",
+                        "Записать еще один поток, ПУТЬ=ФАЙЛ: байты ФАЙЛА как есть по ПУТИ, хранилища через \"/\" "
+                        "(\"Document/Document_Number12/WorkBook/Dialog Stream=form.txt\"); можно повторять"))
            ->type_name("PATH=FILE")
            ->allow_extra_args(false);
      },
@@ -83,39 +112,52 @@ const std::vector<TCommand> Table = {
      "and types (\"Число 15.2\", \"Справочник.Контрагенты\"), its Refers lists. NAME is Name or "
      "Kind.Name, the kind in Russian or English as EnumObjects takes it, any letter case. Without "
      "NAME: how many objects of each kind there are.",
+     "Показать объект со всем, что о нем сказано в конфигурации: идентификатор, комментарий (поле 2), "
+     "синоним (поле 3), тип, владелец и подчиненные справочники, разделы с элементами и их типами "
+     "(\"Число 15.2\", \"Справочник.Контрагенты\"), ссылки. ИМЯ — Имя или Вид.Имя, вид по-русски или "
+     "по-английски, как его принимает ПеречислитьОбъекты, в любом регистре; объект без имени — по виду. "
+     "Без ИМЕНИ — сколько объектов каждого вида.",
      [](CLI::App& c, TArguments& a) {
        PathOption(c, a);
-       c.add_option("NAME", a.Name, "Name or Kind.Name of the object");
-       JsonFlag(c, a, "the object's members: kind, id, name, comment, synonym, fields, parts, refers ...");
+       c.add_option("NAME", a.Name, Say("Name or Kind.Name of the object", "Имя или Вид.Имя объекта"));
+       JsonFlag(c, a, "kind, id, name, comment, synonym, fields, parts, refers ...");
      },
      [](const TArguments& a) { return RunShow(a.Path, a.Name, a.Json); }},
     {"list",
      "List the objects of KIND (Russian or English, as EnumObjects takes it, any letter case), or of "
      "every kind, in the configuration's order: name, identifier, synonym and comment. An object "
      "without a name is listed as \"(без имени)\"; show finds it by its kind (show DIR Бухгалтерия).",
+     "Перечислить объекты ВИДА (как его принимает ПеречислитьОбъекты, в любом регистре) или всех видов "
+     "в порядке конфигурации: имя, идентификатор, синоним и комментарий. Объект без имени выводится как "
+     "\"(без имени)\"; show находит его по виду (show КАТАЛОГ Бухгалтерия).",
      [](CLI::App& c, TArguments& a) {
        PathOption(c, a);
-       c.add_option("KIND", a.Name, "Kind of the objects");
+       c.add_option("KIND", a.Name, Say("Kind of the objects", "Вид объектов"));
        JsonFlag(c, a, "{\"objects\": [{\"kind\", \"id\", \"name\", \"comment\", \"synonym\"}]}");
      },
      [](const TArguments& a) { return RunList(a.Path, a.Name, a.Json); }},
     {"find",
      "Find objects and their items whose name, synonym or comment holds TEXT (letter case ignored, "
      "Cyrillic included); one line each, saying where. Exit status 1 when nothing is found.",
+     "Найти объекты и их элементы, у которых имя, синоним или комментарий содержит ТЕКСТ (без учета "
+     "регистра, кириллица тоже); по строке на каждое, с указанием где. Код завершения 1 — ничего не найдено.",
      [](CLI::App& c, TArguments& a) {
        PathOption(c, a);
-       c.add_option("TEXT", a.Name, "Text to look for")->required();
-       JsonFlag(c, a, "an array of {\"kind\", \"object\", \"part\", \"item\", \"field\", \"text\"}");
+       c.add_option("TEXT", a.Name, Say("Text to look for", "Что искать"))->required();
+       JsonFlag(c, a, "[{\"kind\", \"object\", \"part\", \"item\", \"field\", \"text\"}]");
      },
      [](const TArguments& a) { return RunFind(a.Path, a.Name, a.Json); }},
     {"refs",
      "List every place that refers to the object NAME: attributes, dimensions, resources, "
      "constants, common attributes and analytic kinds of its type; catalogues it owns; Refers "
      "lists that hold it. A NAME several kinds use lists the uses of each; Kind.Name picks one.",
+     "Перечислить все места, которые ссылаются на объект ИМЯ: реквизиты, измерения, ресурсы, константы, "
+     "общие реквизиты и виды субконто его типа; подчиненные ему справочники; списки ссылок, в которых он "
+     "есть. Для ИМЕНИ нескольких видов — места каждого; Вид.Имя выбирает один.",
      [](CLI::App& c, TArguments& a) {
        PathOption(c, a);
-       c.add_option("NAME", a.Name, "Name or Kind.Name of the object")->required();
-       JsonFlag(c, a, "a sorted array of {\"kind\", \"object\", \"part\", \"item\", \"how\", \"to\"}");
+       c.add_option("NAME", a.Name, Say("Name or Kind.Name of the object", "Имя или Вид.Имя объекта"))->required();
+       JsonFlag(c, a, "[{\"kind\", \"object\", \"part\", \"item\", \"how\", \"to\"}]");
      },
      [](const TArguments& a) { return RunRefs(a.Path, a.Name, a.Json); }},
     {"path",
@@ -124,18 +166,24 @@ const std::vector<TCommand> Table = {
      "not there it says so, lists the closest names and exits with status 1. The platform's "
      "standard attributes (code, description, number, date and the like) are not in the "
      "configuration description, so they are not known here.",
+     "Пройти Вид.Имя.Реквизит[.Реквизит...] реквизит за реквизитом по ссылкам (справочник, документ или "
+     "перечисление на каждом шаге), выводя тип каждого шага. На первом имени, которого нет, говорит об этом, "
+     "перечисляет ближайшие имена и завершается с кодом 1. Стандартных реквизитов платформы (код, "
+     "наименование, номер, дата и подобных) в описании конфигурации нет, поэтому они здесь не известны.",
      [](CLI::App& c, TArguments& a) {
        PathOption(c, a);
-       c.add_option("PATH", a.Name, "Kind.Name.Attribute[.Attribute...]")->required();
+       c.add_option("PATH", a.Name, Say("Kind.Name.Attribute[.Attribute...]", "Вид.Имя.Реквизит[.Реквизит...]"))->required();
        JsonFlag(c, a, "{\"found\", \"steps\", \"missing\", \"candidates\"}");
      },
      [](const TArguments& a) { return RunPath(a.Path, a.Name, a.Json); }},
     {"id",
      "Say what the identifier is: its kind, object, sub-section and item. Exit status 1 when no "
      "node has it.",
+     "Сказать, что это за идентификатор: вид, объект, раздел и элемент. Код завершения 1 — такого "
+     "идентификатора нет.",
      [](CLI::App& c, TArguments& a) {
        PathOption(c, a);
-       c.add_option("IDENTIFIER", a.Name, "Identifier, as the configuration text has it")->required();
+       c.add_option("IDENTIFIER", a.Name, Say("Identifier, as the configuration text has it", "Идентификатор, как он записан в тексте конфигурации"))->required();
        JsonFlag(c, a, "{\"found\", \"kind\", \"object\", \"part\", \"item\"}");
      },
      [](const TArguments& a) { return RunId(a.Path, a.Name, a.Json); }},
@@ -144,11 +192,15 @@ const std::vector<TCommand> Table = {
      "line naming its place as text does (\"модуль документа\", \"модуль формы\"...); without NAME the "
      "global module. At most 2000 lines of each module at a time; --from and --to pick others. Exit "
      "status 1 when there is no module.",
+     "Вывести тексты модулей объекта ИМЯ (Имя или Вид.Имя) с номерами строк, каждый под строкой, которая "
+     "называет место, как в text (\"модуль документа\", \"модуль формы\"...); без ИМЕНИ — глобальный "
+     "модуль. Не больше 2000 строк каждого модуля за раз; --from и --to выбирают другие. Код завершения "
+     "1 — модуля нет.",
      [](CLI::App& c, TArguments& a) {
        PathOption(c, a);
-       c.add_option("NAME", a.Name, "Name or Kind.Name of the object");
-       c.add_option("--from", a.From, "First line to show (from 1)");
-       c.add_option("--to", a.To, "Last line to show");
+       c.add_option("NAME", a.Name, Say("Name or Kind.Name of the object", "Имя или Вид.Имя объекта"));
+       c.add_option("--from", a.From, Say("First line to show (from 1)", "Первая строка (с 1)"));
+       c.add_option("--to", a.To, Say("Last line to show", "Последняя строка"));
        JsonFlag(c, a, "{\"kind\", \"object\", \"modules\": [{\"place\", \"stream\", \"damaged\", \"total\", \"first\", \"lines\"}], \"truncated\"}");
      },
      [](const TArguments& a) { return RunModule(a.Path, a.Name, a.From, a.To, a.Json); }},
@@ -156,9 +208,12 @@ const std::vector<TCommand> Table = {
      "Find the lines of every module that hold TEXT (letter case ignored, Cyrillic included), each "
      "with its object, module and line number and two lines around it; at most 200. Exit status 1 "
      "when nothing is found.",
+     "Найти строки всех модулей, которые содержат ТЕКСТ (без учета регистра, кириллица тоже), каждую с "
+     "объектом, модулем, номером строки и двумя строками вокруг; не больше 200. Код завершения 1 — ничего "
+     "не найдено.",
      [](CLI::App& c, TArguments& a) {
        PathOption(c, a);
-       c.add_option("TEXT", a.Name, "Text to look for")->required();
+       c.add_option("TEXT", a.Name, Say("Text to look for", "Что искать"))->required();
        JsonFlag(c, a, "{\"matches\": [{\"kind\", \"object\", \"place\", \"line\", \"text\", \"before\", \"after\"}], \"truncated\", \"damaged\"}");
      },
      [](const TArguments& a) { return RunGrep(a.Path, a.Name, a.Json); }},
@@ -168,6 +223,11 @@ const std::vector<TCommand> Table = {
      "refs, path, id, module, grep and call do: summary, list_objects, show_object, find, where_used, "
      "resolve_path, lookup_id, get_module, search_modules, call_function. The configuration is read "
      "again when its container changes. Ends, with status 0, when its input ends.",
+     "Отвечать ИИ-помощнику о КАТАЛОГЕ: сервер Model Context Protocol на стандартных вводе и выводе "
+     "(сообщения JSON-RPC по одному в строке; диагностика — в поток ошибок). Его инструменты отвечают, как "
+     "show, find, refs, path, id, module, grep и call: summary, list_objects, show_object, find, "
+     "where_used, resolve_path, lookup_id, get_module, search_modules, call_function. Конфигурация "
+     "перечитывается, когда меняется ее контейнер. Завершается с кодом 0, когда заканчивается ввод.",
      PathOption, [](const TArguments& a) { return RunMcp(a.Session, a.Path); }},
 };
 }  // namespace

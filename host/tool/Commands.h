@@ -45,6 +45,7 @@ struct TArguments {
 struct TCommand {
   const char* Name;
   const char* Help;
+  const char* HelpRu;  // the same in Russian
   void (*Options)(CLI::App& command, TArguments& args);
   int (*Run)(const TArguments& args);
 };
@@ -138,6 +139,8 @@ inline std::string U(std::string_view ansi) { return AnsiToUtf8(ansi); }
 void AppendU(std::string& out, std::string_view ansi);
 // A UTF-8 path as the file system's, on either system.
 std::filesystem::path PathOf(const std::string& utf8);
+// Words for people in their language (UserReadsRussian): the English or the Russian.
+std::string Say(std::string_view english, std::string_view russian);
 // Writes UTF-8 text to standard output / standard error unchanged (no newline translation).
 void Out(const std::string& text);
 void Err(const std::string& text);

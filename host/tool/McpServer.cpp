@@ -176,7 +176,7 @@ const TModel* TMcpConfiguration::Model(std::string& error) {
     // Made now, with the load, so that no question waits for them.
     if (Model_) Model_->TextIndex(), Model_->Uses();
   }
-  if (!Model_) error = "the configuration cannot be read: " + ModelError;
+  if (!Model_) error = Say("the configuration cannot be read: ", "конфигурация не читается: ") + ModelError;
   return Model_.get();
 }
 
@@ -186,7 +186,7 @@ const TContents* TMcpConfiguration::Contents(std::string& error) {
     auto contents = std::make_unique<TContents>();
     if (LoadContents(Path_, *contents, ContentsError)) Contents_ = std::move(contents);
   }
-  if (!Contents_) error = "the configuration cannot be read: " + ContentsError;
+  if (!Contents_) error = Say("the configuration cannot be read: ", "конфигурация не читается: ") + ContentsError;
   return Contents_.get();
 }
 
@@ -196,7 +196,7 @@ TSession* TMcpConfiguration::Session(std::string& error) {
     auto session = std::make_unique<TSession>(Options);
     if (StartAndLoad(*session, Path_, SessionError)) Session_ = std::move(session);
   }
-  if (!Session_) error = "the component cannot load the configuration: " + SessionError;
+  if (!Session_) error = Say("the component cannot load the configuration: ", "компонента не загружает конфигурацию: ") + SessionError;
   return Session_.get();
 }
 
@@ -373,7 +373,8 @@ TJson TMcpServer::CallTool(const TJson& params) {
     result.IsError = true;
     result.Text = name + ": " + wrong;
   } else {
-    if (Configuration.Refresh()) std::cerr << "ostrak mcp: " << Configuration.Path() << " changed; read again\n";
+    if (Configuration.Refresh())
+      std::cerr << "ostrak mcp: " << Configuration.Path() << Say(" changed; read again\n", " изменился; прочитан заново\n");
     result = McpTools()[index].Run(Configuration, arguments);
   }
   auto answer = [&] {
@@ -413,9 +414,12 @@ int RunMcp(const TSessionOptions& options, const std::string& path) {
   TMcpConfiguration configuration(path, options);
   std::string error;
   if (const TModel* model = configuration.Model(error))
-    std::cerr << "ostrak mcp: " << path << ": " << model->Objects().size() << " objects; serving on standard input and output\n";
+    std::cerr << "ostrak mcp: " << path << ": " << model->Objects().size()
+              << Say(" objects; serving on standard input and output\n", " объектов; отвечаю на стандартных вводе и выводе\n");
   else
-    std::cerr << "ostrak mcp: " << error << "; serving anyway, every tool call says so until it can be read\n";
+    std::cerr << "ostrak mcp: " << error
+              << Say("; serving anyway, every tool call says so until it can be read\n",
+                     "; отвечаю всё равно: каждый вызов инструмента скажет об этом, пока конфигурация не прочитается\n");
 
   TMcpServer server(configuration);
   std::string line;

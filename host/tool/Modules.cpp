@@ -42,8 +42,9 @@ TAnswer AnswerModule(const TContents& contents, const std::string& name, size_t 
   TAnswer answer;
   if (from < 1 || to < from) {
     answer.Status = ExitUsage;
-    answer.Error = from < 1 ? std::string("lines are counted from 1")
-                            : "the last line " + std::to_string(to) + " comes before the first " + std::to_string(from);
+    answer.Error = from < 1 ? Say("lines are counted from 1", "строки считаются с 1")
+                            : Say("the last line ", "последняя строка ") + std::to_string(to) +
+                                  Say(" comes before the first ", " стоит раньше первой ") + std::to_string(from);
     return answer;
   }
   const TModel& model = *contents.Model;
@@ -98,7 +99,7 @@ TAnswer AnswerGrep(const TContents& contents, const std::string& text) {
   TAnswer answer;
   if (text.empty()) {
     answer.Status = ExitUsage;
-    answer.Error = "grep: TEXT is empty";
+    answer.Error = Say("grep: TEXT is empty", "grep: пустой ТЕКСТ");
     return answer;
   }
   const TModel& model = *contents.Model;

@@ -29,32 +29,36 @@ int RunPack(const std::string& textFile, const std::string& directory, bool oem,
   std::error_code error;
   // A directory opens as a stream on Linux and fails only on the first read.
   if (std::filesystem::is_directory(PathOf(textFile), error)) {
-    Err("ostrak: " + textFile + ": is a directory, not a configuration text\n");
+    Err("ostrak: " + textFile + Say(": is a directory, not a configuration text\n", ": это папка, а не текст конфигурации\n"));
     return ExitFailed;
   }
   std::ifstream in(PathOf(textFile), std::ios::binary);
   if (!in) {
     const int reason = errno;
-    Err("ostrak: cannot read " + textFile + (reason ? ": " + std::generic_category().message(reason) : "") + "\n");
+    Err(Say("ostrak: cannot read ", "ostrak: не читается ") + textFile + (reason ? ": " + std::generic_category().message(reason) : "") + "\n");
     return ExitFailed;
   }
   std::string text;
   try {
     text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   } catch (const std::ios_base::failure& failure) {
-    Err("ostrak: cannot read " + textFile + ": " + failure.code().message() + "\n");
+    Err(Say("ostrak: cannot read ", "ostrak: не читается ") + textFile + ": " + failure.code().message() + "\n");
     return ExitFailed;
   }
   if (in.bad()) {
-    Err("ostrak: cannot read " + textFile + "\n");
+    Err(Say("ostrak: cannot read ", "ostrak: не читается ") + textFile + "\n");
     return ExitFailed;
   }
   if (raw && HoldsUtf8Cyrillic(text))
-    Err("ostrak: warning: " + textFile + " is UTF-8 text with Cyrillic letters, so probably not code page 1251; "
-        "its bytes are packed as they are (without --raw it would be converted)\n");
+    Err(Say("ostrak: warning: ", "ostrak: внимание: ") + textFile +
+        Say(" is UTF-8 text with Cyrillic letters, so probably not code page 1251; "
+            "its bytes are packed as they are (without --raw it would be converted)\n",
+            " — текст в UTF-8 с кириллицей, то есть, вероятно, не в кодировке 1251; его байты упакованы как "
+            "есть (без --raw он был бы перекодирован)\n"));
   if (!raw) {
     if (!IsValidUtf8(text)) {
-      Err("ostrak: " + textFile + " is not UTF-8 text (use --raw to pack its bytes as they are)\n");
+      Err("ostrak: " + textFile + Say(" is not UTF-8 text (use --raw to pack its bytes as they are)\n",
+                                      " — не текст в UTF-8 (--raw упакует его байты как есть)\n"));
       return ExitFailed;
     }
     if (text.size() >= 3 && text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
@@ -62,7 +66,8 @@ int RunPack(const std::string& textFile, const std::string& directory, bool oem,
     std::string converted = Utf8ToCodePage(text, codePage);
     // A character the code page lacks would silently become '?' and rename an object.
     if (CodePageToUtf8(converted, codePage) != text) {
-      Err("ostrak: " + textFile + " holds characters that code page " + std::to_string(codePage) + " lacks\n");
+      Err("ostrak: " + textFile + Say(" holds characters that code page ", ": в нем есть символы, которых нет в кодировке ") +
+          std::to_string(codePage) + Say(" lacks\n", "\n"));
       return ExitFailed;
     }
     text = std::move(converted);
@@ -74,12 +79,13 @@ int RunPack(const std::string& textFile, const std::string& directory, bool oem,
     const size_t equals = stream.find('=');
     const size_t slash = stream.rfind('/', equals);
     if (equals == std::string::npos || equals == 0 || slash + 1 == equals) {
-      Err("ostrak: --stream " + stream + ": write PATH=FILE, e.g. \"TypedText/ModuleText_Number1/MD Programm text=module.bin\"\n");
+      Err("ostrak: --stream " + stream + Say(": write PATH=FILE, e.g. ", ": пишите ПУТЬ=ФАЙЛ, например ") +
+          "\"TypedText/ModuleText_Number1/MD Programm text=module.bin\"\n");
       return ExitUsage;
     }
     std::ifstream file(PathOf(stream.substr(equals + 1)), std::ios::binary);
     if (!file) {
-      Err("ostrak: cannot read " + stream.substr(equals + 1) + "\n");
+      Err(Say("ostrak: cannot read ", "ostrak: не читается ") + stream.substr(equals + 1) + "\n");
       return ExitFailed;
     }
     std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
@@ -91,7 +97,7 @@ int RunPack(const std::string& textFile, const std::string& directory, bool oem,
   std::filesystem::path dir = PathOf(directory);
   std::filesystem::create_directories(dir, error);
   if (!std::filesystem::is_directory(dir, error)) {
-    Err("ostrak: cannot make the directory " + directory + "\n");
+    Err(Say("ostrak: cannot make the directory ", "ostrak: не удается создать каталог ") + directory + "\n");
     return ExitFailed;
   }
   std::filesystem::path target = dir / "vellum.md";
@@ -99,7 +105,7 @@ int RunPack(const std::string& textFile, const std::string& directory, bool oem,
   // The closing brace ends the list that encloses the top-level lists, as in real files.
   HRESULT hr = WriteCompoundFile(Utf8ToWide(std::string(target8.begin(), target8.end())), entries);
   if (FAILED(hr)) {
-    Err("ostrak: cannot write " + directory + "/vellum.md: 0x" + HresultDigits(hr) + "\n");
+    Err(Say("ostrak: cannot write ", "ostrak: не удается записать ") + directory + "/vellum.md: 0x" + HresultDigits(hr) + "\n");
     return ExitFailed;
   }
   return ExitOk;

@@ -111,10 +111,11 @@ std::vector<int32_t> ResolveObjects(const TModel& model, const TNameQuery& query
   std::vector<std::string_view> names;
   for (const TObject& object : model.Objects())
     if (query.Kind < 0 || object.Kind == query.Kind) names.push_back(object.Name);
-  error = (query.Kind < 0 ? std::string("no object named ") : "no " + KindRussian(query.Kind) + " named ") + U(name);
+  error = (query.Kind < 0 ? Say("no object named ", "нет объекта с именем ")
+                          : Say("no ", "нет объекта вида ") + KindRussian(query.Kind) + Say(" named ", " с именем ")) + U(name);
   std::vector<std::string> closest = ClosestNames(names, name, 5);
   if (!closest.empty()) {
-    error += "; closest:";
+    error += Say("; closest:", "; ближайшие:");
     for (const std::string& c : closest) error += " " + c;
   }
   return found;

@@ -41,7 +41,8 @@ bool OneObject(const TModel& model, const TNameQuery& query, const std::vector<i
     if (model.Object(o).Kind != model.Object(object).Kind) {
       std::string choices;
       for (int32_t c : found) choices += " " + KindRussian(model.Object(c).Kind) + "." + U(model.Object(c).Name);
-      error = "several objects are named " + U(query.Segments.front()) + "; write one of:" + choices;
+      error = Say("several objects are named ", "имя носят несколько объектов: ") + U(query.Segments.front()) +
+              Say("; write one of:", "; напишите одно из:") + choices;
       return false;
     }
   return true;
@@ -49,7 +50,8 @@ bool OneObject(const TModel& model, const TNameQuery& query, const std::vector<i
 
 bool OneSegment(const TNameQuery& query, const std::string& name, std::string& error) {
   if (query.Segments.size() == 1 && !query.Segments.front().empty()) return true;
-  error = name + ": write Name or Kind.Name (the kind as EnumObjects takes it, e.g. Справочник or REFERENCE)";
+  error = name + Say(": write Name or Kind.Name (the kind as EnumObjects takes it, e.g. Справочник or REFERENCE)",
+                     ": пишите Имя или Вид.Имя (вид — как его принимает ПеречислитьОбъекты, например Справочник или REFERENCE)");
   return false;
 }
 
@@ -152,7 +154,7 @@ int32_t OneObjectNamed(const TModel& model, const std::string& name, TAnswer& re
       if (model.Object(int32_t(o)).Kind == kind && model.Object(int32_t(o)).Name.empty()) found.push_back(int32_t(o));
     if (found.size() == 1) return found.front();
     if (kind >= 0 && found.empty())
-      error += "; the objects of the kind: ostrak list DIR " + U(query.Segments.front());
+      error += Say("; the objects of the kind: ostrak list DIR ", "; объекты этого вида: ostrak list КАТАЛОГ ") + U(query.Segments.front());
     found.clear();
   }
   int32_t object = -1;
@@ -195,7 +197,7 @@ TAnswer AnswerList(const TModel& model, const std::string& kindName) {
   if (!kindName.empty() && kind < 0) {
     std::string kinds;
     for (int k = 0; k < KindCount; ++k) kinds += std::string(k ? ", " : "") + KindRussian(k) + " (" + KindEnglish(k) + ")";
-    return Refused(ExitUsage, "no kind named " + kindName + "; the kinds: " + kinds);
+    return Refused(ExitUsage, Say("no kind named ", "нет вида ") + kindName + Say("; the kinds: ", "; виды: ") + kinds);
   }
   TAnswer answer;
   TJson objects = TJson::array();
@@ -222,7 +224,7 @@ TAnswer AnswerList(const TModel& model, const std::string& kindName) {
 }
 
 TAnswer AnswerFind(const TModel& model, const std::string& text) {
-  if (text.empty()) return Refused(ExitUsage, "find: TEXT is empty");
+  if (text.empty()) return Refused(ExitUsage, Say("find: TEXT is empty", "find: пустой ТЕКСТ"));
   std::vector<TFindMatch> matches = FindText(model, Utf8ToAnsi(text));
   TAnswer answer;
   answer.Json = TJson::array();
@@ -290,7 +292,7 @@ TAnswer AnswerRefs(const TModel& model, const std::string& name, size_t offset, 
 std::string PathMisspelt(const std::string& attributePath) {
   TNameQuery query = ParseName(attributePath);
   if (std::any_of(query.Segments.begin(), query.Segments.end(), [](const std::string& s) { return s.empty(); }))
-    return attributePath + ": write Kind.Name.Attribute[.Attribute...]";
+    return attributePath + Say(": write Kind.Name.Attribute[.Attribute...]", ": пишите Вид.Имя.Реквизит[.Реквизит...]");
   return {};
 }
 
@@ -379,7 +381,7 @@ int RunShow(const std::string& path, const std::string& name, bool json) {
 }
 
 int RunFind(const std::string& path, const std::string& text, bool json) {
-  if (text.empty()) return PrintAnswer(Refused(ExitUsage, "find: TEXT is empty"), json);
+  if (text.empty()) return PrintAnswer(Refused(ExitUsage, Say("find: TEXT is empty", "find: пустой ТЕКСТ")), json);
   int status = ExitOk;
   std::unique_ptr<TModel> model = LoadOrSay(path, status);
   if (!model) return status;

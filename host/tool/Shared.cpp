@@ -72,17 +72,17 @@ public:
   bool Make(const fs::path& file, std::string& error) {
     std::error_code code;
     fs::path base = fs::temp_directory_path(code);
-    if (code) return Fail("no temporary folder: " + code.message(), error);
+    if (code) return Fail(Say("no temporary folder: ", "нет папки для временных файлов: ") + code.message(), error);
     std::random_device random;
     for (int attempt = 0; attempt < 100 && Dir.empty(); ++attempt) {
       fs::path candidate = base / ("ostrak-" + std::to_string(random()));
       if (fs::create_directory(candidate, code)) Dir = candidate;
     }
-    if (Dir.empty()) return Fail("cannot make a temporary folder in " + Utf8Of(base), error);
+    if (Dir.empty()) return Fail(Say("cannot make a temporary folder in ", "не удается создать временную папку в ") + Utf8Of(base), error);
     fs::path target = fs::absolute(file, code);
     fs::path link = Dir / "vellum.md";
     LinkFile(target, link, code);
-    if (code) return Fail("cannot give " + Utf8Of(file) + " the name vellum.md: " + code.message(), error);
+    if (code) return Fail(Say("cannot give ", "не удается дать ") + Utf8Of(file) + Say(" the name vellum.md: ", " имя vellum.md: ") + code.message(), error);
     return true;
   }
   std::string Directory() const { return Utf8Of(Dir); }
@@ -95,6 +95,11 @@ private:
   }
 };
 }  // namespace
+
+std::string Say(std::string_view english, std::string_view russian) {
+  static const bool russian_ = UserReadsRussian();
+  return std::string(russian_ ? russian : english);
+}
 
 void Out(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
 
@@ -111,28 +116,29 @@ void PrintReports(TSession& session) {
 std::string DiagnoseContainer(const std::string& file, const std::string& shown) {
   std::error_code error;
   const fs::path path = PathOf(file);
-  if (!fs::exists(path, error)) return shown + ": no such file";
-  if (fs::is_directory(path, error)) return shown + ": is a directory";
+  if (!fs::exists(path, error)) return shown + Say(": no such file", ": нет такого файла");
+  if (fs::is_directory(path, error)) return shown + Say(": is a directory", ": это папка");
   std::ifstream in(path, std::ios::binary);
   if (!in.is_open()) {
     // The reason the system gives, in its own words (permission denied and the like).
     const int reason = errno;
-    std::string why = reason ? std::generic_category().message(reason) : std::string("cannot be read");
+    std::string why = reason ? std::generic_category().message(reason) : Say("cannot be read", "не читается");
     if (!why.empty()) why[0] = char(std::tolower(static_cast<unsigned char>(why[0])));
     return shown + ": " + why;
   }
   char head[8] = {};
-  if (!in.read(head, sizeof head)) return shown + ": not a compound file";
-  if (std::memcmp(head, kCompoundFileSignature, sizeof head) != 0) return shown + ": not a compound file";
-  return shown + ": no readable configuration in the container (storage \"Metadata\", stream \"Main MetaData Stream\")";
+  if (!in.read(head, sizeof head) || std::memcmp(head, kCompoundFileSignature, sizeof head) != 0)
+    return shown + Say(": not a compound file", ": это не составной файл (контейнер)");
+  return shown + Say(": no readable configuration in the container (storage \"Metadata\", stream \"Main MetaData Stream\")",
+                     ": в контейнере нет читаемой конфигурации (хранилище \"Metadata\", поток \"Main MetaData Stream\")");
 }
 
 std::string DiagnoseDirectory(const std::string& directory, const std::string& shownFile) {
   std::error_code error;
   fs::path dir = PathOf(directory);
-  if (directory.find_first_not_of(" \t\r\n") == std::string::npos) return "no directory given";
-  if (!fs::exists(dir, error)) return directory + ": no such directory or file";
-  if (!fs::is_directory(dir, error)) return directory + ": not a directory";
+  if (directory.find_first_not_of(" \t\r\n") == std::string::npos) return Say("no directory given", "не указан каталог");
+  if (!fs::exists(dir, error)) return directory + Say(": no such directory or file", ": нет такого каталога или файла");
+  if (!fs::is_directory(dir, error)) return directory + Say(": not a directory", ": это не каталог");
   return DiagnoseContainer(Utf8Of(dir / "vellum.md"), shownFile.empty() ? directory + "/vellum.md" : shownFile);
 }
 
@@ -140,7 +146,7 @@ bool FindSource(const std::string& path, TSource& source, std::string& error) {
   std::error_code code;
   const fs::path given = PathOf(path);
   if (path.find_first_not_of(" \t\r\n") == std::string::npos) {
-    error = "no directory given";
+    error = Say("no directory given", "не указан каталог");
     return false;
   }
   if (fs::is_directory(given, code)) {
@@ -151,7 +157,7 @@ bool FindSource(const std::string& path, TSource& source, std::string& error) {
     source = {std::string(), path, path};
     return true;
   }
-  error = path + ": no such directory or file";
+  error = path + Say(": no such directory or file", ": нет такого каталога или файла");
   return false;
 }
 

@@ -23,7 +23,8 @@ std::vector<std::string> Utf8Arguments(int argc, char** argv) {
 std::string CommandList() {
   std::string list;
   for (const TCommand& command : Commands()) list += std::string(list.empty() ? "" : ", ") + command.Name;
-  return "commands: " + list + " (ostrak --help, or ostrak help COMMAND, tells more)\n";
+  return Say("commands: ", "команды: ") + list +
+         Say(" (ostrak --help, or ostrak help COMMAND, tells more)\n", " (подробнее: ostrak --help или ostrak help КОМАНДА)\n");
 }
 
 // Before CLI11 sees the line: an unknown command or option is named, with the commands;
@@ -43,7 +44,7 @@ int Screen(std::vector<std::string>& args) {
     break;
   }
   if (i >= args.size()) {
-    Err("ostrak: a command is required; " + CommandList());
+    Err(Say("ostrak: a command is required; ", "ostrak: не указана команда; ") + CommandList());
     return ExitUsage;
   }
   const std::string word = args[i];
@@ -56,14 +57,51 @@ int Screen(std::vector<std::string>& args) {
     return -1;
   }
   if (!word.empty() && word[0] == '-') {
-    Err("ostrak: unknown option " + word + "; " + CommandList());
+    Err(Say("ostrak: unknown option ", "ostrak: неизвестный ключ ") + word + "; " + CommandList());
     return ExitUsage;
   }
   if (!FindCommand(word)) {
-    Err("ostrak: unknown command \"" + word + "\"; " + CommandList());
+    Err(Say("ostrak: unknown command \"", "ostrak: неизвестная команда \"") + word + "\"; " + CommandList());
     return ExitUsage;
   }
   return -1;
+}
+
+// CLI11's words in Russian: its help's headings, the help flag, the option groups.
+void Russian(CLI::App& app) {
+  auto formatter = app.get_formatter();
+  formatter->label("Usage", "Запуск");
+  formatter->label("OPTIONS", "КЛЮЧИ");
+  formatter->label("SUBCOMMAND", "КОМАНДА");
+  formatter->label("SUBCOMMANDS", "КОМАНДЫ");
+  formatter->label("Positionals", "Аргументы");
+  formatter->label("REQUIRED", "ОБЯЗАТЕЛЬНО");
+  formatter->label("Excludes", "Нельзя вместе с");
+  formatter->label("Needs", "Требует");
+  formatter->label("TEXT", "ТЕКСТ");
+  formatter->label("INT", "ЧИСЛО");
+  app.set_help_flag("-h,--help", "Вывести эту справку и выйти");
+  app.option_defaults()->group("Ключи");
+  if (CLI::Option* help = app.get_help_ptr()) help->group("Ключи");
+}
+
+// A mistake in the command line, said in Russian: CLI11 has its messages in English only.
+std::string RussianParseError(const CLI::ParseError& e) {
+  const std::string what = e.what();
+  auto is = [&](auto* type) { return dynamic_cast<decltype(type)>(&e) != nullptr; };
+  if (is(static_cast<const CLI::ExtrasError*>(nullptr))) {
+    const size_t colon = what.find(": ");
+    return "лишние аргументы: " + (colon == std::string::npos ? what : what.substr(colon + 2));
+  }
+  if (is(static_cast<const CLI::RequiredError*>(nullptr))) {
+    const size_t at = what.find(" is required");
+    if (at != std::string::npos) return "не указан аргумент " + what.substr(0, at);
+    return "не хватает аргументов (" + what + ")";
+  }
+  if (is(static_cast<const CLI::ConversionError*>(nullptr))) return "не то значение: " + what;
+  if (is(static_cast<const CLI::ArgumentMismatch*>(nullptr))) return "у ключа нет значения или их не столько: " + what;
+  if (is(static_cast<const CLI::ExcludesError*>(nullptr))) return "эти ключи нельзя вместе: " + what;
+  return what;
 }
 
 // The whole run; main only hands over.
@@ -73,28 +111,37 @@ int RunOstrak(int argc, char** argv) {
   std::vector<std::string> args = Utf8Arguments(argc, argv);
   if (int status = Screen(args); status >= 0) return status;
 
-  CLI::App app{"ostrak: runs the kalamos component's script functions against an information base, "
-               "dumps a configuration as JSON or as lines of text, compares two configurations, packs "
-               "a configuration text into a container, and answers questions about a configuration: "
-               "show, find, refs, path, id; mcp serves those questions to AI assistants. Wherever DIR stands, a container file of any name may "
-               "stand instead (it is loaded as DIR/vellum.md would be). \"--\" ends the options, so "
-               "that an argument may begin with \"-\"."};
+  CLI::App app{Say("ostrak: runs the kalamos component's script functions against an information base, "
+                   "dumps a configuration as JSON or as lines of text, compares two configurations, packs "
+                   "a configuration text into a container, and answers questions about a configuration: "
+                   "show, list, find, refs, path, id; mcp serves those questions to AI assistants. Wherever DIR "
+                   "stands, a container file of any name may stand instead (it is loaded as DIR/vellum.md would "
+                   "be). \"--\" ends the options, so that an argument may begin with \"-\".",
+                   "ostrak: вызывает функции компоненты kalamos для информационной базы, выводит конфигурацию "
+                   "в JSON или строками текста, сравнивает две конфигурации, упаковывает текст конфигурации в "
+                   "контейнер и отвечает на вопросы о конфигурации: show, list, find, refs, path, id; mcp "
+                   "отвечает на те же вопросы ИИ-помощникам. Вместо КАТАЛОГА (DIR) можно указать файл "
+                   "контейнера с любым именем (он загружается так же, как DIR/vellum.md). \"--\" заканчивает "
+                   "ключи, чтобы аргумент мог начинаться с \"-\".")};
   app.name("ostrak");
+  if (UserReadsRussian()) Russian(app);
   app.require_subcommand(1);
   // Paths begin with "/" on Linux and under Wine; they are never options.
   app.allow_windows_style_options(false);
   TArguments arguments;
   if (kComServers)
     app.add_option("--dll", arguments.Session.DllPath,
-                   "Load the component from this DLL instead of the registered AddIn.kalamos");
+                   Say("Load the component from this DLL instead of the registered AddIn.kalamos",
+                       "Загрузить компоненту из этой DLL, а не зарегистрированную AddIn.kalamos"));
   app.set_version_flag("--version", [&arguments] {
     std::string version = ComponentFileVersion(arguments.Session.DllPath);
-    return "kalamos " + (version.empty() ? std::string("(version unknown: component not found)") : version);
-  }, "Print the component's file version and exit");
+    return "kalamos " + (version.empty() ? Say("(version unknown: component not found)", "(версия неизвестна: компонента не найдена)") : version);
+  }, Say("Print the component's file version and exit", "Вывести версию файла компоненты и выйти"));
 
   std::vector<std::pair<CLI::App*, const TCommand*>> rows;
   for (const TCommand& command : Commands()) {
-    CLI::App* sub = app.add_subcommand(command.Name, command.Help);
+    CLI::App* sub = app.add_subcommand(command.Name, Say(command.Help, command.HelpRu));
+    if (UserReadsRussian()) Russian(*sub), sub->group("Команды");
     command.Options(*sub, arguments);
     rows.emplace_back(sub, &command);
   }
@@ -104,8 +151,10 @@ int RunOstrak(int argc, char** argv) {
   try {
     app.parse(static_cast<int>(argvUtf8.size()), argvUtf8.data());
   } catch (const CLI::ParseError& e) {
-    int code = app.exit(e);
-    return code == 0 ? ExitOk : ExitUsage;
+    // Help and the version as CLI11 prints them; a mistake in the line in the user's words.
+    if (e.get_exit_code() == 0 || !UserReadsRussian()) return app.exit(e) == 0 ? ExitOk : ExitUsage;
+    Err("ostrak: " + RussianParseError(e) + "\nПодробнее: --help\n");
+    return ExitUsage;
   }
 
   if (!arguments.Session.DllPath.empty()) arguments.Session.Source = TComponentSource::Library;
@@ -115,7 +164,7 @@ int RunOstrak(int argc, char** argv) {
       return command->Run(arguments);
     } catch (const std::bad_alloc&) {
       // Said plainly rather than ended by the runtime without a word.
-      Err("ostrak: out of memory\n");
+      Err(Say("ostrak: out of memory\n", "ostrak: не хватает памяти\n"));
       return std::string(command->Name) == "diff" ? ExitTrouble : ExitFailed;
     }
   }

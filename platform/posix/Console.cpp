@@ -9,6 +9,11 @@ std::string ArgumentToUtf8(const char* argument) { return argument; }
 
 void BinaryStandardStreams() {}
 
+bool UserReadsRussian() {
+  const char* locale = EnvironmentLocale();
+  return locale && locale[0] == 'r' && locale[1] == 'u';
+}
+
 std::FILE* TakeStandardOutput() {
   const int protocol = dup(fileno(stdout));
   dup2(fileno(stderr), fileno(stdout));

@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <io.h>
+#include <windows.h>
 
 #include "platform/Text.h"
 
@@ -16,6 +17,12 @@ std::string ArgumentToUtf8(const char* argument) {
 void BinaryStandardStreams() {
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stderr), _O_BINARY);
+}
+
+bool UserReadsRussian() {
+  // A locale named in the environment wins (a shell that sets one, or the tests under Wine).
+  if (const char* locale = EnvironmentLocale()) return locale[0] == 'r' && locale[1] == 'u';
+  return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_RUSSIAN;
 }
 
 std::FILE* TakeStandardOutput() {

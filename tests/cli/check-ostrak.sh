@@ -7,6 +7,9 @@ src=$1; shift
 ostrak=("$@")
 fixtures=$src/tests/cli/fixtures
 expected=$src/tests/cli/expected
+# The tool's messages in English, whatever this machine's locale (and Wine's Russian one):
+# the checks below read them; those of the user's language set it themselves.
+export LANGUAGE=en
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work" || exit 1
@@ -473,6 +476,24 @@ status 0 "the nameless accounting object answers to its kind"
 run show real справочник
 status 1 "a kind word with no object of its own"
 stderr_has "ostrak list DIR справочник" "show of a kind word points to list"
+
+# Messages in the user's language: Russian when the environment asks for it, on any system.
+LANGUAGE=ru run show model Склда
+status 1 "a Russian user's unknown name"
+stderr_has "ostrak: нет объекта с именем Склда; ближайшие:" "messages in Russian when LANGUAGE asks for it"
+LANGUAGE=ru run list
+status 2 "a Russian user's command line without DIR"
+stderr_has "не указан аргумент DIR" "CLI11's own messages in Russian"
+LANGUAGE=ru run --help
+grep -q '^Запуск: ostrak \[КЛЮЧИ\] КОМАНДА' out.txt && grep -q '^  list  *Перечислить объекты' out.txt \
+  && ok || bad "--help in Russian" "$(head -5 out.txt)"
+if [ ${#ostrak[@]} = 1 ]; then
+  # The locale alone decides natively; under Wine its own Russian locale stands.
+  LANGUAGE= LC_ALL= LC_MESSAGES= LANG=ru_RU.UTF-8 run show model Склда
+  stderr_has "нет объекта с именем Склда" "messages in Russian under LANG=ru_RU.UTF-8"
+  LANGUAGE= LC_ALL= LC_MESSAGES= LANG=C run show model Склда
+  stderr_has "no object named Склда" "messages in English under LANG=C"
+fi
 
 run id model 244
 stdout_is '244: Регистр Остатки: измерение: Район' "id of a register dimension"
