@@ -138,10 +138,19 @@ TToken TLexer::Next() {
         break;
       }
       // A line end inside the string: the string goes on if the next line starts with '|'.
+      // Whole comment lines may stand between (a query's lines commented out).
       size_t j = i + 1;
-      while (j < size && (s[j] == ' ' || s[j] == '\t')) ++j;
+      uint32_t lines = 1;
+      for (;;) {
+        while (j < size && (s[j] == ' ' || s[j] == '\t')) ++j;
+        if (j + 1 >= size || s[j] != '/' || s[j + 1] != '/') break;
+        const void* end = std::memchr(s.data() + j, '\n', size - j);
+        if (!end) break;
+        j = static_cast<size_t>(static_cast<const char*>(end) - s.data()) + 1;
+        ++lines;
+      }
       if (j < size && s[j] == '|') {
-        ++Line_;
+        Line_ += lines;
         i = j + 1;
         continue;
       }

@@ -184,38 +184,49 @@ void TParser::Fault(int line, int column, std::string code, std::string message,
 // letter, digit, '_' or '.'.
 void TParser::ScanString(const TToken& t) {
   const std::string_view s = TextOf(t);
-  for (size_t dot = s.find('.', 1); dot != std::string_view::npos; dot = s.find('.', dot + 1)) {
-    size_t b = dot;
-    while (b > 1) {
-      const unsigned char p = static_cast<unsigned char>(s[b - 1]);
-      if (p < 0x80 && IdentCharAt(s, b - 1)) {
-        --b;
-      } else if (b > 2 && (p & 0xC0) == 0x80 && IdentCharAt(s, b - 2) == 2) {
-        b -= 2;
-      } else {
-        break;
-      }
+  for (size_t begin = 0; begin < s.size();) {
+    size_t end = s.find('\n', begin);
+    if (end == std::string_view::npos) end = s.size();
+    // A comment line between a string's lines names nothing.
+    const size_t first = s.find_first_not_of(" \t", begin);
+    if (begin > 0 && first != std::string_view::npos && first + 1 < end && s[first] == '/' && s[first + 1] == '/') {
+      begin = end + 1;
+      continue;
     }
-    const std::string_view word = s.substr(b, dot - b);
-    if (word.size() < 10 || word.size() > LongestKind || s[b - 1] == '.') continue;
-    const TKindRow* kind = nullptr;
-    for (const TKindRow& row : StringKinds)
-      if (IsFoldedWord(word, row.Folded)) kind = &row;
-    if (!kind) continue;
-    const size_t nameLength = IdentRun(s, dot + 1);
-    if (!nameLength) continue;
-    TObjectRef ref;
-    ref.KindAsWritten = std::string(word);
-    ref.Kind = kind->Kind;
-    ref.Name = std::string(s.substr(dot + 1, nameLength));
-    const size_t after = dot + 1 + nameLength;
-    if (ref.Kind == TObjectKind::Enum && after < s.size() && s[after] == '.')
-      ref.Value = std::string(s.substr(after + 1, IdentRun(s, after + 1)));
-    const size_t offset = t.Offset + b;
-    ref.Line = M.LineOf(offset);
-    ref.Column = M.ColumnOf(offset, ref.Line);
-    ref.InString = true;
-    M.Objects.push_back(std::move(ref));
+    for (size_t dot = s.find('.', begin + 1); dot < end; dot = s.find('.', dot + 1)) {
+      size_t b = dot;
+      while (b > 1) {
+        const unsigned char p = static_cast<unsigned char>(s[b - 1]);
+        if (p < 0x80 && IdentCharAt(s, b - 1)) {
+          --b;
+        } else if (b > 2 && (p & 0xC0) == 0x80 && IdentCharAt(s, b - 2) == 2) {
+          b -= 2;
+        } else {
+          break;
+        }
+      }
+      const std::string_view word = s.substr(b, dot - b);
+      if (word.size() < 10 || word.size() > LongestKind || s[b - 1] == '.') continue;
+      const TKindRow* kind = nullptr;
+      for (const TKindRow& row : StringKinds)
+        if (IsFoldedWord(word, row.Folded)) kind = &row;
+      if (!kind) continue;
+      const size_t nameLength = IdentRun(s, dot + 1);
+      if (!nameLength) continue;
+      TObjectRef ref;
+      ref.KindAsWritten = std::string(word);
+      ref.Kind = kind->Kind;
+      ref.Name = std::string(s.substr(dot + 1, nameLength));
+      const size_t after = dot + 1 + nameLength;
+      if (ref.Kind == TObjectKind::Enum && after < s.size() && s[after] == '.')
+        ref.Value = std::string(s.substr(after + 1, IdentRun(s, after + 1)));
+      const size_t offset = t.Offset + b;
+      ref.Line = M.LineOf(offset);
+      ref.Column = M.ColumnOf(offset, ref.Line);
+      ref.InString = true;
+      M.Objects.push_back(std::move(ref));
+    }
+    begin = end + 1;
   }
 }
 
@@ -362,7 +373,7 @@ void TParser::Declaration(const TToken& t) {
     p.NameLine = static_cast<int>(name.Line);
     p.NameColumn = Column(name);
   } else {
-    Fault(t, "bad-declaration", "Нет имени после " + std::string(TextOf(t)));
+    Fault(t, "bad-declaration", "Нет имени после слова " + std::string(TextOf(t)));
   }
   p.Key = Folded(p.Name);
   if (Peek().Is('(')) {

@@ -121,8 +121,8 @@ std::vector<TDiagnostic> TModuleSet::Check(int module, const TObjectExists& obje
     const TProcedure& p = Module(target->Module).Procedures[target->Procedure];
     if (call.Arguments > static_cast<int>(p.Parameters.size()))
       out.push_back(Warning(call.Line, call.Column, "too-many-arguments",
-                            "Аргументов " + std::to_string(call.Arguments) + ", а параметров у " + p.Name + " " +
-                                std::to_string(p.Parameters.size()),
+                            "Передано аргументов: " + std::to_string(call.Arguments) + ", а у " + p.Name +
+                                " параметров: " + std::to_string(p.Parameters.size()),
                             call.Name));
   }
 

@@ -56,6 +56,19 @@ TEST(CodeLexer, StringsDoubledQuotesAndContinuationLines) {
   EXPECT_EQ(t[9].Line, 4u);
 }
 
+TEST(CodeLexer, CommentLinesBetweenAStringsLines) {
+  const std::string text = "Т = \"первая\n\t//|закомментирована\n  // и эта\n\t|последняя\";\n// конец";
+  const std::vector<TToken> t = Tokens(text);
+  ASSERT_EQ(t.size(), 5u);
+  EXPECT_EQ(t[2].Kind, TTokenKind::String);
+  EXPECT_FALSE(t[2].Unterminated);
+  EXPECT_EQ(t[2].LastLine, 4u);
+  EXPECT_EQ(t[4].Kind, TTokenKind::Comment);
+  EXPECT_EQ(t[4].Line, 5u);
+  // Without a continued line after them, the comments end the (unterminated) string.
+  EXPECT_TRUE(Tokens("Т = \"первая\n// а\nБ = 1;")[2].Unterminated);
+}
+
 TEST(CodeLexer, UnterminatedStringsAndDatesEndAtTheirLine) {
   const std::string text = "А = \"нет конца\r\nБ = '20240131'; В = '2024\nГ";
   const std::vector<TToken> t = Tokens(text);
