@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "code/Letters.h"
+#include "code/Navigation.h"
 
 namespace kalamos::code {
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "code/Module.h"
+#include "code/Navigation.h"
 #include "tests/code/CodeSamples.h"
 
 using namespace kalamos::code;

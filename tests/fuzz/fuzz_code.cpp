@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "code/ModuleSet.h"
+#include "code/Navigation.h"
 #include "tests/fuzz/FuzzCheck.h"
 
 using namespace kalamos::code;
