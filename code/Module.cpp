@@ -97,7 +97,27 @@ class TParser {
   bool LoopHeader = false;  // Пока / Для seen, its Цикл not yet
   int LoopLine = 0, LoopColumn = 0;
 
-  int Column(const TToken& t) const { return M.ColumnOf(t.Offset, static_cast<int>(t.Line)); }
+  // Columns are counted on from the last one asked for: a line's start is not gone back to
+  // for every name on a long line.
+  int CacheLine = 0, CacheColumn = 1;
+  size_t CacheOffset = 0;
+  int ColumnAt(size_t offset, int line) {
+    if (line < 1 || line > M.LineCount() || offset < M.LineBegin(line)) return 1;
+    const std::string_view text = M.Text;
+    if (line != CacheLine) {
+      CacheLine = line;
+      CacheOffset = M.LineBegin(line);
+      CacheColumn = 1;
+    }
+    if (offset >= CacheOffset) {
+      CacheColumn += static_cast<int>(CharCount(text.substr(CacheOffset, offset - CacheOffset)));
+    } else {
+      CacheColumn -= static_cast<int>(CharCount(text.substr(offset, CacheOffset - offset)));
+    }
+    CacheOffset = offset;
+    return CacheColumn;
+  }
+  int Column(const TToken& t) { return ColumnAt(t.Offset, static_cast<int>(t.Line)); }
   std::string_view TextOf(const TToken& t) const { return t.Text(M.Text); }
 
   const TToken& Peek(size_t k = 0);
@@ -222,7 +242,7 @@ void TParser::ScanString(const TToken& t) {
         ref.Value = std::string(s.substr(after + 1, IdentRun(s, after + 1)));
       const size_t offset = t.Offset + b;
       ref.Line = M.LineOf(offset);
-      ref.Column = M.ColumnOf(offset, ref.Line);
+      ref.Column = ColumnAt(offset, ref.Line);
       ref.InString = true;
       M.Objects.push_back(std::move(ref));
     }
@@ -238,7 +258,7 @@ void TParser::Run() {
         CloseFrames();
         if (Cur >= 0) {
           const TProcedure& p = M.Procedures[Cur];
-          Fault(p.FirstLine, M.ColumnOf(p.HeaderBegin, p.FirstLine), "missing-end",
+          Fault(p.FirstLine, ColumnAt(p.HeaderBegin, p.FirstLine), "missing-end",
                 std::string(p.IsFunction ? "Нет КонецФункции у функции " : "Нет КонецПроцедуры у процедуры ") + p.Name,
                 p.Name);
           EndProcedure(static_cast<int>(Last.LastLine));
@@ -549,18 +569,22 @@ int TModule::LineOf(size_t offset) const {
   return std::max(1, static_cast<int>(it - LineStarts.begin()));
 }
 
+size_t TModule::LineBegin(int line) const {
+  if (line < 1 || line > LineCount()) return Text.size();
+  // A byte-order mark is no part of the first line.
+  if (line == 1 && std::string_view(Text).substr(0, 3) == "\xEF\xBB\xBF") return 3;
+  return LineStarts[line - 1];
+}
+
 int TModule::ColumnOf(size_t offset, int line) const {
-  if (line < 1 || line > LineCount()) return 1;
-  size_t start = LineStarts[line - 1];
-  if (line == 1 && std::string_view(Text).substr(0, 3) == "\xEF\xBB\xBF") start = 3;
-  if (offset <= start) return 1;
+  const size_t start = LineBegin(line);
+  if (offset <= start || offset > Text.size()) return 1;
   return static_cast<int>(CharCount(std::string_view(Text).substr(start, offset - start))) + 1;
 }
 
 std::string_view TModule::LineText(int line) const {
   if (line < 1 || line > LineCount()) return {};
-  size_t start = LineStarts[line - 1];
-  if (line == 1 && std::string_view(Text).substr(0, 3) == "\xEF\xBB\xBF") start = 3;
+  const size_t start = LineBegin(line);
   size_t end = line < LineCount() ? LineStarts[line] - 1 : Text.size();
   if (end > start && Text[end - 1] == '\r') --end;
   return std::string_view(Text).substr(start, end >= start ? end - start : 0);

@@ -87,6 +87,8 @@ struct TModule {
   std::vector<std::pair<size_t, size_t>> LongStrings;  // byte ranges of strings over several lines
 
   int LineCount() const { return static_cast<int>(LineStarts.size()); }
+  // The byte offset where a line's text begins.
+  size_t LineBegin(int line) const;
   // The line (from 1) holding the byte at offset, and the column of that byte.
   int LineOf(size_t offset) const;
   int ColumnOf(size_t offset, int line) const;

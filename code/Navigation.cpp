@@ -29,12 +29,17 @@ std::optional<TTokenAt> TokenAt(const TModule& module, int line, int column) {
   if (line < 1 || line > module.LineCount() || column < 1) return std::nullopt;
   const std::string_view text = module.Text;
   const std::string_view lineText = module.LineText(line);
-  // The byte under the column; just past the line's end at most.
+  // The byte under the column; just past the line's end at most. Columns count characters'
+  // first bytes (as ColumnOf does), so stray continuation bytes are stepped over.
   size_t target = static_cast<size_t>(lineText.data() - text.data());
   const size_t lineEnd = target + lineText.size();
+  const auto skipContinuation = [&] {
+    while (target < lineEnd && (static_cast<unsigned char>(text[target]) & 0xC0) == 0x80) ++target;
+  };
+  skipContinuation();
   for (int c = 1; c < column && target < lineEnd; ++c) {
     ++target;
-    while (target < lineEnd && (static_cast<unsigned char>(text[target]) & 0xC0) == 0x80) ++target;
+    skipContinuation();
   }
   // Lexing from the procedure's header (never inside a string, and after-dot known) or
   // else from the line's start, or the start of a string that runs over it.

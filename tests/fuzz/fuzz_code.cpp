@@ -92,13 +92,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const TModule& parsed = set.Module(m);
     CheckPositions(parsed);
     CheckDiagnostics(parsed, set.Check(m, Exists));
-    for (int p = 0; p < static_cast<int>(parsed.Procedures.size()); ++p)
+    for (int p = 0; p < static_cast<int>(parsed.Procedures.size()) && p < 64; ++p)
       for (const TCallRef& c : set.CallersOf({m, p}))
         FUZZ_CHECK(set.Module(c.Module).Calls[c.Call].Key == parsed.Procedures[p].Key);
   }
 
-  // A few cursor positions spread over the module.
+  // A few cursor positions spread over the module, and the places of the first calls,
+  // which must name the call there.
   const TModule& parsed = set.Module(module);
+  for (size_t c = 0; c < parsed.Calls.size() && c < 32; ++c) {
+    const TCall& call = parsed.Calls[c];
+    const auto at = TokenAt(parsed, call.Line, call.Column);
+    FUZZ_CHECK(at && at->Text == call.Name && at->Line == call.Line && at->Column == call.Column);
+  }
   for (int k = 0; k < 16; ++k) {
     const int line = 1 + static_cast<int>((k * 7919u) % static_cast<unsigned>(parsed.LineCount()));
     const int column = 1 + (k * 13) % 40;
