@@ -267,6 +267,10 @@ void TParser::Run() {
         std::stable_sort(M.Faults.begin(), M.Faults.end(), [](const TDiagnostic& a, const TDiagnostic& b) {
           return a.Line != b.Line ? a.Line < b.Line : a.Column < b.Column;
         });
+        // Strings met while looking ahead were looked into before the names in front of them.
+        std::stable_sort(M.Objects.begin(), M.Objects.end(), [](const TObjectRef& a, const TObjectRef& b) {
+          return a.Line != b.Line ? a.Line < b.Line : a.Column < b.Column;
+        });
         return;
       }
       case TTokenKind::Keyword: OnKeyword(t); break;

@@ -36,8 +36,11 @@ void CheckPositions(const TModule& m) {
       FUZZ_CHECK(holder >= 0 && m.Procedures[holder].FirstLine <= c.Line && c.Line <= m.Procedures[holder].LastLine);
     }
   }
-  for (const TObjectRef& o : m.Objects)
+  for (size_t i = 0; i < m.Objects.size(); ++i) {
+    const TObjectRef& o = m.Objects[i];
     FUZZ_CHECK(o.Line >= 1 && o.Line <= lines && o.Column >= 1 && !o.Name.empty());
+    if (i > 0) FUZZ_CHECK(m.Objects[i - 1].Line < o.Line || (m.Objects[i - 1].Line == o.Line && m.Objects[i - 1].Column < o.Column));
+  }
   for (const TVariable& v : m.Variables) FUZZ_CHECK(v.Line >= 1 && v.Line <= lines && !v.Name.empty());
   for (int p = 0; p < static_cast<int>(m.Procedures.size()); ++p) {
     SignatureText(m, p);
