@@ -35,13 +35,15 @@ struct TToken {
   TKeyword Keyword = TKeyword::None;
   bool AfterDot = false;      // the previous token (comments aside) is '.'
   bool Unterminated = false;  // a string or date whose closing quote is missing
+  char Punct = 0;             // the character of a Punct token
   uint32_t Line = 1;          // of the first byte, from 1
   uint32_t LastLine = 1;      // of the last byte: a string may run over several lines
   size_t Offset = 0;          // in bytes
   size_t Length = 0;
+  // The token's text in the text it was read from.
   std::string_view Text(std::string_view source) const { return source.substr(Offset, Length); }
-  bool Is(char punct) const { return Kind == TTokenKind::Punct && Length == 1 && Punct == punct; }
-  char Punct = 0;
+  // Whether it is the punctuation character punct.
+  bool Is(char punct) const { return Kind == TTokenKind::Punct && Punct == punct; }
 };
 
 // The keyword spelled by an identifier's bytes, any letter case; None when it is none.
@@ -51,6 +53,7 @@ class TLexer {
  public:
   // Starts at offset, which is on line `line`; at a line's start when it is 0 or follows '\n'.
   explicit TLexer(std::string_view text, size_t offset = 0, uint32_t line = 1);
+  // The next token, comments included; End (again and again) past the text.
   TToken Next();
 
  private:

@@ -49,10 +49,12 @@ class TModuleSet {
   void SetGlobal(int module) { Global_ = module; }
   int Global() const { return Global_; }
 
+  // The modules by index, from 0 in the order added; an index must be below Count().
   int Count() const { return static_cast<int>(Modules_.size()); }
   const TModule& Module(int module) const { return Modules_[module].Parsed; }
   const std::string& Name(int module) const { return Modules_[module].Name; }
-  int Find(std::string_view name) const;  // by name as added, -1 when absent
+  // The module added under name (compared exactly), -1 when none.
+  int Find(std::string_view name) const;
 
   // The procedure a call of name from module reaches: the module's own first, then an
   // export of the global module. Nothing for built-in and unknown names.
