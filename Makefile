@@ -61,7 +61,7 @@ test: deps
 # 64-bit DLL is measured where the machine cannot run the 32-bit one.
 bench: native windows32 windows64
 	@scripts/setup-deps --only libgsf-bin || echo "bench: libgsf-bin could not be installed; the bare read is bench_read_stream's"
-	@for b in build/native/bench/bench_load build/native/bench/bench_listing build/native/bench/bench_walk build/native/bench/bench_model build/native/bench/bench_text_diff; do echo "== $$b"; $$b; done
+	@for b in build/native/bench/bench_load build/native/bench/bench_listing build/native/bench/bench_walk build/native/bench/bench_model build/native/bench/bench_text_diff build/native/bench/bench_code; do echo "== $$b"; $$b; done
 	@echo "== bench/whole-process"; bench/whole-process
 	@echo "== bench/mcp-latency"; bench/mcp-latency
 
