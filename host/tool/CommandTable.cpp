@@ -1,6 +1,7 @@
 // Every command of ostrak, one row each: its name, its help, its arguments and what runs it.
 #include <CLI/CLI.hpp>
 
+#include "host/tool/Code.h"
 #include "host/tool/Commands.h"
 #include "host/tool/Mcp.h"
 
@@ -217,16 +218,65 @@ const std::vector<TCommand> Table = {
        JsonFlag(c, a, "{\"matches\": [{\"kind\", \"object\", \"place\", \"line\", \"text\", \"before\", \"after\"}], \"truncated\", \"damaged\"}");
      },
      [](const TArguments& a) { return RunGrep(a.Path, a.Name, a.Json); }},
+    {"procs",
+     "List the procedures and functions of the modules of the object NAME (Name or Kind.Name), or of "
+     "every module: place, lines, header (\"Функция Имя(Знач А, Б = 0) Экспорт\"). Exit status 1 when "
+     "there is none.",
+     "Перечислить процедуры и функции модулей объекта ИМЯ (Имя или Вид.Имя) или всех модулей: место, "
+     "строки, заголовок (\"Функция Имя(Знач А, Б = 0) Экспорт\"). Код завершения 1 — ни одной нет.",
+     [](CLI::App& c, TArguments& a) {
+       PathOption(c, a);
+       c.add_option("NAME", a.Name, Say("Name or Kind.Name of the object", "Имя или Вид.Имя объекта"));
+       JsonFlag(c, a,
+                "{\"procedures\": [{\"stream\", \"kind\", \"object\", \"place\", \"name\", \"function\", \"export\", "
+                "\"forward\", \"params\": [{\"name\", \"by_value\", \"default\"}], \"line\", \"end_line\"}]}");
+     },
+     [](const TArguments& a) { return RunProcedures(a.Path, a.Name, a.Json); }},
+    {"callers",
+     "List every call that reaches the global module's exported procedure NAME, or with "
+     "Kind.Object.NAME that object's procedure (a module's own procedure of the name comes first, "
+     "as the platform resolves calls), with place, line and column, like grep. Exit status 1 when "
+     "there is none.",
+     "Перечислить все вызовы, которые попадают в экспортную процедуру ИМЯ глобального модуля, а с "
+     "Вид.Объект.ИМЯ — в процедуру этого объекта (собственная процедура модуля с таким именем важнее, "
+     "как у платформы), с местом, строкой и колонкой, как grep. Код завершения 1 — вызовов нет.",
+     [](CLI::App& c, TArguments& a) {
+       PathOption(c, a);
+       c.add_option("NAME", a.Name, Say("Procedure, or Kind.Object.Procedure", "Процедура или Вид.Объект.Процедура"))->required();
+       JsonFlag(c, a, "{\"calls\": [{\"stream\", \"kind\", \"object\", \"place\", \"line\", \"column\", \"in\"}]}");
+     },
+     [](const TArguments& a) { return RunCallers(a.Path, a.Name, a.Json); }},
+    {"check",
+     "Check the modules of the object NAME, or every module: unterminated strings, blocks closed that "
+     "are not open or not closed, procedures without their end or inside another (errors); objects "
+     "named in strings or code that the configuration does not have, procedures declared twice, "
+     "forward declarations without a body, calls with more arguments than parameters (warnings). One "
+     "line each, like a compiler's. Exit status 1 when there is anything to say.",
+     "Проверить модули объекта ИМЯ или все модули: незакрытые строки, блоки, закрытые без открытия или "
+     "не закрытые, процедуры без конца или внутри другой (ошибки); объекты, названные в строках или "
+     "коде, которых нет в конфигурации, процедуры, объявленные дважды, объявления Далее без тела, вызовы "
+     "с лишними аргументами (предупреждения). По строке на каждое, как у компилятора. Код завершения 1 — "
+     "есть что сказать.",
+     [](CLI::App& c, TArguments& a) {
+       PathOption(c, a);
+       c.add_option("NAME", a.Name, Say("Name or Kind.Name of the object", "Имя или Вид.Имя объекта"));
+       JsonFlag(c, a,
+                "{\"diagnostics\": [{\"stream\", \"kind\", \"object\", \"place\", \"line\", \"column\", "
+                "\"severity\", \"code\", \"message\", \"name\"}]}");
+     },
+     [](const TArguments& a) { return RunCheck(a.Path, a.Name, a.Json); }},
     {"mcp",
      "Serve DIR to an AI assistant: a Model Context Protocol server on standard input and output "
      "(JSON-RPC messages one a line; diagnostics on standard error). Its tools answer as show, find, "
-     "refs, path, id, module, grep and call do: summary, list_objects, show_object, find, where_used, "
-     "resolve_path, lookup_id, get_module, search_modules, call_function. The configuration is read "
+     "refs, path, id, module, grep, procs, callers, check and call do: summary, list_objects, show_object, "
+     "find, where_used, resolve_path, lookup_id, get_module, search_modules, list_procedures, get_procedure, "
+     "find_callers, check_code, call_function. The configuration is read "
      "again when its container changes. Ends, with status 0, when its input ends.",
      "Отвечать ИИ-помощнику о КАТАЛОГЕ: сервер Model Context Protocol на стандартных вводе и выводе "
      "(сообщения JSON-RPC по одному в строке; диагностика — в поток ошибок). Его инструменты отвечают, как "
-     "show, find, refs, path, id, module, grep и call: summary, list_objects, show_object, find, "
-     "where_used, resolve_path, lookup_id, get_module, search_modules, call_function. Конфигурация "
+     "show, find, refs, path, id, module, grep, procs, callers, check и call: summary, list_objects, "
+     "show_object, find, where_used, resolve_path, lookup_id, get_module, search_modules, list_procedures, "
+     "get_procedure, find_callers, check_code, call_function. Конфигурация "
      "перечитывается, когда меняется ее контейнер. Завершается с кодом 0, когда заканчивается ввод.",
      PathOption, [](const TArguments& a) { return RunMcp(a.Session, a.Path); }},
 };

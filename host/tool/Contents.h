@@ -50,6 +50,8 @@ private:
 // DIR (its vellum.md) or a container file; false with a message for people. Without all, the
 // containers' bookkeeping streams (IsBookkeeping) are left out.
 bool LoadContents(const std::string& path, TContents& contents, std::string& error, bool all = false);
+// The same for a command: the message goes to standard error.
+bool LoadContentsOrSay(const std::string& path, TContents& contents);
 // What the platform keeps for itself beside what people made: each storage's list of what it
 // holds (Container.Contents), its editor's settings (Container.Profile), the objects' GUIDs.
 // They change whenever the platform saves, and say nothing a person changed.

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "host/tool/Code.h"
 #include "host/tool/Commands.h"
 #include "host/tool/Mcp.h"
 #include "host/tool/Queries.h"
@@ -103,6 +104,22 @@ TToolResult OnContents(TMcpConfiguration& configuration, Query query) {
   if (!contents) return Failed(error);
   return query(*contents);
 }
+
+// Runs a query on the code of the container's modules as it is on disk now.
+template <typename Query>
+TToolResult OnCode(TMcpConfiguration& configuration, Query query) {
+  return OnContents(configuration, [&](const TContents& contents) {
+    TCodeBase base;
+    BuildCode(contents, base);
+    return query(contents, base);
+  });
+}
+
+// Where a module stands: as get_module names it, with its stream.
+const std::string Flag = R"({"type": "boolean"})";
+const std::string CodePlace = R"("stream": )" + Text + R"(, "kind": )" + TextOrNull + R"(, "object": )" + TextOrNull +
+                              R"(, "place": )" + Text;
+const std::string CodePlaceRequired = R"("stream", "kind", "object", "place")";
 
 // Lists come a page at a time: the official SDK's client drops the connection on a message
 // past 10 MB (find of a synonym that 50,000 attributes share answered 13 MB), and an assistant
@@ -404,6 +421,89 @@ const std::vector<TMcpTool> ToolTable = {
             R"("matches", "truncated", "damaged")"),
      [](TMcpConfiguration& c, const TJson& a) {
        return OnContents(c, [&](const TContents& contents) { return FromAnswer(AnswerGrep(contents, Member(a, "text"))); });
+     }},
+    {"list_procedures", "List the procedures of the modules",
+     "The procedures and functions of an object's modules (or of every module without object): place, name, "
+     "whether a function, exported, a forward declaration, parameters (by value, default), first and last line. "
+     "Use it to see what a module offers before reading it with get_procedure or get_module.\n"
+     "Процедуры и функции модулей объекта (без object — всех модулей): место, имя, функция ли, экспорт, "
+     "объявление Далее, параметры (Знач, значение по умолчанию), первая и последняя строка. Используйте, чтобы "
+     "увидеть, что есть в модуле, прежде чем читать его через get_procedure или get_module.",
+     Input(Argument("object", ArgumentText, NameHelp), ""),
+     Object(R"("procedures": )" + ArrayOf(Object(CodePlace + R"(, "name": )" + Text + R"(, "function": )" + Flag +
+                                                   R"(, "export": )" + Flag + R"(, "forward": )" + Flag +
+                                                   R"(, "params": )" +
+                                                   ArrayOf(Object(R"("name": )" + Text + R"(, "by_value": )" + Flag +
+                                                                      R"(, "default": )" + TextOrNull,
+                                                                  R"("name", "by_value", "default")")) +
+                                                   R"(, "line": )" + Whole + R"(, "end_line": )" + Whole,
+                                               CodePlaceRequired + R"(, "name", "function", "export", "forward", "params", "line", "end_line")")),
+            R"("procedures")"),
+     [](TMcpConfiguration& c, const TJson& a) {
+       return OnCode(c, [&](const TContents& contents, const TCodeBase& base) {
+         return FromAnswer(AnswerProcedures(contents, base, a.contains("object") ? Member(a, "object") : std::string()));
+       });
+     }},
+    {"get_procedure", "Read one procedure",
+     "One procedure or function with its header, the comment lines above it and its text with line numbers: of "
+     "the global module, or of an object's modules with object. Use it to read exactly the code a call reaches.\n"
+     "Одна процедура или функция: заголовок, комментарий над ней и текст с номерами строк — из глобального "
+     "модуля или, с object, из модулей объекта. Используйте, чтобы прочитать ровно тот код, куда ведет вызов.",
+     Input(Argument("name", ArgumentText, "The procedure's name. / Имя процедуры.") + ", " +
+               Argument("object", ArgumentText, "Name or Kind.Name of the object whose modules hold it; omit it for "
+                                                "the global module. / Объект; без него — глобальный модуль."),
+           R"("name")"),
+     Object(CodePlace + R"(, "signature": )" + Text + R"(, "comment": )" + Texts + R"(, "line": )" + Whole +
+                R"(, "end_line": )" + Whole + R"(, "lines": )" + Texts,
+            CodePlaceRequired + R"(, "signature", "comment", "line", "end_line", "lines")"),
+     [](TMcpConfiguration& c, const TJson& a) {
+       return OnCode(c, [&](const TContents& contents, const TCodeBase& base) {
+         return FromAnswer(AnswerProcedure(contents, base, Member(a, "name"),
+                                           a.contains("object") ? Member(a, "object") : std::string()));
+       });
+     }},
+    {"find_callers", "Where a procedure is called",
+     "Every call that reaches a procedure: the global module's export NAME, or with Kind.Object.NAME that "
+     "object's procedure; a module's own procedure of the same name takes its calls first, as the platform has "
+     "it. Each with place, line, column and the enclosing procedure. Use it before renaming a procedure or "
+     "changing its parameters.\n"
+     "Все вызовы, которые попадают в процедуру: экспортную ИМЯ глобального модуля или, с Вид.Объект.ИМЯ, "
+     "процедуру объекта; собственная процедура модуля с тем же именем важнее, как у платформы. С местом, "
+     "строкой, колонкой и процедурой, где стоит вызов. Используйте перед переименованием процедуры или "
+     "изменением ее параметров.",
+     Input(Argument("name", ArgumentText, "Procedure, or Kind.Object.Procedure. / Процедура или Вид.Объект.Процедура."),
+           R"("name")"),
+     Object(R"("calls": )" + ArrayOf(Object(CodePlace + R"(, "line": )" + Whole + R"(, "column": )" + Whole +
+                                                 R"(, "in": )" + TextOrNull,
+                                             CodePlaceRequired + R"(, "line", "column", "in")")),
+            R"("calls")"),
+     [](TMcpConfiguration& c, const TJson& a) {
+       return OnCode(c, [&](const TContents& contents, const TCodeBase& base) {
+         return FromAnswer(AnswerCallers(contents, base, Member(a, "name")));
+       });
+     }},
+    {"check_code", "Check the modules",
+     "Structure faults (errors: an unterminated string, a block closed that is not open or not closed, a "
+     "procedure without its end or inside another) and warnings (an object named in a string or in code that "
+     "the configuration does not have, a procedure declared twice, a forward declaration without a body, a call "
+     "with more arguments than parameters) of an object's modules, or of every module without object. Use it "
+     "after editing code, or to find code that still names a deleted object.\n"
+     "Ошибки структуры (незакрытая строка, блок без открытия или без закрытия, процедура без конца или внутри "
+     "другой) и предупреждения (объект в строке или коде, которого нет в конфигурации, процедура объявлена "
+     "дважды, Далее без тела, лишние аргументы) модулей объекта или, без object, всех модулей. Используйте "
+     "после правки кода или чтобы найти код, который еще называет удаленный объект.",
+     Input(Argument("object", ArgumentText, NameHelp), ""),
+     Object(R"("diagnostics": )" +
+                ArrayOf(Object(CodePlace + R"(, "line": )" + Whole + R"(, "column": )" + Whole +
+                                   R"(, "severity": {"type": "string", "enum": ["error", "warning"]}, "code": )" + Text +
+                                   R"(, "message": )" + Text + R"(, "name": )" + TextOrNull,
+                               CodePlaceRequired + R"(, "line", "column", "severity", "code", "message", "name")")),
+            R"("diagnostics")"),
+     [](TMcpConfiguration& c, const TJson& a) {
+       return OnCode(c, [&](const TContents& contents, const TCodeBase& base) {
+         TToolResult result = FromAnswer(AnswerCheck(contents, base, a.contains("object") ? Member(a, "object") : std::string()));
+         return result;
+       });
      }},
     {"call_function", "Call a script function of the component",
      "Runs one of the component's nineteen script functions on this configuration exactly as `ostrak call` does "

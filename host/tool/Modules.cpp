@@ -153,14 +153,12 @@ TAnswer AnswerGrep(const TContents& contents, const std::string& text) {
   return answer;
 }
 
-namespace {
 bool LoadContentsOrSay(const std::string& path, TContents& contents) {
   std::string error;
   if (LoadContents(path, contents, error)) return true;
   Err("ostrak: " + error + "\n");
   return false;
 }
-}  // namespace
 
 int RunModule(const std::string& path, const std::string& object, int64_t from, int64_t to, bool json) {
   // Below 1 either is refused as such; past what size_t holds no module reaches.

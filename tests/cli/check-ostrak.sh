@@ -380,6 +380,55 @@ status 0 "a stream at the root"
 run pack "$fixtures/vsd-a.txt" vsd-bad --stream "nofile"
 status 2 "--stream without a file"
 
+# --- the modules' code: procs, callers, check ----------------------------------------------
+printf '%s\n' 'Перем глВерсия Экспорт;' '' '// Пишет в журнал.' 'Процедура Записать(Знач Текст, Уровень = 0) Экспорт' \
+  '	Сообщить(Текст);' 'КонецПроцедуры' '' 'Функция ЦенаТовара(Товар) Экспорт' '	Возврат 0;' 'КонецФункции' '' \
+  'Процедура Служебная()' 'КонецПроцедуры' | cp1251 | deflate >code-global.bin
+printf '%s\n' 'Процедура ОбработкаПроведения()' '	Записать("Проведена", 1);' '	Запрос = "ВЫБРАТЬ' \
+  '	|// Функция в тексте запроса' '	|Документ.Реализация.Сумма";' '	Нет = СоздатьОбъект("Справочник.Удаленный");' \
+  '	Если Запрос = 1 Тогда' '		Цена = ЦенаТовара(1, 2);' 'КонецПроцедуры' | cp1251 | deflate >code-transact.bin
+run pack "$fixtures/real.txt" code --stream "TypedText/ModuleText_Number1/MD Programm text=code-global.bin" \
+  --stream "TypedText/Transact_Number200/MD Programm text=code-transact.bin"
+status 0 "pack of a configuration with code"
+run procs code
+stdout_is 'Документ Реализация: модуль документа:1-9: Процедура ОбработкаПроведения()
+Конфигурация: глобальный модуль:4-6: Процедура Записать(Знач Текст, Уровень = 0) Экспорт
+Конфигурация: глобальный модуль:8-10: Функция ЦенаТовара(Товар) Экспорт
+Конфигурация: глобальный модуль:12-13: Процедура Служебная()' "procs of every module, a query string holding Функция no declaration"
+run callers code записать
+stdout_is 'Документ Реализация: модуль документа:2:2: Записать("Проведена", 1);' "callers of a global export, any letter case"
+run callers code Служебная
+status 1 "callers of a procedure the global module does not export"
+stderr_has "the global module exports no procedure Служебная" "callers says the procedure is not exported"
+run check code
+status 1 "check with faults"
+stdout_is 'Документ Реализация: модуль документа:6:23: предупреждение: В конфигурации нет объекта Справочник.Удаленный [unknown-object]
+Документ Реализация: модуль документа:7:2: ошибка: Блок Если не закрыт: нет КонецЕсли [unclosed-block]
+Документ Реализация: модуль документа:8:10: предупреждение: Передано аргументов: 2, а у ЦенаТовара параметров: 1 [too-many-arguments]' \
+  "check: an unknown object in a string, a block left open, one argument too many"
+run check code Реализация
+status 1 "check of one object"
+run check code Перемещение
+status 0 "check of an object without modules says nothing"
+run procs code --json Реализация; cp out.txt procs.json
+run callers code --json ЦенаТовара; cp out.txt callers.json
+run check code --json; cp out.txt check.json
+python3 - <<'PY' && ok || bad "JSON shapes of procs, callers and check"
+import json
+def load(name): return json.load(open(name, encoding="utf-8"))
+p = load("procs.json")["procedures"]
+assert p == [{"stream": "TypedText/Transact_Number200/MD Programm text", "kind": "DOCUMENT", "object": "Реализация",
+              "place": "модуль документа", "name": "ОбработкаПроведения", "function": False, "export": False,
+              "forward": False, "params": [], "line": 1, "end_line": 9}], p
+c = load("callers.json")["calls"]
+assert c == [{"stream": "TypedText/Transact_Number200/MD Programm text", "kind": "DOCUMENT", "object": "Реализация",
+              "place": "модуль документа", "line": 8, "column": 10, "in": "ОбработкаПроведения"}], c
+d = load("check.json")["diagnostics"]
+assert [(x["code"], x["severity"], x["line"], x["name"]) for x in d] == [
+    ("unknown-object", "warning", 6, "Справочник.Удаленный"), ("unclosed-block", "error", 7, d[1]["name"]),
+    ("too-many-arguments", "warning", 8, "ЦенаТовара")], d
+PY
+
 # --- the configuration model: show, find, refs, path, id -----------------------------------
 # model.txt is laid out as real configurations are: field 2 the comment, field 3 the synonym.
 run pack "$fixtures/model.txt" model

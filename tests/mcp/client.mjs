@@ -31,7 +31,7 @@ function check(condition, what, detail) {
 }
 
 const expectedTools = ['summary', 'list_objects', 'show_object', 'find', 'where_used', 'resolve_path', 'lookup_id',
-  'get_module', 'search_modules', 'call_function'];
+  'get_module', 'search_modules', 'list_procedures', 'get_procedure', 'find_callers', 'check_code', 'call_function'];
 
 async function connect(config) {
   const client = new Client({ name: 'kalamos-sdk-test', version: '1.0.0' });
@@ -203,8 +203,9 @@ async function modelChecks() {
 }
 
 // run-client.sh packs vsd-a.txt with: a document module and a form module for
-// ВСД_входящаяПартия, a global module of 2500 numbered lines, a module of Акт that does not
-// inflate; the journal ВетДокументы has none.
+// ВСД_входящаяПартия (the form's calls the global module's Записать with one argument too
+// many), a global module of 2500 numbered lines and then Записать, a module of Акт that does
+// not inflate; the journal ВетДокументы has none.
 async function moduleChecks() {
   const { client } = await connect(modules);
   await client.listTools();
@@ -219,13 +220,13 @@ async function moduleChecks() {
 
   r = await answer(client, 'get_module', {}, 'modules');
   const global = r.structuredContent.modules?.[0];
-  check(r.structuredContent.object === null && global?.place === 'глобальный модуль' && global?.total === 2500 &&
+  check(r.structuredContent.object === null && global?.place === 'глобальный модуль' && global?.total === 2503 &&
         global?.lines?.length === 2000 && global?.lines?.[1999] === 'Сообщить("строка 2000");' && r.structuredContent.truncated === true,
         'get_module without object: the global module, cut at 2000 lines and saying so', { ...r.structuredContent, modules: null });
   check(textOf(r).includes('from_line 2001'), 'get_module: the text says where to go on', textOf(r).slice(-200));
-  r = await answer(client, 'get_module', { from_line: 2499, to_line: 9999 }, 'modules');
-  check(JSON.stringify(r.structuredContent.modules?.[0]?.lines) === JSON.stringify(['Сообщить("строка 2499");', 'Сообщить("строка 2500");']) &&
-        r.structuredContent.modules[0].first === 2499 && r.structuredContent.truncated === false,
+  r = await answer(client, 'get_module', { from_line: 2501, to_line: 9999 }, 'modules');
+  check(JSON.stringify(r.structuredContent.modules?.[0]?.lines) === JSON.stringify(['// Пишет в журнал.', 'Процедура Записать(Знач Текст) Экспорт', 'КонецПроцедуры']) &&
+        r.structuredContent.modules[0].first === 2501 && r.structuredContent.truncated === false,
         'get_module: a range past the end stops at the last line', r.structuredContent);
   r = await answer(client, 'get_module', { to_line: 1 }, 'modules');
   check(r.structuredContent.modules?.[0]?.lines?.length === 1, 'get_module: to_line alone', r.structuredContent);
@@ -253,6 +254,25 @@ async function moduleChecks() {
   check(matches[0]?.place === 'модуль формы' && matches[1]?.place === 'модуль документа' && matches[2]?.place === 'глобальный модуль' &&
         matches[2]?.object === null && matches[2]?.before?.length === 0 && matches[199]?.line === 198,
         'search_modules: objects first in their order, then the global module', matches.slice(0, 3));
+  r = await answer(client, 'list_procedures', { object: 'ВСД_входящаяПартия' }, 'modules');
+  const procedures = r.structuredContent.procedures ?? [];
+  check(JSON.stringify(procedures.map((p) => [p.place, p.name, p.line, p.end_line])) ===
+        JSON.stringify([['модуль формы', 'ПриОткрытии', 1, 4], ['модуль документа', 'ОбработкаПроведения', 1, 4]]) &&
+        procedures[0].stream === 'Document/Document_Number174/WorkBook/MD Programm text' && procedures[0].kind === 'DOCUMENT',
+        'list_procedures: an object\'s procedures, placed as get_module places modules', procedures);
+  r = await answer(client, 'get_procedure', { name: 'записать' }, 'modules');
+  check(r.structuredContent.signature === 'Процедура Записать(Знач Текст) Экспорт' && r.structuredContent.line === 2502 &&
+        JSON.stringify(r.structuredContent.comment) === JSON.stringify(['Пишет в журнал.']) && r.structuredContent.object === null,
+        'get_procedure: the global module\'s procedure, any letter case, with its comment', r.structuredContent);
+  r = await answer(client, 'find_callers', { name: 'Записать' }, 'modules');
+  check(JSON.stringify(r.structuredContent.calls?.map((c) => [c.object, c.place, c.line, c.column, c.in])) ===
+        JSON.stringify([['ВСД_входящаяПартия', 'модуль формы', 3, 2, 'ПриОткрытии']]), 'find_callers: the one call, with where it stands',
+        r.structuredContent);
+  await refusal(client, 'find_callers', { name: 'НетТакой' }, ['НетТакой'], 'find_callers: a procedure the global module does not export');
+  r = await answer(client, 'check_code', {}, 'modules');
+  const diagnostics = r.structuredContent.diagnostics ?? [];
+  check(diagnostics.some((d) => d.code === 'too-many-arguments' && d.severity === 'warning' && d.line === 3 && d.place === 'модуль формы'),
+        'check_code: a call with one argument too many', diagnostics);
   r = await answer(client, 'search_modules', { text: 'нет такого текста' }, 'modules');
   check(r.structuredContent.matches?.length === 0 && r.structuredContent.truncated === false, 'search_modules: nothing found is an empty list');
   r = await answer(client, 'search_modules', { text: '日本' }, 'modules');

@@ -270,7 +270,7 @@ try:
         check(result.get("capabilities", {}).get("tools") is not None, f"{asked}: tools offered")
         tools = s.request("tools/list").get("result", {}).get("tools", [])
         structured = answered >= "2025-06-18"
-        check(len(tools) == 10 and all(("outputSchema" in t) == structured and ("title" in t) == structured for t in tools),
+        check(len(tools) == 14 and all(("outputSchema" in t) == structured and ("title" in t) == structured for t in tools),
               f"{asked}: outputSchema and title {'present' if structured else 'absent'}", tools[:1])
         check(all(("annotations" in t) == (answered >= "2025-03-26") for t in tools), f"{asked}: annotations as the version has them")
         a = s.tool("lookup_id", {"id": "141"})

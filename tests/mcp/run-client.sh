@@ -22,8 +22,9 @@ cd "$work" || exit 1
 deflate() { python3 -c 'import sys, zlib; c = zlib.compressobj(9, zlib.DEFLATED, -15); sys.stdout.buffer.write(c.compress(sys.stdin.buffer.read()) + c.flush())'; }
 cp1251() { iconv -f UTF-8 -t CP1251 | sed 's/$/\r/'; }
 printf 'Процедура ОбработкаПроведения()\n\tДвижения.Остатки.Приход();\n\tСообщить("Проведён");\nКонецПроцедуры\n' | cp1251 | deflate >transact.bin
-printf 'Процедура ПриОткрытии()\n\tсообщить("открыта");\nКонецПроцедуры\n' | cp1251 | deflate >form.bin
-for n in $(seq 1 2500); do printf 'Сообщить("строка %d");\n' "$n"; done | cp1251 | deflate >global.bin
+printf 'Процедура ПриОткрытии()\n\tсообщить("открыта");\n\tЗаписать("открыта", 2);\nКонецПроцедуры\n' | cp1251 | deflate >form.bin
+{ for n in $(seq 1 2500); do printf 'Сообщить("строка %d");\n' "$n"; done
+  printf '// Пишет в журнал.\nПроцедура Записать(Знач Текст) Экспорт\nКонецПроцедуры\n'; } | cp1251 | deflate >global.bin
 printf 'not deflate at all' >garbage.bin
 "$@" pack "$src/tests/cli/fixtures/vsd-a.txt" modules --stream "TypedText/Transact_Number174/MD Programm text=transact.bin" \
   --stream "Document/Document_Number174/WorkBook/MD Programm text=form.bin" \
