@@ -16,6 +16,8 @@
 
 namespace kalamos {
 
+struct TCodeBase;
+
 // The configuration a server answers about, read again when its container has changed.
 class TMcpConfiguration {
 public:
@@ -26,10 +28,12 @@ public:
   // when it had changed.
   bool Refresh();
   // The model of the container as it was at the last Refresh; null with a message for people
-  // when it cannot be read.
+  // when it cannot be read. It is the contents' model: the container is read and parsed once.
   const TModel* Model(std::string& error);
   // The model with every stream of the container, for the module tools; null with a message.
   const TContents* Contents(std::string& error);
+  // The modules' code, parsed once for every code tool; null with a message.
+  const TCodeBase* Code(std::string& error);
   // A session that has loaded the container, for the script functions; null with a message.
   TSession* Session(std::string& error);
 
@@ -44,12 +48,10 @@ private:
   std::string Path_;
   TSessionOptions Options;
   TStamp Stamp;
-  std::unique_ptr<TModel> Model_;
-  std::string ModelError;
-  bool ModelRead = false;
   std::unique_ptr<TContents> Contents_;
   std::string ContentsError;
   bool ContentsRead = false;
+  std::unique_ptr<TCodeBase> Code_;
   std::unique_ptr<TSession> Session_;
   std::string SessionError;
   bool SessionTried = false;

@@ -4,6 +4,7 @@
 #include <iostream>
 #include <new>
 
+#include "host/tool/Code.h"
 #include "host/tool/Commands.h"
 #include "host/tool/Mcp.h"
 #include "platform/Console.h"
@@ -158,8 +159,7 @@ bool TMcpConfiguration::Refresh() {
   TStamp now = Look();
   if (now == Stamp) return false;
   Stamp = now;
-  Model_.reset();
-  ModelRead = false;
+  Code_.reset();
   Contents_.reset();
   ContentsRead = false;
   Session_.reset();
@@ -168,26 +168,33 @@ bool TMcpConfiguration::Refresh() {
 }
 
 const TModel* TMcpConfiguration::Model(std::string& error) {
-  if (!ModelRead) {
-    TModelResult result = LoadModel(Path_);
-    Model_ = std::move(result.Model);
-    ModelError = result.Error;
-    ModelRead = true;
-    // Made now, with the load, so that no question waits for them.
-    if (Model_) Model_->TextIndex(), Model_->Uses();
-  }
-  if (!Model_) error = Say("the configuration cannot be read: ", "конфигурация не читается: ") + ModelError;
-  return Model_.get();
+  const TContents* contents = Contents(error);
+  return contents ? contents->Model.get() : nullptr;
 }
 
 const TContents* TMcpConfiguration::Contents(std::string& error) {
   if (!ContentsRead) {
     ContentsRead = true;
     auto contents = std::make_unique<TContents>();
-    if (LoadContents(Path_, *contents, ContentsError)) Contents_ = std::move(contents);
+    if (LoadContents(Path_, *contents, ContentsError)) {
+      Contents_ = std::move(contents);
+      // Made now, with the load, so that no question waits for them.
+      Contents_->Model->TextIndex();
+      Contents_->Model->Uses();
+    }
   }
   if (!Contents_) error = Say("the configuration cannot be read: ", "конфигурация не читается: ") + ContentsError;
   return Contents_.get();
+}
+
+const TCodeBase* TMcpConfiguration::Code(std::string& error) {
+  const TContents* contents = Contents(error);
+  if (!contents) return nullptr;
+  if (!Code_) {
+    Code_ = std::make_unique<TCodeBase>();
+    BuildCode(*contents, *Code_);
+  }
+  return Code_.get();
 }
 
 TSession* TMcpConfiguration::Session(std::string& error) {

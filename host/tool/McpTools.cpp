@@ -108,11 +108,11 @@ TToolResult OnContents(TMcpConfiguration& configuration, Query query) {
 // Runs a query on the code of the container's modules as it is on disk now.
 template <typename Query>
 TToolResult OnCode(TMcpConfiguration& configuration, Query query) {
-  return OnContents(configuration, [&](const TContents& contents) {
-    TCodeBase base;
-    BuildCode(contents, base);
-    return query(contents, base);
-  });
+  std::string error;
+  const TCodeBase* base = configuration.Code(error);
+  if (!base) return Failed(error);
+  std::string ignored;
+  return query(*configuration.Contents(ignored), *base);
 }
 
 // Where a module stands: as get_module names it, with its stream.
