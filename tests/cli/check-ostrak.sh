@@ -299,6 +299,17 @@ stat = json.load(open(sys.argv[1], encoding="utf-8"))
 assert [o["object"] for o in stat["objects"]] == ["ВСД_входящий", "Возврат", "Акт"], stat
 assert stat["objects"][0]["kind"] == "DOCUMENT" and stat["total"]["lines_added"] == 3, stat
 PY
+run diff --full --json vsd-a vsd-b
+python3 - out.txt <<'PY' && ok || bad "diff --full --json: added and removed objects whole, as show --json has them, with their streams" "$(head -c 2000 out.txt)"
+import json, sys
+changes = {tuple(c["path"]): c for c in json.load(open(sys.argv[1], encoding="utf-8"))}
+added, removed = changes[("DOCUMENT", "Возврат")], changes[("DOCUMENT", "Акт")]
+assert added["op"] == "added" and added["old"] is None and removed["op"] == "removed" and removed["new"] is None
+for whole in (added["new"], removed["old"]):
+    assert set(whole) >= {"kind", "id", "name", "comment", "synonym", "fields", "parts", "refers", "streams"}, whole
+assert [i["name"] for p in added["new"]["parts"] for i in p["items"]] == ["Причина"], added["new"]["parts"]
+assert changes[("DOCUMENT", "ВСД_входящий")] == {"op": "renamed", "path": ["DOCUMENT", "ВСД_входящий"], "old": "ВСД_входящаяПартия", "new": "ВСД_входящий"}
+PY
 run diff --full vsd-a vsd-b
 grep -qxF '    Документ Акт: шапка: Основание (181): Строка 100, поля 8-10: "0", "0", "0"' out.txt \
   && grep -qxF '    Документ Возврат: шапка: Причина (191): Строка 50, поля 8-10: "0", "0", "0"' out.txt \
