@@ -3,6 +3,8 @@
 # `ostrak text`, and `make install`'s CMake install puts the tool in PREFIX/bin.
 # Usage: check-vcs.sh SOURCE_DIR OSTRAK
 set -u
+# The tool's messages in English, whatever the locale the suite runs in.
+export LANGUAGE=en
 src=$1 ostrak=$2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -19,6 +19,8 @@ import zlib
 
 src, ostrak = sys.argv[1], sys.argv[2]
 passed = failed = 0
+# The checks read the tool's English messages, whatever the locale the suite runs in.
+os.environ["LANGUAGE"] = "en"
 
 
 def check(condition, what, detail=None):

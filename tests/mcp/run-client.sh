@@ -5,6 +5,8 @@
 #   run-client.sh SOURCE_DIR NODE_FOLDER COMMAND...   (COMMAND runs ostrak, e.g. a Wine
 #   wrapper and ostrak.exe with --dll)
 set -u
+# The checks read the tool's English messages, whatever the locale the suite runs in.
+export LANGUAGE=en
 src=$1 folder=$(cd "$2" 2>/dev/null && pwd || echo "$2")
 shift 2
 if [ ! -d "$folder/node_modules/@modelcontextprotocol/sdk" ]; then
