@@ -63,7 +63,7 @@ class Server:
     def send(self, message):
         self.send_raw(json.dumps(message, ensure_ascii=False) + "\n")
 
-    def receive(self, timeout=20):
+    def receive(self, timeout=60):
         try:
             line = self.lines.get(timeout=timeout)
         except queue.Empty:
@@ -114,6 +114,9 @@ def error_code(answer):
 
 
 def text_of(answer):
+    # An answer that never came is a string saying so: a failed check, not a crash.
+    if not isinstance(answer, dict):
+        return str(answer)
     return "".join(c.get("text", "") for c in answer.get("result", {}).get("content", []))
 
 
