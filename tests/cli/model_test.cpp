@@ -2,6 +2,10 @@
 // configuration, checked against the store's own lookups.
 #include <gtest/gtest.h>
 
+#include <array>
+
+#include <random>
+
 #include <memory>
 #include <string>
 
@@ -83,6 +87,34 @@ TEST(Tree, FieldsAndListsAsWritten) {
   EXPECT_EQ((std::vector<std::string_view>{"b"}), open.Fields(2));
   TTree stray("}}{\"a\"}", 0);
   EXPECT_EQ(1u, stray.Children(TTree::Root).size());
+}
+
+// The lists of random texts of quotes, braces, commas and letters, at every length across
+// the scan's blocks, as a plain reading finds them: a quote opens a text that the next quote
+// closes ("" inside it closes and opens again), braces outside texts open and close lists.
+TEST(Tree, ListsAsAPlainReadingFindsThem) {
+  std::mt19937 random(20261210);
+  const char alphabet[] = "\"\"\"{{}},a \r\n";
+  for (int round = 0; round < 3000; ++round) {
+    std::string text(size_t(random() % 300), ' ');
+    for (char& c : text) c = alphabet[random() % (sizeof alphabet - 1)];
+    const size_t start = text.empty() ? 0 : random() % (text.size() / 4 + 1);
+    std::vector<std::array<int64_t, 3>> expected{{int64_t(start), int64_t(text.size()), -1}};  // begin, end, parent
+    std::vector<int64_t> open{0};
+    bool quoted = false;
+    for (size_t at = start; at < text.size(); ++at) {
+      if (text[at] == '"') quoted = !quoted;
+      else if (quoted) continue;
+      else if (text[at] == '{') expected.push_back({int64_t(at), int64_t(text.size()), open.back()}), open.push_back(int64_t(expected.size() - 1));
+      else if (text[at] == '}' && open.size() > 1) expected[size_t(open.back())][1] = int64_t(at), open.pop_back();
+    }
+    const TTree tree(text, start);
+    ASSERT_EQ(expected.size(), tree.Size()) << text;
+    for (size_t n = 0; n < expected.size(); ++n) {
+      const TTreeNode& node = tree.Node(int32_t(n));
+      ASSERT_EQ(expected[n], (std::array<int64_t, 3>{node.Begin, node.End, node.Parent})) << n << " in " << text;
+    }
+  }
 }
 
 TEST_F(ModelTest, ReadsNameCommentSynonymAndTypes) {
