@@ -139,6 +139,9 @@ inline std::string U(std::string_view ansi) { return AnsiToUtf8(ansi); }
 void AppendU(std::string& out, std::string_view ansi);
 // A UTF-8 path as the file system's, on either system.
 std::filesystem::path PathOf(const std::string& utf8);
+// Runs both at once where the standard library has threads (the Windows tool is built without
+// them and runs one after the other); an exception of either comes out here, after both ended.
+void RunBoth(const std::function<void()>& first, const std::function<void()>& second);
 // Words for people in their language (UserReadsRussian): the English or the Russian.
 std::string Say(std::string_view english, std::string_view russian);
 // Writes UTF-8 text to standard output / standard error unchanged (no newline translation).

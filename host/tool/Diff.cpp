@@ -504,7 +504,15 @@ TJson StatJson(const std::vector<TCounts>& counts) {
 bool DiffText(const std::string& left, const std::string& right, const TDiffOptions& options, std::string& out,
               bool& different, std::string& error) {
   TContents a, b;
-  if (!LoadContents(left, a, error, options.All) || !LoadContents(right, b, error, options.All)) return false;
+  // The two sides are read at once: each is a whole container's read and parse.
+  std::string errorA, errorB;
+  bool readA = false, readB = false;
+  RunBoth([&] { readA = LoadContents(left, a, errorA, options.All); },
+          [&] { readB = LoadContents(right, b, errorB, options.All); });
+  if (!readA || !readB) {
+    error = readA ? errorB : errorA;
+    return false;
+  }
   TComparison comparison(a, b, options);
   comparison.Run();
   std::vector<TChange>& changes = comparison.Changes;

@@ -5,6 +5,10 @@
 #include <cstdio>
 #include <cstring>
 #include <system_error>
+#include <exception>
+#if !defined(_WIN32)
+#include <thread>
+#endif
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -95,6 +99,30 @@ private:
   }
 };
 }  // namespace
+
+void RunBoth(const std::function<void()>& first, const std::function<void()>& second) {
+#if !defined(_WIN32)
+  std::exception_ptr failed;
+  std::thread other([&] {
+    try {
+      second();
+    } catch (...) {
+      failed = std::current_exception();
+    }
+  });
+  try {
+    first();
+  } catch (...) {
+    other.join();
+    throw;
+  }
+  other.join();
+  if (failed) std::rethrow_exception(failed);
+#else
+  first();
+  second();
+#endif
+}
 
 std::string Say(std::string_view english, std::string_view russian) {
   static const bool russian_ = UserReadsRussian();

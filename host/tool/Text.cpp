@@ -1,45 +1,9 @@
 // ostrak text: the configuration as lines for version control.
 #include <algorithm>
-#include <exception>
-
-#if !defined(_WIN32)
-#include <thread>
-#endif
 
 #include "host/tool/Contents.h"
 
 namespace kalamos {
-
-namespace {
-// Objects' lines are independent of each other: two runs of objects are formatted at once
-// where the standard library has threads (a large configuration's text is mostly this work),
-// and written in order. The Windows tool is built without them and formats one run after
-// the other.
-void FormatPair(const std::function<void(std::string&, size_t)>& format, size_t first, size_t second,
-                std::string& a, std::string& b) {
-#if !defined(_WIN32)
-  std::exception_ptr failed;
-  std::thread other([&] {
-    try {
-      format(b, second);
-    } catch (...) {
-      failed = std::current_exception();
-    }
-  });
-  try {
-    format(a, first);
-  } catch (...) {
-    other.join();
-    throw;
-  }
-  other.join();
-  if (failed) std::rethrow_exception(failed);
-#else
-  format(a, first);
-  format(b, second);
-#endif
-}
-}  // namespace
 
 bool WriteConfigurationText(const std::string& path, const std::function<void(const std::string&)>& write,
                             std::string& error, bool all) {
@@ -55,7 +19,9 @@ bool WriteConfigurationText(const std::string& path, const std::function<void(co
   std::string a, b;
   for (size_t from = 0; from < objects; from += 2 * Run) {
     if (from + Run < objects) {
-      FormatPair(format, from, from + Run, a, b);
+      // Objects' lines are independent of each other: two runs are formatted at once (a large
+      // configuration's text is mostly this work), and written in order.
+      RunBoth([&] { format(a, from); }, [&] { format(b, from + Run); });
     } else {
       format(a, from);
       b.clear();
