@@ -4,12 +4,14 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
 #include "metadata/MetaStore.h"
+#include "platform/Memory.h"
 #include "platform/Storage.h"
 
 namespace kalamos {
@@ -38,30 +40,59 @@ struct TNameTable {
   size_t Bytes = 0;
 };
 
-struct TFreeBlock {
-  void operator()(char* block) const { std::free(block); }
+// Vectors of a load's size take their memory from large blocks, the rest from the heap.
+template <class T> struct TLargeAllocator {
+  using value_type = T;
+  static constexpr size_t LargeBytes = size_t(1) << 20;
+  TLargeAllocator() = default;
+  template <class U> TLargeAllocator(const TLargeAllocator<U>&) {}
+  T* allocate(size_t n) {
+    if (n > SIZE_MAX / sizeof(T)) throw std::bad_alloc();
+    if (n * sizeof(T) < LargeBytes) return static_cast<T*>(::operator new(n * sizeof(T)));
+    void* block = AllocateLargeBlock(n * sizeof(T));
+    if (!block) throw std::bad_alloc();
+    return static_cast<T*>(block);
+  }
+  void deallocate(T* p, size_t n) {
+    if (n * sizeof(T) < LargeBytes)
+      ::operator delete(p);
+    else
+      FreeLargeBlock(p, n * sizeof(T));
+  }
+  template <class U> bool operator==(const TLargeAllocator<U>&) const { return true; }
+};
+template <class T> using TLargeVector = std::vector<T, TLargeAllocator<T>>;
+
+// A large block that gives itself back.
+struct TLargeBlock {
+  char* Data = nullptr;
+  size_t Bytes = 0;
+  TLargeBlock() = default;
+  TLargeBlock(const TLargeBlock&) = delete;
+  TLargeBlock& operator=(const TLargeBlock&) = delete;
+  ~TLargeBlock() { FreeLargeBlock(Data, Bytes); }
 };
 
 struct TMetaStore::TImpl {
   // Node texts and explicit identifiers, compacted: in place over a buffer handed in
   // (TextString), or from the stream into a block of their own (TextBlock).
   std::string TextString;
-  std::unique_ptr<char, TFreeBlock> TextBlock;
+  TLargeBlock TextBlock;
   const char* Text = nullptr;
   size_t TextBytes = 0;
-  std::string AutoIds;
+  TLargeVector<char> AutoIds;
   // The identifier index, a column each: the key, the record's text, and its parent's
   // identifier-index position + 1 (0 for the top level). Columns can be made and the
   // build's temporaries freed one at a time, which keeps a load's peak of memory down.
-  std::vector<TRef> IdKeys, IdTexts;
-  std::vector<uint32_t> IdParents;
-  std::vector<TParentEntry> Parents;
+  TLargeVector<TRef> IdKeys, IdTexts;
+  TLargeVector<uint32_t> IdParents;
+  TLargeVector<TParentEntry> Parents;
   // Each parent-index entry's own spelling of its key and child, kept only when some
   // identifier is not all digits and so may be spelt otherwise (letter case) than the key
   // of its identifier-index entry.
-  std::vector<TRef> ParentKeys, ChildIds;
+  TLargeVector<TRef> ParentKeys, ChildIds;
   // The same for each identifier-index entry's parent, as its record's node spells it.
-  std::vector<TRef> Links;
+  TLargeVector<TRef> Links;
   // Starts of parent-index runs whose keys are equal but spelt differently (letter case);
   // only there must a run be walked entry by entry.
   std::vector<uint32_t> MixedRuns;
@@ -96,10 +127,10 @@ struct TMetaStore::TImpl {
   void ReadAndParse(const WideString& fileName, TMetaStore& store);
   // From the nodes in text order: their texts, parents' node indexes and identifiers. Each
   // vector is emptied as soon as the build is done with it.
-  void BuildIndexes(std::vector<TRef>& texts, std::vector<uint32_t>& parentNodes, std::vector<TRef>& ids);
+  void BuildIndexes(TLargeVector<TRef>& texts, TLargeVector<uint32_t>& parentNodes, TLargeVector<TRef>& ids);
   // The parent index when every identifier is all digits, from each node's parent and
   // identifier-index position; empties both vectors.
-  void BuildParents(std::vector<uint32_t>& parentNodes, std::vector<uint32_t>& positions, uint32_t runs);
+  void BuildParents(TLargeVector<uint32_t>& parentNodes, TLargeVector<uint32_t>& positions, uint32_t runs);
 };
 
 // The stream of a configuration container, open, and its size: not empty, below 4 GiB and
