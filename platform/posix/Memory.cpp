@@ -3,9 +3,39 @@
 #include "platform/Memory.h"
 
 #include <cstdint>
+#include <cstdlib>
 #include <sys/mman.h>
 
+// Under AddressSanitizer the blocks come from malloc, whose bounds it checks; a mapping of
+// our own it would not.
+#if defined(__SANITIZE_ADDRESS__)
+#define KALAMOS_BLOCKS_FROM_MALLOC
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define KALAMOS_BLOCKS_FROM_MALLOC
+#endif
+#endif
+#ifdef KALAMOS_BLOCKS_FROM_MALLOC
+#include <sanitizer/asan_interface.h>
+#endif
+
 namespace kalamos {
+
+#ifdef KALAMOS_BLOCKS_FROM_MALLOC
+
+void* AllocateLargeBlock(size_t bytes) { return std::malloc(bytes == 0 ? 1 : bytes); }
+
+void FreeLargeBlock(void* block, size_t bytes) {
+  if (block) __asan_unpoison_memory_region(block, bytes == 0 ? 1 : bytes);
+  std::free(block);
+}
+
+// What is trimmed must not be read again: poisoned, so that a read there is caught.
+void TrimLargeBlock(void* block, size_t bytes, size_t keep) {
+  if (block && keep < bytes) __asan_poison_memory_region(static_cast<char*>(block) + keep, bytes - keep);
+}
+
+#else
 
 namespace {
 
@@ -48,5 +78,7 @@ void TrimLargeBlock(void* block, size_t bytes, size_t keep) {
   const size_t from = RoundUp(keep, SmallPage), size = RoundUp(bytes == 0 ? 1 : bytes, SmallPage);
   if (block && from < size) ::madvise(static_cast<char*>(block) + from, size - from, MADV_DONTNEED);
 }
+
+#endif
 
 }  // namespace kalamos
