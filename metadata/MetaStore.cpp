@@ -386,6 +386,7 @@ constexpr uint32_t PieceBytes = 128 << 10;
 }  // namespace
 
 void TMetaStore::TImpl::ParseInPlace(std::string&& bytes, size_t start, TMetaStore& store) {
+  TLoadScope scope;
   TextString = std::move(bytes);
   // Writing never overtakes reading: every byte read yields at most one byte of node text.
   char* const arena = TextString.data();
@@ -402,6 +403,7 @@ void TMetaStore::TImpl::ParseInPlace(std::string&& bytes, size_t start, TMetaSto
 }
 
 void TMetaStore::TImpl::ReadAndParse(const WideString& fileName, TMetaStore& store) {
+  TLoadScope scope;
   TConfigurationStream open;
   OpenConfigurationStream(fileName, open);
   // Offsets and lengths are 32-bit, with one bit of a length taken.

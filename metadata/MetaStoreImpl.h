@@ -1,6 +1,7 @@
 // Inside of TMetaStore, shared by the parser, the index builder and the lookups.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
@@ -40,6 +41,54 @@ struct TNameTable {
   size_t Bytes = 0;
 };
 
+// One large block given back during a load is kept for the next vector that fits in it: the
+// index's columns take the place of the parse's temporaries, in pages already faulted in,
+// instead of fresh ones. Outside a load (TLoadScope) blocks go straight back; a block that
+// does not fit is given back before a fresh one is taken, and a block taken for less gives
+// back the pages past what it is taken for, so a load's peak of memory stays as it was.
+struct TSpareBlock {
+  // Its header: the size mapped, and the bytes usable from the block's start.
+  struct THead {
+    size_t Mapped, Usable;
+  };
+  static constexpr size_t Header = 64;  // the head, and alignment for any element
+  static inline std::atomic<int> Loads{0};
+  static inline std::atomic<char*> Block{nullptr};
+
+  static THead& Head(char* block) { return *reinterpret_cast<THead*>(block); }
+  static void Free(char* block) {
+    if (block) FreeLargeBlock(block, Head(block).Mapped);
+  }
+  // A block of at least bytes (the header included), or nullptr.
+  static char* Take(size_t bytes) {
+    char* block = Block.exchange(nullptr);
+    if (!block || Head(block).Usable < bytes) {
+      Free(block);
+      return nullptr;
+    }
+    TrimLargeBlock(block, Head(block).Usable, bytes);
+    Head(block).Usable = bytes;
+    return block;
+  }
+  // Keeps block for the next taker while a load runs; false when it must go back.
+  static bool Keep(char* block) {
+    if (Loads.load() == 0) return false;
+    Free(Block.exchange(block));
+    return true;
+  }
+};
+
+// Marks a load for TSpareBlock; its end gives the spare back.
+struct TLoadScope {
+  TLoadScope() { ++TSpareBlock::Loads; }
+  ~TLoadScope() {
+    --TSpareBlock::Loads;
+    TSpareBlock::Free(TSpareBlock::Block.exchange(nullptr));
+  }
+  TLoadScope(const TLoadScope&) = delete;
+  TLoadScope& operator=(const TLoadScope&) = delete;
+};
+
 // Vectors of a load's size take their memory from large blocks, the rest from the heap.
 template <class T> struct TLargeAllocator {
   using value_type = T;
@@ -47,17 +96,24 @@ template <class T> struct TLargeAllocator {
   TLargeAllocator() = default;
   template <class U> TLargeAllocator(const TLargeAllocator<U>&) {}
   T* allocate(size_t n) {
-    if (n > SIZE_MAX / sizeof(T)) throw std::bad_alloc();
-    if (n * sizeof(T) < LargeBytes) return static_cast<T*>(::operator new(n * sizeof(T)));
-    void* block = AllocateLargeBlock(n * sizeof(T));
-    if (!block) throw std::bad_alloc();
-    return static_cast<T*>(block);
+    if (n > (SIZE_MAX - TSpareBlock::Header) / sizeof(T)) throw std::bad_alloc();
+    const size_t bytes = n * sizeof(T);
+    if (bytes < LargeBytes) return static_cast<T*>(::operator new(bytes));
+    char* block = TSpareBlock::Take(bytes + TSpareBlock::Header);
+    if (!block) {
+      block = static_cast<char*>(AllocateLargeBlock(bytes + TSpareBlock::Header));
+      if (!block) throw std::bad_alloc();
+      TSpareBlock::Head(block) = {bytes + TSpareBlock::Header, bytes + TSpareBlock::Header};
+    }
+    return reinterpret_cast<T*>(block + TSpareBlock::Header);
   }
   void deallocate(T* p, size_t n) {
-    if (n * sizeof(T) < LargeBytes)
+    if (n * sizeof(T) < LargeBytes) {
       ::operator delete(p);
-    else
-      FreeLargeBlock(p, n * sizeof(T));
+      return;
+    }
+    char* block = reinterpret_cast<char*>(p) - TSpareBlock::Header;
+    if (!TSpareBlock::Keep(block)) TSpareBlock::Free(block);
   }
   template <class U> bool operator==(const TLargeAllocator<U>&) const { return true; }
 };

@@ -1,5 +1,6 @@
-// Large blocks: every byte asked for is there, trimming keeps the bytes before the cut, and
-// the vectors of a load keep their elements when they grow from the heap into such a block.
+// Large blocks: every byte asked for is there, trimming keeps the bytes before the cut, the
+// vectors of a load keep their elements when they grow from the heap into such a block, and
+// a load reuses a block given back but keeps none once it ends.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -55,4 +56,32 @@ TEST(PlatformMemory, LoadVectorsKeepTheirElementsAcrossTheLargeThreshold) {
   TLargeVector<TRef>().swap(refs);
   EXPECT_EQ(refs.capacity(), 0u);
   EXPECT_EQ(copy[9].Offset, 9u);
+}
+
+TEST(PlatformMemory, ALoadReusesItsGivenBackBlockAndHoldsNothingAfterwards) {
+  const size_t large = TLargeAllocator<uint32_t>::LargeBytes / sizeof(uint32_t);
+  {
+    TLoadScope load;
+    TLargeVector<uint32_t> first(3 * large, 7);
+    const void* firstBlock = first.data();
+    TLargeVector<uint32_t>().swap(first);
+    // Taken for less: the same block, the smaller vector's elements all there.
+    TLargeVector<TRef> second(large, TRef{1, 2});
+    EXPECT_EQ(static_cast<const void*>(second.data()), firstBlock);
+    size_t wrong = 0;
+    for (const TRef& r : second) wrong += r.Offset != 1 || r.Length != 2;
+    EXPECT_EQ(wrong, 0u);
+    TLargeVector<TRef>().swap(second);
+    // More than the block has left after that: a fresh block, the spare given back.
+    TLargeVector<uint32_t> third(4 * large, 9);
+    EXPECT_EQ(third[4 * large - 1], 9u);
+    EXPECT_EQ(TSpareBlock::Block.load(), nullptr);
+    TLargeVector<uint32_t>().swap(third);
+    EXPECT_NE(TSpareBlock::Block.load(), nullptr);
+  }
+  // After the load nothing is kept, and a block given back goes to the system.
+  EXPECT_EQ(TSpareBlock::Block.load(), nullptr);
+  TLargeVector<uint32_t> after(2 * large);
+  TLargeVector<uint32_t>().swap(after);
+  EXPECT_EQ(TSpareBlock::Block.load(), nullptr);
 }
