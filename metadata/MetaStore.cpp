@@ -97,9 +97,9 @@ bool IsNone(TRef ref) { return (ref.Length & ~AutoBit) == 0; }
 
 // What the parse leaves for the index build, one entry per node in text order.
 struct TParsed {
-  std::vector<TRef> Texts;
-  std::vector<uint32_t> ParentNodes;
-  std::vector<TRef> Nodes;  // identifiers
+  TLargeVector<TRef> Texts;
+  TLargeVector<uint32_t> ParentNodes;
+  TLargeVector<TRef> Nodes;  // identifiers
   // Nodes with an automatic identifier directly under 32001: the section candidates, told
   // apart once the text has its final code page (some OEM bytes become Latin letters).
   std::vector<uint32_t> SectionNodes;
@@ -115,7 +115,7 @@ struct TParsed {
 // control bytes and braces dropped, into the arena.
 class TParser {
 public:
-  TParser(char* arena, std::string& autoIds, TParsed& parsed, TMetaStore& store)
+  TParser(char* arena, TLargeVector<char>& autoIds, TParsed& parsed, TMetaStore& store)
       : Arena(arena), AutoIds(autoIds), Parsed(parsed), Store(store), Stack(1) {}
 
   void Run(const char* p, const char* end);
@@ -127,7 +127,7 @@ private:
   TRef AddNode(TFrame& frame);
 
   char* Arena;
-  std::string& AutoIds;
+  TLargeVector<char>& AutoIds;
   TParsed& Parsed;
   TMetaStore& Store;
   // One frame per open list instead of one call per nesting level: deep nesting must not
@@ -216,7 +216,7 @@ TRef TParser::AddNode(TFrame& frame) {
   char digits[16];
   const int n = Decimal(uint32_t(++Store.LastAutoId), digits);
   const TRef id{uint32_t(AutoIds.size()), uint32_t(n) | AutoBit};
-  AutoIds.append(digits, size_t(n));
+  AutoIds.insert(AutoIds.end(), digits, digits + n);
   const std::string_view parentId = (parent.Length & AutoBit)
       ? std::string_view(AutoIds.data() + parent.Offset, parent.Length & ~AutoBit)
       : std::string_view(Arena + parent.Offset, parent.Length);
@@ -278,7 +278,7 @@ void RadixSort(TSortItem* items, size_t count, int bits) {
   }
   uint32_t largest = 0;
   for (uint32_t b = 0, from = 0; b < buckets; from = end[b++]) largest = std::max(largest, end[b] - from);
-  std::vector<TSortItem> scratch;
+  TLargeVector<TSortItem> scratch;
   const int passes = low > 8 ? 2 : 1, pass = (low + passes - 1) / passes;
   const uint32_t mask = (1u << pass) - 1;
   uint32_t counts[2][256];
@@ -306,7 +306,7 @@ void RadixSort(TSortItem* items, size_t count, int bits) {
 
 // Items in key order, equal keys together. The items come in index order.
 template <class KeyOf>
-void SortByKey(std::vector<TSortItem>& items, int bits, const KeyOf& keyOf) {
+void SortByKey(TLargeVector<TSortItem>& items, int bits, const KeyOf& keyOf) {
   // Digit keys by radix, the rest by comparison, then one merge.
   auto simple = [](const TSortItem& i) { return i.Simple(); };
   const auto split = std::partition(items.begin(), items.end(), simple);
@@ -323,7 +323,7 @@ void SortByKey(std::vector<TSortItem>& items, int bits, const KeyOf& keyOf) {
 // The items in index order, and the bits their packed keys take: as many places as the
 // longest short key has.
 template <class KeyOf>
-std::vector<TSortItem> SortItems(size_t count, const KeyOf& keyOf, int& bits) {
+TLargeVector<TSortItem> SortItems(size_t count, const KeyOf& keyOf, int& bits) {
   size_t places = 0;
   for (size_t i = 0; i < count; ++i) {
     const size_t length = keyOf(uint32_t(i)).size();
@@ -331,7 +331,7 @@ std::vector<TSortItem> SortItems(size_t count, const KeyOf& keyOf, int& bits) {
   }
   bits = 0;
   while (bits < 32 && (uint64_t(1) << bits) < Pow11[places]) ++bits;
-  std::vector<TSortItem> items(count);
+  TLargeVector<TSortItem> items(count);
   for (size_t i = 0; i < count; ++i) {
     uint32_t packed = 0;
     const bool simple = PackDigits(keyOf(uint32_t(i)), places, packed);
@@ -386,6 +386,7 @@ constexpr uint32_t PieceBytes = 128 << 10;
 }  // namespace
 
 void TMetaStore::TImpl::ParseInPlace(std::string&& bytes, size_t start, TMetaStore& store) {
+  TLoadScope scope;
   TextString = std::move(bytes);
   // Writing never overtakes reading: every byte read yields at most one byte of node text.
   char* const arena = TextString.data();
@@ -402,6 +403,7 @@ void TMetaStore::TImpl::ParseInPlace(std::string&& bytes, size_t start, TMetaSto
 }
 
 void TMetaStore::TImpl::ReadAndParse(const WideString& fileName, TMetaStore& store) {
+  TLoadScope scope;
   TConfigurationStream open;
   OpenConfigurationStream(fileName, open);
   // Offsets and lengths are 32-bit, with one bit of a length taken.
@@ -409,9 +411,10 @@ void TMetaStore::TImpl::ReadAndParse(const WideString& fileName, TMetaStore& sto
   const size_t size = size_t(open.Size);
   // The node texts are never longer than the stream; a chunk to spare for the parser's
   // whole-chunk stores, and a byte for the zero that ends the text for the conversion.
-  TextBlock.reset(static_cast<char*>(std::malloc(size + ChunkBytes + 1)));
-  if (!TextBlock) throw std::bad_alloc();
-  char* arena = TextBlock.get();
+  TextBlock.Bytes = size + ChunkBytes + 1;
+  TextBlock.Data = static_cast<char*>(AllocateLargeBlock(TextBlock.Bytes));
+  if (!TextBlock.Data) throw std::bad_alloc();
+  char* arena = TextBlock.Data;
   Text = arena;
   TParsed parsed;
   // About what the lists of a real configuration take; the vectors grow if they take less.
@@ -440,31 +443,27 @@ void TMetaStore::TImpl::ReadAndParse(const WideString& fileName, TMetaStore& sto
     OemToAnsiInPlace(arena);
     arena[converted] = kept;
   }
-  // Give back what the dropped bytes left unused; a block that shrinks keeps its place.
-  if (char* shrunk = static_cast<char*>(std::realloc(arena, parser.Length + 1))) {
-    (void)TextBlock.release();
-    TextBlock.reset(shrunk);
-    Text = shrunk;
-  }
+  // Give back what the dropped bytes left unused.
+  TrimLargeBlock(arena, TextBlock.Bytes, parser.Length + 1);
   TextBytes = parser.Length + 1;
   AutoIds.shrink_to_fit();
   NoteSections(*this, parsed, store);
   BuildIndexes(parsed.Texts, parsed.ParentNodes, parsed.Nodes);
 }
 
-void TMetaStore::TImpl::BuildIndexes(std::vector<TRef>& texts, std::vector<uint32_t>& parentNodes,
-                                     std::vector<TRef>& ids) {
+void TMetaStore::TImpl::BuildIndexes(TLargeVector<TRef>& texts, TLargeVector<uint32_t>& parentNodes,
+                                     TLargeVector<TRef>& ids) {
   // Same result as inserting one by one into sorted arrays: a repeated identifier keeps
   // its first key text and takes the last record; a parent's children come newest first.
   const uint32_t count = uint32_t(ids.size());
   auto idOf = [&](uint32_t node) { return View(ids[node]); };
   // Each node's identifier-index position.
-  std::vector<uint32_t> positions;
+  TLargeVector<uint32_t> positions;
   bool allDigits = true;
   uint32_t runs = 0;
   {
     int bits = 0;
-    std::vector<TSortItem> items = SortItems(count, idOf, bits);
+    TLargeVector<TSortItem> items = SortItems(count, idOf, bits);
     allDigits = std::all_of(items.begin(), items.end(), [](const TSortItem& i) { return i.Simple(); }) ||
                 std::all_of(ids.begin(), ids.end(), [&](TRef id) { return AllDigits(View(id)); });
     SortByKey(items, bits, idOf);
@@ -482,7 +481,7 @@ void TMetaStore::TImpl::BuildIndexes(std::vector<TRef>& texts, std::vector<uint3
   // last node of an identifier gives the record, the first the key's spelling.
   IdTexts.resize(runs);
   for (uint32_t node = 0; node < count; ++node) IdTexts[positions[node]] = texts[node];
-  std::vector<TRef>().swap(texts);
+  TLargeVector<TRef>().swap(texts);
   constexpr uint32_t Unset = UINT32_MAX;
   IdKeys.assign(runs, TRef{0, Unset});
   IdParents.resize(runs);
@@ -500,13 +499,13 @@ void TMetaStore::TImpl::BuildIndexes(std::vector<TRef>& texts, std::vector<uint3
     if (!allDigits) Links[p] = parentNodes[node] == NoNode ? TRef{} : ids[parentNodes[node]];
   }
   if (allDigits) {
-    std::vector<TRef>().swap(ids);
+    TLargeVector<TRef>().swap(ids);
     BuildParents(parentNodes, positions, runs);
     return;
   }
   // Some identifier may be spelt in another letter case than its key: each entry keeps its
   // own spellings, so the entries are placed by counting, node by node.
-  std::vector<uint32_t> starts(size_t(runs) + 2);
+  TLargeVector<uint32_t> starts(size_t(runs) + 2);
   for (uint32_t node = 0; node < count; ++node) ++starts[bucketOf(node) + 1];
   for (size_t b = 1; b < starts.size(); ++b) starts[b] += starts[b - 1];
   Parents.resize(count);
@@ -518,9 +517,9 @@ void TMetaStore::TImpl::BuildIndexes(std::vector<TRef>& texts, std::vector<uint3
     ParentKeys[at] = parentNodes[node] == NoNode ? TRef{} : ids[parentNodes[node]];
     ChildIds[at] = ids[node];
   }
-  std::vector<TRef>().swap(ids);
-  std::vector<uint32_t>().swap(parentNodes);
-  std::vector<uint32_t>().swap(positions);
+  TLargeVector<TRef>().swap(ids);
+  TLargeVector<uint32_t>().swap(parentNodes);
+  TLargeVector<uint32_t>().swap(positions);
   // Runs whose keys are equal but spelt differently.
   size_t start = 0;
   for (size_t i = 1; i < Parents.size(); ++i) {
@@ -537,7 +536,7 @@ void TMetaStore::TImpl::BuildIndexes(std::vector<TRef>& texts, std::vector<uint3
   MixedRuns.shrink_to_fit();
 }
 
-void TMetaStore::TImpl::BuildParents(std::vector<uint32_t>& parentNodes, std::vector<uint32_t>& positions,
+void TMetaStore::TImpl::BuildParents(TLargeVector<uint32_t>& parentNodes, TLargeVector<uint32_t>& positions,
                                      uint32_t runs) {
   // A stable radix sort by parent position + 1 of the nodes taken newest first, a digit of
   // at most 11 bits a pass. The first pass reads the nodes, and their vectors go before the
@@ -564,9 +563,9 @@ void TMetaStore::TImpl::BuildParents(std::vector<uint32_t>& parentNodes, std::ve
     const uint32_t bucket = bucketOf(node);
     Parents[starts[place(0, bucket)]++] = {bucket, positions[node]};
   }
-  std::vector<uint32_t>().swap(parentNodes);
-  std::vector<uint32_t>().swap(positions);
-  std::vector<TParentEntry> scratch;
+  TLargeVector<uint32_t>().swap(parentNodes);
+  TLargeVector<uint32_t>().swap(positions);
+  TLargeVector<TParentEntry> scratch;
   for (int pass = 1; pass < passes; ++pass) {
     std::fill(starts.begin(), starts.end(), 0);
     for (const TParentEntry& e : Parents) ++starts[place(pass, e.Parent)];

@@ -1,15 +1,18 @@
 // Inside of TMetaStore, shared by the parser, the index builder and the lookups.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
 #include "metadata/MetaStore.h"
+#include "platform/Memory.h"
 #include "platform/Storage.h"
 
 namespace kalamos {
@@ -38,30 +41,114 @@ struct TNameTable {
   size_t Bytes = 0;
 };
 
-struct TFreeBlock {
-  void operator()(char* block) const { std::free(block); }
+// One large block given back during a load is kept for the next vector that fits in it: the
+// index's columns take the place of the parse's temporaries, in pages already faulted in,
+// instead of fresh ones. Outside a load (TLoadScope) blocks go straight back; a block that
+// does not fit is given back before a fresh one is taken, and a block taken for less gives
+// back the pages past what it is taken for, so a load's peak of memory stays as it was.
+struct TSpareBlock {
+  // Its header: the size mapped, and the bytes usable from the block's start.
+  struct THead {
+    size_t Mapped, Usable;
+  };
+  static constexpr size_t Header = 64;  // the head, and alignment for any element
+  static inline std::atomic<int> Loads{0};
+  static inline std::atomic<char*> Block{nullptr};
+
+  static THead& Head(char* block) { return *reinterpret_cast<THead*>(block); }
+  static void Free(char* block) {
+    if (block) FreeLargeBlock(block, Head(block).Mapped);
+  }
+  // A block of at least bytes (the header included), or nullptr.
+  static char* Take(size_t bytes) {
+    char* block = Block.exchange(nullptr);
+    if (!block || Head(block).Usable < bytes) {
+      Free(block);
+      return nullptr;
+    }
+    TrimLargeBlock(block, Head(block).Usable, bytes);
+    Head(block).Usable = bytes;
+    return block;
+  }
+  // Keeps block for the next taker while a load runs; false when it must go back.
+  static bool Keep(char* block) {
+    if (Loads.load() == 0) return false;
+    Free(Block.exchange(block));
+    return true;
+  }
+};
+
+// Marks a load for TSpareBlock; its end gives the spare back.
+struct TLoadScope {
+  TLoadScope() { ++TSpareBlock::Loads; }
+  ~TLoadScope() {
+    --TSpareBlock::Loads;
+    TSpareBlock::Free(TSpareBlock::Block.exchange(nullptr));
+  }
+  TLoadScope(const TLoadScope&) = delete;
+  TLoadScope& operator=(const TLoadScope&) = delete;
+};
+
+// Vectors of a load's size take their memory from large blocks, the rest from the heap.
+template <class T> struct TLargeAllocator {
+  using value_type = T;
+  static constexpr size_t LargeBytes = size_t(1) << 20;
+  TLargeAllocator() = default;
+  template <class U> TLargeAllocator(const TLargeAllocator<U>&) {}
+  T* allocate(size_t n) {
+    if (n > (SIZE_MAX - TSpareBlock::Header) / sizeof(T)) throw std::bad_alloc();
+    const size_t bytes = n * sizeof(T);
+    if (bytes < LargeBytes) return static_cast<T*>(::operator new(bytes));
+    char* block = TSpareBlock::Take(bytes + TSpareBlock::Header);
+    if (!block) {
+      block = static_cast<char*>(AllocateLargeBlock(bytes + TSpareBlock::Header));
+      if (!block) throw std::bad_alloc();
+      TSpareBlock::Head(block) = {bytes + TSpareBlock::Header, bytes + TSpareBlock::Header};
+    }
+    return reinterpret_cast<T*>(block + TSpareBlock::Header);
+  }
+  void deallocate(T* p, size_t n) {
+    if (n * sizeof(T) < LargeBytes) {
+      ::operator delete(p);
+      return;
+    }
+    char* block = reinterpret_cast<char*>(p) - TSpareBlock::Header;
+    if (!TSpareBlock::Keep(block)) TSpareBlock::Free(block);
+  }
+  template <class U> bool operator==(const TLargeAllocator<U>&) const { return true; }
+};
+template <class T> using TLargeVector = std::vector<T, TLargeAllocator<T>>;
+
+// A large block that gives itself back.
+struct TLargeBlock {
+  char* Data = nullptr;
+  size_t Bytes = 0;
+  TLargeBlock() = default;
+  TLargeBlock(const TLargeBlock&) = delete;
+  TLargeBlock& operator=(const TLargeBlock&) = delete;
+  ~TLargeBlock() { FreeLargeBlock(Data, Bytes); }
 };
 
 struct TMetaStore::TImpl {
   // Node texts and explicit identifiers, compacted: in place over a buffer handed in
   // (TextString), or from the stream into a block of their own (TextBlock).
   std::string TextString;
-  std::unique_ptr<char, TFreeBlock> TextBlock;
+  TLargeBlock TextBlock;
   const char* Text = nullptr;
   size_t TextBytes = 0;
-  std::string AutoIds;
+  TLargeVector<char> AutoIds;
   // The identifier index, a column each: the key, the record's text, and its parent's
   // identifier-index position + 1 (0 for the top level). Columns can be made and the
   // build's temporaries freed one at a time, which keeps a load's peak of memory down.
-  std::vector<TRef> IdKeys, IdTexts;
-  std::vector<uint32_t> IdParents;
-  std::vector<TParentEntry> Parents;
+  TLargeVector<TRef> IdKeys, IdTexts;
+  TLargeVector<uint32_t> IdParents;
+  TLargeVector<TParentEntry> Parents;
   // Each parent-index entry's own spelling of its key and child, kept only when some
   // identifier is not all digits and so may be spelt otherwise (letter case) than the key
   // of its identifier-index entry.
-  std::vector<TRef> ParentKeys, ChildIds;
+  TLargeVector<TRef> ParentKeys, ChildIds;
   // The same for each identifier-index entry's parent, as its record's node spells it.
-  std::vector<TRef> Links;
+  TLargeVector<TRef> Links;
   // Starts of parent-index runs whose keys are equal but spelt differently (letter case);
   // only there must a run be walked entry by entry.
   std::vector<uint32_t> MixedRuns;
@@ -96,10 +183,10 @@ struct TMetaStore::TImpl {
   void ReadAndParse(const WideString& fileName, TMetaStore& store);
   // From the nodes in text order: their texts, parents' node indexes and identifiers. Each
   // vector is emptied as soon as the build is done with it.
-  void BuildIndexes(std::vector<TRef>& texts, std::vector<uint32_t>& parentNodes, std::vector<TRef>& ids);
+  void BuildIndexes(TLargeVector<TRef>& texts, TLargeVector<uint32_t>& parentNodes, TLargeVector<TRef>& ids);
   // The parent index when every identifier is all digits, from each node's parent and
   // identifier-index position; empties both vectors.
-  void BuildParents(std::vector<uint32_t>& parentNodes, std::vector<uint32_t>& positions, uint32_t runs);
+  void BuildParents(TLargeVector<uint32_t>& parentNodes, TLargeVector<uint32_t>& positions, uint32_t runs);
 };
 
 // The stream of a configuration container, open, and its size: not empty, below 4 GiB and
