@@ -4,6 +4,7 @@
 #include "metadata/MetaStore.h"
 #include "metadata/MetaStoreImpl.h"
 #include "metadata/Scan.h"
+#include "platform/Memory.h"
 #include "platform/Storage.h"
 #include "platform/Text.h"
 
@@ -58,17 +59,56 @@ bool LooksLikeOem(const char* text, size_t length) {
   return vote.Oem();
 }
 
+namespace {
+// The start of the text after the host's preamble, its OEM bytes made 1251: the zero byte
+// that ends the text for the conversion stands after it already.
+size_t NormaliseInPlace(char* bytes, size_t size) {
+  const size_t position = size > 3 && bytes[3] == '{' ? 6 : 9;
+  if (position < size && LooksLikeOem(bytes + position, size - position)) OemToAnsiInPlace(bytes + position);
+  return position;
+}
+}  // namespace
+
+TTextBlock::TTextBlock(size_t bytes) : Data_(static_cast<char*>(AllocateLargeBlock(bytes))), Bytes_(bytes) {
+  if (!Data_) throw std::bad_alloc();
+}
+TTextBlock::TTextBlock(TTextBlock&& other) noexcept
+    : Position(other.Position), Data_(other.Data_), Bytes_(other.Bytes_), Size_(other.Size_) {
+  other.Data_ = nullptr;
+  other.Bytes_ = other.Size_ = 0;
+}
+TTextBlock& TTextBlock::operator=(TTextBlock&& other) noexcept {
+  if (this != &other) {
+    this->~TTextBlock();
+    new (this) TTextBlock(std::move(other));
+  }
+  return *this;
+}
+TTextBlock::~TTextBlock() {
+  if (Data_) FreeLargeBlock(Data_, Bytes_);
+}
+
+TTextBlock ReadConfigurationBlock(const WideString& name) {
+  TConfigurationStream open;
+  OpenConfigurationStream(name, open);
+  const size_t size = size_t(open.Size);
+  TTextBlock block(size + 1);
+  ReadStreamPart(open, block.Data(), uint32_t(size));
+  // As NormaliseStreamBytes has it: a zero byte ends the text, one is added when none does.
+  const bool ended = block.Data()[size - 1] == '\0';
+  block.Data()[size] = '\0';
+  block.SetSize(ended ? size : size + 1);
+  block.Position = NormaliseInPlace(block.Data(), block.Size());
+  return block;
+}
+
 TTextBuffer NormaliseStreamBytes(std::string bytes) {
   if (bytes.empty()) throw TStoreError(E_FAIL, "the metadata stream is empty");
   // The zero byte ends the text for the conversion; the parser drops it.
   if (bytes.back() != '\0') bytes.push_back('\0');
   TTextBuffer buffer;
-  buffer.Position = bytes.size() > 3 && bytes[3] == '{' ? 6 : 9;
   buffer.Bytes = std::move(bytes);
-  if (buffer.Position < buffer.Bytes.size()) {
-    char* text = buffer.Bytes.data() + buffer.Position;
-    if (LooksLikeOem(text, buffer.Bytes.size() - buffer.Position)) OemToAnsiInPlace(text);
-  }
+  buffer.Position = NormaliseInPlace(buffer.Bytes.data(), buffer.Bytes.size());
   return buffer;
 }
 

@@ -38,6 +38,29 @@ TTextBuffer ReadConfigurationText(const std::string& FileName);
 // The same for a file name in UTF-16, as tools have it.
 TTextBuffer ReadConfigurationText(const WideString& FileName);
 
+// The text in a large block of the system's (platform/Memory.h), for a reader that keeps it
+// whole: its pages are not cleared before the read fills them, and are large ones where the
+// system gives them. Bytes up to Size() hold the normalised text, from Position on.
+class TTextBlock {
+public:
+  TTextBlock() = default;
+  // Room for bytes; throws std::bad_alloc.
+  explicit TTextBlock(size_t bytes);
+  TTextBlock(TTextBlock&& other) noexcept;
+  TTextBlock& operator=(TTextBlock&& other) noexcept;
+  ~TTextBlock();
+  char* Data() const { return Data_; }
+  size_t Size() const { return Size_; }
+  void SetSize(size_t size) { Size_ = size; }
+  size_t Position = 0;
+
+private:
+  char* Data_ = nullptr;
+  size_t Bytes_ = 0, Size_ = 0;
+};
+// What ReadConfigurationText reads, normalised the same way, into a block.
+TTextBlock ReadConfigurationBlock(const WideString& FileName);
+
 // Normalises raw stream bytes the way ReadConfigurationText does once they are read: the
 // appended zero byte, the start offset, and the conversion from the OEM code page when the
 // text is in it. Throws TStoreError for an empty stream.

@@ -102,7 +102,11 @@ std::string KindEnglish(int kind) {
 
 std::string KindRussian(int kind) { return kind < 0 || kind >= KindCount ? std::string() : KindRows[kind].ToolLabel; }
 
-TModel::TModel(TTextBuffer text) : Tree_(std::move(text.Bytes), text.Position) {
+TModel::TModel(TTextBuffer text) : Tree_(std::move(text.Bytes), text.Position) { Build(); }
+
+TModel::TModel(TTextBlock text) : Tree_(std::move(text)) { Build(); }
+
+void TModel::Build() {
   for (int32_t child : Tree_.Children(TTree::Root)) {
     const int kind = KindOfSectionTag(Tree_.FirstField(child));
     if (kind >= 0) Sections.emplace_back(child, kind);
@@ -456,7 +460,7 @@ TModelResult LoadModel(const std::string& path) {
   TSource source;
   if (!FindSource(path, source, result.Error)) return result;
   try {
-    result.Model = std::make_unique<TModel>(ReadConfigurationText(Utf8ToWide(source.File)));
+    result.Model = std::make_unique<TModel>(ReadConfigurationBlock(Utf8ToWide(source.File)));
   } catch (const TStoreError&) {
     result.Error = DiagnoseContainer(source.File, source.Shown);
   }

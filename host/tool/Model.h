@@ -107,6 +107,8 @@ public:
   // Builds the model over the configuration text (as ReadConfigurationText gives it); only
   // running out of memory stops it.
   explicit TModel(TTextBuffer text);
+  // The same from a read into a large block, as LoadModel reads a container.
+  explicit TModel(TTextBlock text);
 
   const TTree& Tree() const { return Tree_; }
   const std::vector<TObject>& Objects() const { return Objects_; }
@@ -148,6 +150,7 @@ public:
   size_t MemoryUsed() const;
 
 private:
+  void Build();
   TTree Tree_;
   std::vector<TObject> Objects_;
   // Objects by identifier, a repeated one naming the later object: asked for at every

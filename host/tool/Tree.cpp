@@ -16,7 +16,7 @@ bool IsIdentifier(std::string_view text) {
 namespace {
 // The end of a quoted text whose opening quote is at open: the offset of its closing quote,
 // or end when it never closes. "" inside stands for one quote.
-size_t ClosingQuote(const std::string& text, size_t open, size_t end) {
+size_t ClosingQuote(std::string_view text, size_t open, size_t end) {
   // Fields are short: a plain loop beats a library call for each.
   const char* data = text.data();
   for (size_t at = open + 1; at < end; ++at) {
@@ -46,7 +46,16 @@ inline uint64_t PrefixXor(uint64_t x) {
 }
 }  // namespace
 
-TTree::TTree(std::string text, size_t start) : Text(std::move(text)), Start(start) {
+TTree::TTree(std::string text, size_t start) : OwnedString(std::move(text)), Text(OwnedString), Start(start) {
+  Build();
+}
+
+TTree::TTree(TTextBlock text)
+    : OwnedBlock(std::move(text)), Text(OwnedBlock.Data(), OwnedBlock.Size()), Start(OwnedBlock.Position) {
+  Build();
+}
+
+void TTree::Build() {
   const size_t end = Text.size();
   Nodes.push_back({uint32_t(Start), uint32_t(end), -1, -1, -1});
   // Per open list: the list and its last child so far, so that children link in text order.
@@ -113,13 +122,13 @@ TTree::TTree(std::string text, size_t start) : Text(std::move(text)), Start(star
 std::string_view TTree::Raw(int32_t n) const {
   const TTreeNode& node = Nodes[size_t(n)];
   const size_t last = node.End < Text.size() ? node.End + 1 : Text.size();
-  return std::string_view(Text).substr(node.Begin, last - node.Begin);
+  return Text.substr(node.Begin, last - node.Begin);
 }
 
 size_t TTree::ReadField(size_t at, size_t end, std::string_view& field) const {
   if (Text[at] == '"') {
     const size_t close = ClosingQuote(Text, at, end);
-    field = std::string_view(Text).substr(at + 1, close - at - 1);
+    field = Text.substr(at + 1, close - at - 1);
     return close < end ? close + 1 : end;
   }
   size_t stop = at;
@@ -128,7 +137,7 @@ size_t TTree::ReadField(size_t at, size_t end, std::string_view& field) const {
     ++stop;
   size_t last = stop;
   while (last > at && Text[last - 1] == ' ') --last;
-  field = std::string_view(Text).substr(at, last - at);
+  field = Text.substr(at, last - at);
   return stop;
 }
 
@@ -196,7 +205,7 @@ bool TTree::FirstFieldIs(int32_t n, std::string_view quoted) const {
   while (at < node.End && (static_cast<unsigned char>(Text[at]) < 0x20 || Text[at] == ' ')) ++at;
   const size_t end = at + quoted.size() + 2;
   if (end > node.End || Text[at] != '"' || Text[end - 1] != '"') return false;
-  if (std::string_view(Text).substr(at + 1, quoted.size()) != quoted) return false;
+  if (Text.substr(at + 1, quoted.size()) != quoted) return false;
   // A doubled quote would go on with the field.
   return end == node.End || Text[end] != '"';
 }

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "metadata/MetaStore.h"
+
 namespace kalamos {
 
 struct TTreeNode {
@@ -21,6 +23,11 @@ class TTree {
 public:
   // text: the configuration text as the container holds it, from start on (code page 1251).
   TTree(std::string text, size_t start);
+  // The same text as the container's read left it in a block (its Position the start).
+  explicit TTree(TTextBlock text);
+  // Views into the text point at it where it stands.
+  TTree(const TTree&) = delete;
+  TTree& operator=(const TTree&) = delete;
 
   // Node 0 stands for the whole text: the top-level lists are its children.
   static constexpr int32_t Root = 0;
@@ -41,11 +48,15 @@ public:
   // The nested lists of n, in the order of the text.
   std::vector<int32_t> Children(int32_t n) const;
   bool HasChildren(int32_t n) const { return Nodes[size_t(n)].FirstChild >= 0; }
-  size_t MemoryUsed() const { return Text.capacity() + Nodes.capacity() * sizeof(TTreeNode); }
+  size_t MemoryUsed() const { return Text.size() + Nodes.capacity() * sizeof(TTreeNode); }
 
 private:
-  std::string Text;
+  // The text is one of the two owners' (a string from a test or a tool, a block from a read).
+  std::string OwnedString;
+  TTextBlock OwnedBlock;
+  std::string_view Text;
   size_t Start;
+  void Build();
   std::vector<TTreeNode> Nodes;
   // Reads one field at at (a quoted text or a bare word); returns where it ends.
   size_t ReadField(size_t at, size_t end, std::string_view& field) const;

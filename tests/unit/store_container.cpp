@@ -106,6 +106,32 @@ TEST(StoreContainer, ReadsTheStreamOfTheCompoundFile) {
   }
 }
 
+// A reader that keeps the text whole (the tool's model) gets it in a large block: the same
+// bytes from the same start as ReadConfigurationText gives, whatever the preamble, the code
+// page, and whether the stream ends with its zero byte already.
+TEST(StoreContainer, ABlockHoldsWhatTheTextReadGives) {
+  for (unsigned codePage : {1251u, 866u})
+    for (int start : {6, 9}) {
+      TTempDir dir;
+      TContainerOptions options;
+      options.Start = start;
+      options.CodePage = codePage;
+      ASSERT_EQ(WriteContainer(dir, ExampleText, options), S_OK);
+      const TTextBuffer text = ReadConfigurationText(dir.AnsiFile("vellum.md"));
+      const TTextBlock block = ReadConfigurationBlock(AnsiToWide(dir.AnsiFile("vellum.md")));
+      EXPECT_EQ(text.Position, block.Position) << codePage << " " << start;
+      EXPECT_EQ(text.Bytes, std::string(block.Data(), block.Size())) << codePage << " " << start;
+    }
+  for (const std::string bytes : {std::string("\xFF\x05\x00{\r\n}", 8), std::string("\xFF\x05\x00{\r\n}\0", 9)}) {
+    TTempDir dir;
+    ASSERT_EQ(WriteContainerBytes(dir, bytes), S_OK);
+    const TTextBuffer text = ReadConfigurationText(dir.AnsiFile("vellum.md"));
+    const TTextBlock block = ReadConfigurationBlock(AnsiToWide(dir.AnsiFile("vellum.md")));
+    EXPECT_EQ(text.Bytes, std::string(block.Data(), block.Size())) << bytes.size();
+    EXPECT_EQ(block.Data()[block.Size() - 1], '\0');
+  }
+}
+
 TEST(StoreContainer, FailuresCarryTheCodeOfTheCallThatFailed) {
   TTempDir dir;
   const std::string file = dir.AnsiFile("vellum.md");
