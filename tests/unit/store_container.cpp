@@ -122,7 +122,7 @@ TEST(StoreContainer, ABlockHoldsWhatTheTextReadGives) {
       EXPECT_EQ(text.Position, block.Position) << codePage << " " << start;
       EXPECT_EQ(text.Bytes, std::string(block.Data(), block.Size())) << codePage << " " << start;
     }
-  for (const std::string bytes : {std::string("\xFF\x05\x00{\r\n}", 8), std::string("\xFF\x05\x00{\r\n}\0", 9)}) {
+  for (const std::string& bytes : {std::string("\xFF\x05\x00{\r\n}", 8), std::string("\xFF\x05\x00{\r\n}\0", 9)}) {
     TTempDir dir;
     ASSERT_EQ(WriteContainerBytes(dir, bytes), S_OK);
     const TTextBuffer text = ReadConfigurationText(dir.AnsiFile("vellum.md"));
