@@ -118,8 +118,8 @@ TEST(PlatformStorage, StorageTimesReadBack) {
   TTempDir dir;
   TStorageEntry outer{OLESTR("Document"), OLESTR(""), ""}, inner{OLESTR("Document/Doc_Number7"), OLESTR(""), ""};
   outer.stamped = inner.stamped = true;
-  outer.stamp.ModTime = 127921284690000000ULL;  // 2006-05-17 00:21:09
-  inner.stamp.ModTime = 127921284690000000ULL + 36000000000ULL;
+  outer.stamp.ModTime = 127922988690000000ULL;  // 2006-05-17 00:21:09
+  inner.stamp.ModTime = 127922988690000000ULL + 36000000000ULL;
   const std::vector<TStorageEntry> entries = {
       outer, inner, {OLESTR("Document/Doc_Number7"), OLESTR("Dialog Stream"), Binary(5000)},
       {OLESTR("Plain"), OLESTR("Page.1"), Binary(10)}};

@@ -110,7 +110,8 @@ bool Description(TReader& reader, const TManifestEntry& entry, std::string& byte
   if (!reader.Text(entry.File, ends, codePage, skeleton, &utf8)) return false;
   skeleton = std::move(utf8);
   std::string why;
-  if (size_t line = BraceTrouble(skeleton, false, why)) return reader.Say(entry.File, line, why), false;
+  if (size_t line = entry.Options.count("braces") ? 0 : BraceTrouble(skeleton, false, why))
+    return reader.Say(entry.File, line, why), false;
   std::string body;
   body.reserve(skeleton.size() * 4);
   bool quoted = false, ok = true;

@@ -224,7 +224,7 @@ std::string SafeFileName(std::string_view utf8) {
     const unsigned char u = static_cast<unsigned char>(c);
     out += (u < 0x20 || std::string_view("<>:\"/\\|?*").find(c) != std::string_view::npos) ? '_' : c;
   }
-  while (!out.empty() && (out.back() == '.' || out.back() == ' ')) out.back() = '_';
+  for (size_t i = out.size(); i > 0 && (out[i - 1] == '.' || out[i - 1] == ' '); --i) out[i - 1] = '_';
   if (out.empty()) return "_";
   // Windows keeps these names for devices, with any extension and in any letter case.
   std::string stem = out.substr(0, out.find('.'));

@@ -142,6 +142,8 @@ bool SplitDescription(const std::string& bytes, const TModel* model, const std::
   // Only a description whose lists balance, and with no "@" of ours outside quotes, is split.
   std::string why;
   bool split = BraceTrouble(body, false, why) == 0;
+  // One that never balanced is kept as it is, and build does not hold that against it.
+  if (!split) entry.Options["braces"] = "unbalanced";
   for (size_t i = 0, quoted = 0; split && i < body.size(); ++i) {
     if (body[i] == '"') quoted ^= 1;
     else if (body[i] == '@' && !quoted) split = false;
