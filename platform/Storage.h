@@ -4,7 +4,6 @@
 // the file while the root storage is open, which stands in for the share mode.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -66,16 +65,6 @@ struct TStorageChild {
 // IStorage::EnumElements: the storage's children, in no promised order.
 HRESULT ListChildren(TStorage& storage, std::vector<TStorageChild>& children);
 
-// What a storage's directory entry says of it beside its name: the time it was last
-// modified (a FILETIME: 100 ns units since 1601, 0 when none) and its class id.
-struct TStorageStamp {
-  uint64_t ModTime = 0;
-  std::array<unsigned char, 16> ClassId{};
-  bool operator==(const TStorageStamp&) const = default;
-};
-// IStorage::Stat: the storage's time and class id. libgsf gives no root time (always 0 natively).
-HRESULT StorageStampOf(TStorage& storage, TStorageStamp& stamp);
-
 // One entry of a compound file to write: a stream (with its bytes) inside a storage, or a
 // bare storage when stream is empty. storage empty means the root; a storage inside
 // storages is named by its path, the names parted by "/".
@@ -83,9 +72,6 @@ struct TStorageEntry {
   WideString storage;
   WideString stream;
   std::string bytes;
-  // For a bare storage entry: its stamp, given to the storage as it is written.
-  bool stamped = false;
-  TStorageStamp stamp{};
 };
 // Creates (or replaces) a compound file holding the entries, in order.
 HRESULT WriteCompoundFile(const WideString& fileName, const std::vector<TStorageEntry>& entries);

@@ -22,7 +22,6 @@
 #include <gsf/gsf-outfile.h>
 #include <gsf/gsf-output-memory.h>
 #include <gsf/gsf-output.h>
-#include <gsf/gsf-output-impl.h>  // gsf_output_set_modtime: the only way to stamp a storage
 #include <gsf/gsf-utils.h>
 
 #include "platform/Text.h"
@@ -324,23 +323,6 @@ HRESULT StreamRead(TStream& stream, void* buffer, uint32_t count, uint32_t& read
   return S_OK;
 }
 
-namespace {
-// FILETIME ticks between 1601-01-01 and 1970-01-01.
-constexpr int64_t kUnixEpochTicks = 116444736000000000LL;
-}  // namespace
-
-HRESULT StorageStampOf(TStorage& storage, TStorageStamp& stamp) {
-  stamp = TStorageStamp{};
-  if (!storage.Impl) return STG_E_INVALIDHANDLE;
-  // libgsf keeps the time of child storages only, as GLib time (whole microseconds).
-  if (GDateTime* time = gsf_input_get_modtime(GSF_INPUT(storage.Impl->Infile.get()))) {
-    const int64_t ticks = g_date_time_to_unix(time) * 10000000LL + g_date_time_get_microsecond(time) * 10LL + kUnixEpochTicks;
-    stamp.ModTime = ticks > 0 ? static_cast<uint64_t>(ticks) : 0;
-  }
-  // libgsf 1.14.50 answers zeros for a class id it wrote itself, so we take nothing from it.
-  return S_OK;
-}
-
 HRESULT ListChildren(TStorage& storage, std::vector<TStorageChild>& children) {
   children.clear();
   if (!storage.Impl) return STG_E_INVALIDHANDLE;
@@ -375,25 +357,6 @@ HRESULT BuildCompoundFile(const std::vector<TStorageEntry>& entries, GsfOutput* 
   TGPtr<GsfOutfile> root(gsf_outfile_msole_new(sink));
   if (!root) return STG_E_CANTSAVE;
   std::map<WideString, TGPtr<GsfOutfile>> storages;
-  std::map<WideString, TStorageStamp> stamps;
-  for (const TStorageEntry& entry : entries)
-    if (entry.stamped && entry.stream.empty()) stamps[entry.storage] = entry.stamp;
-  auto stampOf = [&](const WideString& path, GsfOutfile* storage) {
-    auto found = stamps.find(path);
-    if (found == stamps.end()) return;
-    const TStorageStamp& stamp = found->second;
-    if (stamp.ClassId != TStorageStamp{}.ClassId) gsf_outfile_msole_set_class_id(GSF_OUTFILE_MSOLE(storage), stamp.ClassId.data());
-    // libgsf writes the time of child storages; the root's stays 0.
-    if (stamp.ModTime && !path.empty()) {
-      const int64_t ticks = static_cast<int64_t>(stamp.ModTime) - kUnixEpochTicks;
-      GDateTime* base = g_date_time_new_from_unix_utc(ticks / 10000000LL);
-      GDateTime* time = base ? g_date_time_add(base, (ticks % 10000000LL) / 10) : nullptr;
-      if (time) gsf_output_set_modtime(GSF_OUTPUT(storage), time);
-      if (time) g_date_time_unref(time);
-      if (base) g_date_time_unref(base);
-    }
-  };
-  stampOf(WideString(), root.get());
   bool ok = true;
   // A storage's path, made one level at a time: "A/B" is B inside A.
   std::vector<WideString> made;  // in the order made, so that inner ones close first
@@ -407,8 +370,6 @@ HRESULT BuildCompoundFile(const std::vector<TStorageEntry>& entries, GsfOutput* 
       const WideString leaf = slash == WideString::npos ? path : path.substr(slash + 1);
       std::string name = WideToUtf8(leaf.data(), leaf.size());
       storages[path].reset(GSF_OUTFILE(gsf_outfile_new_child(parent, name.c_str(), TRUE)));
-      if (!storages[path]) return nullptr;
-      stampOf(path, storages[path].get());
       made.push_back(path);
     }
     return storages[path].get();

@@ -1,7 +1,6 @@
 // Compound files on Windows: OLE structured storage itself.
 #include "platform/Storage.h"
 
-#include <cstring>
 #include <functional>
 #include <map>
 
@@ -97,17 +96,6 @@ HRESULT StreamRead(TStream& stream, void* buffer, uint32_t count, uint32_t& read
   return FAILED(hr) ? hr : S_OK;
 }
 
-HRESULT StorageStampOf(TStorage& storage, TStorageStamp& stamp) {
-  stamp = TStorageStamp{};
-  if (!storage.Impl) return STG_E_INVALIDHANDLE;
-  STATSTG stat{};
-  HRESULT hr = storage.Impl->Storage->Stat(&stat, STATFLAG_NONAME);
-  if (FAILED(hr)) return hr;
-  stamp.ModTime = (static_cast<uint64_t>(stat.mtime.dwHighDateTime) << 32) | stat.mtime.dwLowDateTime;
-  memcpy(stamp.ClassId.data(), &stat.clsid, 16);
-  return S_OK;
-}
-
 HRESULT ListChildren(TStorage& storage, std::vector<TStorageChild>& children) {
   children.clear();
   if (!storage.Impl) return STG_E_INVALIDHANDLE;
@@ -131,17 +119,6 @@ HRESULT WriteCompoundFile(const WideString& fileName, const std::vector<TStorage
   if (FAILED(hr)) return hr;
   TComPtr<IStorage> root(created);
   std::map<WideString, TComPtr<IStorage>> storages;
-  std::map<WideString, TStorageStamp> stamps;
-  for (const TStorageEntry& entry : entries)
-    if (entry.stamped && entry.stream.empty()) stamps[entry.storage] = entry.stamp;
-  auto classOf = [&](const WideString& path, IStorage* storage) {
-    auto found = stamps.find(path);
-    if (found == stamps.end() || found->second.ClassId == TStorageStamp{}.ClassId) return S_OK;
-    CLSID clsid;
-    memcpy(&clsid, found->second.ClassId.data(), 16);
-    return storage->SetClass(clsid);
-  };
-  if (FAILED(hr = classOf(WideString(), root.Get()))) return hr;
   // A storage's path, made one level at a time: "A/B" is B inside A.
   std::vector<WideString> made;
   std::function<IStorage*(const WideString&)> storageAt = [&](const WideString& path) -> IStorage* {
@@ -155,7 +132,6 @@ HRESULT WriteCompoundFile(const WideString& fileName, const std::vector<TStorage
     IStorage* child = nullptr;
     if (FAILED(hr = parent->CreateStorage(leaf.c_str(), kWriteMode, 0, 0, &child))) return nullptr;
     storages[path].Reset(child);
-    if (FAILED(hr = classOf(path, child))) return nullptr;
     made.push_back(path);
     return child;
   };
@@ -174,18 +150,8 @@ HRESULT WriteCompoundFile(const WideString& fileName, const std::vector<TStorage
       if (written != entry.bytes.size()) return STG_E_WRITEFAULT;
     }
   }
-  // Inner storages are released before the ones that hold them; a storage's time is set by
-  // its parent once nothing more is written inside it, since writing there would move it.
-  for (auto path = made.rbegin(); path != made.rend(); ++path) {
-    storages.erase(*path);
-    auto found = stamps.find(*path);
-    if (found == stamps.end() || !found->second.ModTime) continue;
-    const size_t slash = path->find_last_of(L'/');
-    IStorage* parent = slash == WideString::npos ? root.Get() : storages[path->substr(0, slash)].Get();
-    const WideString leaf = slash == WideString::npos ? *path : path->substr(slash + 1);
-    FILETIME time{static_cast<DWORD>(found->second.ModTime), static_cast<DWORD>(found->second.ModTime >> 32)};
-    if (FAILED(hr = parent->SetElementTimes(leaf.c_str(), nullptr, nullptr, &time))) return hr;
-  }
+  // Inner storages are released before the ones that hold them.
+  for (auto path = made.rbegin(); path != made.rend(); ++path) storages.erase(*path);
   return root->Commit(STGC_DEFAULT);
 }
 

@@ -9,6 +9,7 @@
 #include "host/tool/Commands.h"
 #include "host/tool/Model.h"
 #include "host/tool/Streams.h"
+#include "host/tool/folder/Directory.h"
 #include "host/tool/folder/Folder.h"
 #include "host/tool/folder/Manifest.h"
 #include "platform/Storage.h"
@@ -37,28 +38,17 @@ std::string Replaced(std::string text, const std::string& from, const std::strin
 }
 
 // Every stream with its bytes and every storage with its stamp, as one comparable list.
-void Stamps(TStorage& storage, const std::string& prefix, std::vector<std::string>& out) {
-  std::vector<TStorageChild> children;
-  ListChildren(storage, children);
-  for (const TStorageChild& child : children) {
-    if (!child.IsStorage) continue;
-    TStorage inner;
-    ASSERT_EQ(S_OK, OpenChildStorage(storage, child.Name, inner));
-    TStorageStamp stamp;
-    StorageStampOf(inner, stamp);
-    const std::string path = prefix + WideToUtf8(child.Name);
-    out.push_back(path + " " + TimeText(stamp.ModTime));
-    Stamps(inner, path + "/", out);
-  }
-}
 std::vector<std::string> Everything(const fs::path& file) {
   std::vector<TContainerStream> streams;
   EXPECT_EQ(S_OK, ReadContainerStreams(Utf8ToWide(file.string()), streams));
   std::vector<std::string> out;
   for (const TContainerStream& stream : streams) out.push_back(stream.Path + " = " + stream.Bytes);
-  TStorage root;
-  EXPECT_EQ(S_OK, OpenRootStorage(Utf8ToWide(file.string()), root));
-  Stamps(root, "", out);
+  std::map<std::string, TStorageStamp> stamps;
+  std::string why;
+  EXPECT_TRUE(ReadStamps(file.string(), stamps, why)) << why;
+  for (const auto& [path, stamp] : stamps)
+    out.push_back("[" + path + "] " + TimeText(stamp.Created) + " " + TimeText(stamp.Modified) + " " +
+                  std::string(stamp.ClassId.begin(), stamp.ClassId.end()));
   std::sort(out.begin(), out.end());
   return out;
 }
@@ -70,12 +60,7 @@ std::string Form(const std::string& text, bool longPrefix = false) {
   return bytes + text;
 }
 
-TStorageEntry Storage(const char* path, uint64_t time) {
-  TStorageEntry entry{Utf8ToWide(path), WideString(), std::string()};
-  entry.stamped = true;
-  entry.stamp.ModTime = time;
-  return entry;
-}
+TStorageEntry Storage(const char* path) { return {Utf8ToWide(path), WideString(), std::string()}; }
 
 constexpr uint64_t May2006 = 127922988690000000ULL;  // 2006-05-17 00:21:09
 
@@ -96,11 +81,8 @@ protected:
     const std::string other = AnsiOf("Перем А;\r\nПерем Б;\r\n");
     const std::string book = "Document/Document_Number" + Doc + "/WorkBook";
     std::vector<TStorageEntry> entries = {
-        Storage("Document", May2006),
-        Storage(("Document/Document_Number" + Doc).c_str(), May2006 + 10000000),
-        Storage(book.c_str(), May2006 + 20000000),
-        Storage("Metadata", May2006 + 30000000),
-        Storage("Empty", May2006 + 40000000),
+        Storage("Document"), Storage(("Document/Document_Number" + Doc).c_str()), Storage(book.c_str()),
+        Storage("Metadata"), Storage("Empty"),
         {Utf8ToWide(book), OLESTR("Dialog Stream"), Form(AnsiOf("{\"Form\",{\"Кнопка\",\"ОК\"}}\r\n"))},
         {Utf8ToWide(book), OLESTR("Page.1"), std::string("\xD0\xCF\0\1\2 layout", 11)},
         {Utf8ToWide(book), OLESTR("Container.Contents"),
@@ -116,6 +98,17 @@ protected:
     };
     Original = Dir.Path() / "original.md";
     ASSERT_EQ(S_OK, WriteCompoundFile(Utf8ToWide(Original.string()), entries));
+    std::map<std::string, TStorageStamp> stamps;
+    stamps[""].ClassId[15] = 0x46;
+    stamps["Document"].Modified = May2006;
+    stamps["Document/Document_Number" + Doc].Modified = May2006 + 10000000;
+    stamps[book].Modified = May2006 + 20000000;
+    stamps[book].Created = May2006 - 10000000;
+    stamps[book].ClassId = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+    stamps["Metadata"].Modified = May2006 + 30000000;
+    stamps["Empty"].Modified = May2006 + 40000000;
+    std::string why;
+    ASSERT_TRUE(WriteStamps(Original.string(), stamps, why)) << why;
     Folder = Dir.Path() / "folder";
     ASSERT_EQ(ExitOk, RunUnpack(Original.string(), Folder.string()));
     DocDir = Folder / PathOf("Документы") / PathOf(U(DocumentName(0)));
@@ -182,7 +175,8 @@ TEST(FolderPieces, FileNamesAndTheManifest) {
   root.Storage = storage.Storage = true;
   root.Stamp.ClassId[0] = 0xAB;
   storage.Path = "A\tB\\C";
-  storage.Stamp.ModTime = May2006;
+  storage.Stamp.Modified = May2006;
+  storage.Stamp.Created = May2006 - 1;
   stream.Path = "A\tB\\C/\x01" "CompObj";
   stream.File = "Контейнер/_CompObj";
   stream.How = "form";
@@ -195,7 +189,7 @@ TEST(FolderPieces, FileNamesAndTheManifest) {
   ASSERT_EQ(back.Entries.size(), 3u);
   EXPECT_EQ(back.Entries[0].Stamp, root.Stamp);
   EXPECT_EQ(back.Entries[1].Path, storage.Path);
-  EXPECT_EQ(back.Entries[1].Stamp.ModTime, May2006);
+  EXPECT_EQ(back.Entries[1].Stamp, storage.Stamp);
   EXPECT_EQ(back.Entries[2].Path, stream.Path);
   EXPECT_EQ(back.Entries[2].Options, stream.Options);
   EXPECT_FALSE(ReadManifest(WriteManifest(manifest) + "stream\tx\ty\tzip\n", back, line, why));
@@ -336,4 +330,39 @@ TEST_F(FolderRoundTrip, BadInputIsRefusedWithFileAndLineAndNothingWritten) {
   }
   ASSERT_EQ(ExitOk, Build(target));
   EXPECT_EQ(Everything(Original), Everything(target));
+}
+
+// The stamps land where the compound file keeps them: the storage's directory entry (found by
+// its UTF-16 name), class id at 80, created at 100, modified at 108; libgsf's own time agrees.
+TEST(FolderDirectory, StampsAreTheDirectoryEntrysFields) {
+  TTempDir dir;
+  const std::string file = dir.Utf8File("stamps.md");
+  ASSERT_EQ(S_OK, WriteCompoundFile(Utf8ToWide(file), {{OLESTR("Outer/Inner"), OLESTR("Page.1"), std::string(5000, 'x')},
+                                                       {OLESTR("Outer"), OLESTR("Dialog Stream"), "form"}}));
+  std::map<std::string, TStorageStamp> stamps;
+  stamps["Outer/Inner"].Modified = May2006;
+  stamps["Outer/Inner"].ClassId[0] = 0xC1;
+  stamps["Outer"].Created = May2006 + 1;
+  std::string why;
+  ASSERT_TRUE(WriteStamps(file, stamps, why)) << why;
+  const std::string bytes = Slurp(dir.Path() / "stamps.md");
+  const std::string name("I\0n\0n\0e\0r\0\0\0", 12);
+  const size_t entry = bytes.find(name);
+  ASSERT_NE(entry, std::string::npos);
+  EXPECT_EQ(uint8_t(bytes[entry + 80]), 0xC1);
+  uint64_t modified = 0;
+  for (int i = 7; i >= 0; --i) modified = modified << 8 | uint8_t(bytes[entry + 108 + size_t(i)]);
+  EXPECT_EQ(modified, May2006);
+  std::map<std::string, TStorageStamp> back;
+  ASSERT_TRUE(ReadStamps(file, back, why)) << why;
+  EXPECT_EQ(back.size(), 3u);  // the root too
+  EXPECT_EQ(back["Outer/Inner"], stamps["Outer/Inner"]);
+  EXPECT_EQ(back["Outer"], stamps["Outer"]);
+  // The streams are untouched.
+  std::vector<TContainerStream> streams;
+  ASSERT_EQ(S_OK, ReadContainerStreams(Utf8ToWide(file), streams));
+  ASSERT_EQ(streams.size(), 2u);
+  EXPECT_EQ(streams[1].Bytes, std::string(5000, 'x'));
+  EXPECT_FALSE(ReadStamps(dir.Utf8File("none.md"), back, why));
+  EXPECT_FALSE(WriteStamps(file, {{"Nowhere", TStorageStamp{}}}, why));
 }

@@ -112,33 +112,6 @@ TEST(PlatformStorage, WhatIsWrittenReadsBack) {
   EXPECT_FALSE(missing.IsOpen());
 }
 
-// Storage times survive a write and a read at every depth, also for storages written to
-// after their stamp was given; a storage given none reads as time 0.
-TEST(PlatformStorage, StorageTimesReadBack) {
-  TTempDir dir;
-  TStorageEntry outer{OLESTR("Document"), OLESTR(""), ""}, inner{OLESTR("Document/Doc_Number7"), OLESTR(""), ""};
-  outer.stamped = inner.stamped = true;
-  outer.stamp.ModTime = 127922988690000000ULL;  // 2006-05-17 00:21:09
-  inner.stamp.ModTime = 127922988690000000ULL + 36000000000ULL;
-  const std::vector<TStorageEntry> entries = {
-      outer, inner, {OLESTR("Document/Doc_Number7"), OLESTR("Dialog Stream"), Binary(5000)},
-      {OLESTR("Plain"), OLESTR("Page.1"), Binary(10)}};
-  const WideString file = dir.WideFile("stamps.md");
-  ASSERT_EQ(S_OK, WriteCompoundFile(file, entries));
-  TStorage root, document, doc, plain;
-  ASSERT_EQ(S_OK, OpenRootStorage(file, root));
-  ASSERT_EQ(S_OK, OpenChildStorage(root, OLESTR("Document"), document));
-  ASSERT_EQ(S_OK, OpenChildStorage(document, OLESTR("Doc_Number7"), doc));
-  ASSERT_EQ(S_OK, OpenChildStorage(root, OLESTR("Plain"), plain));
-  TStorageStamp stamp;
-  ASSERT_EQ(S_OK, StorageStampOf(document, stamp));
-  EXPECT_EQ(outer.stamp.ModTime, stamp.ModTime);
-  ASSERT_EQ(S_OK, StorageStampOf(doc, stamp));
-  EXPECT_EQ(inner.stamp.ModTime, stamp.ModTime);
-  ASSERT_EQ(S_OK, StorageStampOf(plain, stamp));
-  EXPECT_EQ(0u, stamp.ModTime);
-}
-
 TEST(PlatformStorage, FilesThatAreNoContainers) {
   TTempDir dir;
   WritePlainFile(dir, "plain.md", "{\"Documents\"}\r\n some text that is long enough");

@@ -174,12 +174,11 @@ bool BuildFolder(const std::string& folder, const std::string& file, std::string
   }
 
   std::vector<TStorageEntry> entries;
+  std::map<std::string, TStorageStamp> stamps;
   for (const TManifestEntry& entry : manifest.Entries) {
     if (entry.Storage) {
-      TStorageEntry storage{Utf8ToWide(entry.Path), WideString(), std::string()};
-      storage.stamped = true;
-      storage.stamp = entry.Stamp;
-      entries.push_back(std::move(storage));
+      if (!entry.Path.empty()) entries.push_back({Utf8ToWide(entry.Path), WideString(), std::string()});
+      stamps[entry.Path] = entry.Stamp;
       continue;
     }
     const size_t slash = entry.Path.rfind('/');
@@ -247,6 +246,12 @@ bool BuildFolder(const std::string& folder, const std::string& file, std::string
     error = "не записать " + file + ": 0x" + HresultDigits(hr);
     return false;
   }
+  // Every storage's times and class id as the manifest has them, whatever the library wrote.
+  if (!WriteStamps(Utf8Path(temporary), stamps, why)) {
+    fs::remove(temporary, code);
+    error = "не записать " + file + ": " + why;
+    return false;
+  }
   fs::rename(temporary, target, code);
   if (code) {
     fs::remove(temporary, code);
@@ -259,6 +264,8 @@ bool BuildFolder(const std::string& folder, const std::string& file, std::string
 int RunBuild(const std::string& folder, const std::string& container) {
   std::error_code code;
   const fs::path given = PathOf(container);
+  // DIR (made when it ends with a slash) gets DIR/vellum.md, as pack writes it.
+  if (!container.empty() && (container.back() == '/' || container.back() == '\\')) fs::create_directories(given, code);
   const std::string file = fs::is_directory(given, code) ? Utf8Path(given / "vellum.md") : container;
   std::string error;
   if (!BuildFolder(folder, file, error)) {

@@ -243,9 +243,10 @@ std::string WriteManifest(const TManifest& manifest) {
   for (const TManifestEntry& entry : manifest.Entries) {
     if (entry.Storage) {
       out += entry.Path.empty() ? "root\t" : "storage\t" + Escape(entry.Path) + "\t";
-      out += entry.Stamp.ModTime ? TimeText(entry.Stamp.ModTime) : "-";
+      out += entry.Stamp.Modified ? TimeText(entry.Stamp.Modified) : "-";
       out += '\t';
       out += entry.Stamp.ClassId == TStorageStamp{}.ClassId ? "-" : HexOf(entry.Stamp.ClassId.data(), 16);
+      if (entry.Stamp.Created) out += "\tcreated=" + TimeText(entry.Stamp.Created);
     } else {
       out += "stream\t" + Escape(entry.Path) + "\t" + Escape(entry.File) + "\t" + entry.How;
       for (const auto& [key, value] : entry.Options) out += "\t" + key + "=" + Escape(value);
@@ -270,11 +271,15 @@ bool ReadManifest(const std::string& text, TManifest& manifest, size_t& line, st
     const std::vector<std::string_view> fields = Split(row, '\t');
     TManifestEntry entry;
     const bool root = fields[0] == "root";
-    if ((root && fields.size() == 3) || (fields[0] == "storage" && fields.size() == 4)) {
+    const size_t storageFields = root ? 3 : 4;
+    if ((root || fields[0] == "storage") && (fields.size() == storageFields || fields.size() == storageFields + 1)) {
       entry.Storage = true;
       const size_t at = root ? 1 : 2;
       if (!root && !Unescape(fields[1], entry.Path)) return why = "неверная запись пути", false;
-      if (fields[at] != "-" && !ParseTime(fields[at], entry.Stamp.ModTime)) return why = "неверное время", false;
+      if (fields[at] != "-" && !ParseTime(fields[at], entry.Stamp.Modified)) return why = "неверное время", false;
+      if (fields.size() > storageFields &&
+          (fields.back().substr(0, 8) != "created=" || !ParseTime(fields.back().substr(8), entry.Stamp.Created)))
+        return why = "неверное время создания", false;
       if (fields[at + 1] != "-" && !FromHex(fields[at + 1], entry.Stamp.ClassId.data(), 16))
         return why = "неверный идентификатор класса", false;
     } else if (fields[0] == "stream" && fields.size() >= 4) {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Storage.h"
+#include "host/tool/folder/Directory.h"
 
 namespace kalamos {
 

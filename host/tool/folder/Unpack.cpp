@@ -10,6 +10,7 @@
 #include "host/tool/Model.h"
 #include "host/tool/Streams.h"
 #include "host/tool/folder/Codec.h"
+#include "host/tool/folder/Directory.h"
 #include "host/tool/folder/Folder.h"
 #include "host/tool/folder/Manifest.h"
 #include "platform/Text.h"
@@ -49,7 +50,6 @@ void Walk(TStorage& storage, const std::string& prefix, int depth, TWalked& walk
       TManifestEntry entry;
       entry.Storage = true;
       entry.Path = path;
-      StorageStampOf(inner, entry.Stamp);
       walked.Storages.push_back(std::move(entry));
       Walk(inner, path + "/", depth + 1, walked);
       continue;
@@ -224,9 +224,15 @@ int RunUnpack(const std::string& container, const std::string& folder) {
       Err("ostrak: " + DiagnoseContainer(source.File, source.Shown) + "\n");
       return ExitFailed;
     }
-    StorageStampOf(root, walked.RootStamp);
     Walk(root, std::string(), 0, walked);
   }
+  std::map<std::string, TStorageStamp> stamps;
+  if (!ReadStamps(source.File, stamps, error)) {
+    Err("ostrak: " + source.Shown + ": " + error + "\n");
+    return ExitFailed;
+  }
+  walked.RootStamp = stamps[""];
+  for (TManifestEntry& storage : walked.Storages) storage.Stamp = stamps[storage.Path];
 
   // The description first: it names the objects that the other streams' folders are named after.
   TManifest manifest;
