@@ -11,6 +11,7 @@
 
 #include "host/tool/Commands.h"
 #include "host/tool/Out.h"
+#include "host/tool/folder/Folder.h"
 #include "platform/Console.h"
 #include "platform/Storage.h"
 
@@ -143,6 +144,11 @@ bool FindSource(const std::string& path, TSource& source, std::string& error) {
     error = "no directory given";
     return false;
   }
+  // A folder unpack wrote stands for the container it builds.
+  if (IsUnpackedFolder(path)) {
+    source = {std::string(), std::string(), path};
+    return FolderAsContainer(path, source.File, error);
+  }
   if (fs::is_directory(given, code)) {
     source = {path, Utf8Of(given / "vellum.md"), path + "/vellum.md"};
     return true;
@@ -164,7 +170,13 @@ bool StartAndLoad(TSession& session, const std::string& path, std::string& error
   std::string directory = path, shownFile;
   TContainerDir container;
   std::error_code code;
-  if (fs::is_regular_file(PathOf(path), code)) {
+  TSource folder;
+  if (IsUnpackedFolder(path)) {
+    if (!FindSource(path, folder, error)) return false;
+    if (!container.Make(PathOf(folder.File), error)) return false;
+    directory = container.Directory();
+    shownFile = path;
+  } else if (fs::is_regular_file(PathOf(path), code)) {
     if (!container.Make(PathOf(path), error)) return false;
     directory = container.Directory();
     shownFile = path;

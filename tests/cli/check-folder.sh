@@ -71,6 +71,20 @@ status 0 "diff --all finds the built container equal"
 "${ostrak[@]}" dump built >dump-built.txt 2>&1
 [ -s dump-base.txt ] && cmp -s dump-base.txt dump-built.txt && ok || bad "the component answers every listing of the built container as of the original" "$(diff dump-base.txt dump-built.txt | head)"
 
+# The folder stands wherever the container does.
+"${ostrak[@]}" text --all base >text-base.txt 2>&1
+"${ostrak[@]}" text --all folder >text-folder.txt 2>&1
+[ -s text-base.txt ] && cmp -s text-base.txt text-folder.txt && ok || bad "text of the folder is text of the container" "$(diff text-base.txt text-folder.txt | head)"
+run diff base folder
+status 0 "diff of the container and its folder"
+run module folder РасходнаяНакладная
+grep -q 'Сообщить("Проведён");' out.txt && ok || bad "module reads the folder" "$(cat out.txt err.txt)"
+run call folder EnumObjects ДОКУМЕНТ
+status 0 "call loads the folder through the component"
+grep -q 'РасходнаяНакладная' out.txt && ok || bad "call lists the folder's documents" "$(cat out.txt)"
+run show folder --json РасходнаяНакладная
+status 0 "show reads the folder"
+
 # A checkout with CR LF line ends builds the same container.
 cp -r folder crlf
 find crlf -name '*.txt' -exec perl -pi -e 's/\n/\r\n/' {} +

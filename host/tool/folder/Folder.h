@@ -20,6 +20,9 @@ inline constexpr const char* FolderManifest = "ostrak.manifest";
 bool IsUnpackedFolder(const std::string& path);
 // Builds the folder into file; false with a message for people (file, line, what is wrong).
 bool BuildFolder(const std::string& folder, const std::string& file, std::string& error);
+// The container the folder stands for, built into a temporary file (again only when a file of
+// the folder changed); removed when the tool ends.
+bool FolderAsContainer(const std::string& folder, std::string& file, std::string& error);
 
 // The pieces, for tests.
 // A FILETIME as "2006-05-17 00:21:09" (UTC; ".fffffff" after it when not whole seconds), and back.
