@@ -115,6 +115,9 @@ status 1 "build with a file missing"
 stderr_has "Контейнер/Picture/Gallery: файла нет" "the refusal names the missing file"
 mv gallery.keep folder/Контейнер/Picture/Gallery
 cmp -s before.md built/vellum.md && ok || bad "refused builds leave the container as it was"
+run build folder built/
+status 0 "build over an existing container"
+[ "$(ls built)" = vellum.md ] && ok || bad "a build leaves nothing beside the container" "$(ls built)"
 
 # --- git: two branches change different objects and one module in two places; merged, built, loaded
 git init -q repo && cd repo || exit 1
