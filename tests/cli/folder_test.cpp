@@ -9,6 +9,7 @@
 #include "host/tool/Commands.h"
 #include "host/tool/Model.h"
 #include "host/tool/Streams.h"
+#include "host/tool/folder/Codec.h"
 #include "host/tool/folder/Directory.h"
 #include "host/tool/folder/Folder.h"
 #include "host/tool/folder/Manifest.h"
@@ -365,4 +366,32 @@ TEST(FolderDirectory, StampsAreTheDirectoryEntrysFields) {
   EXPECT_EQ(streams[1].Bytes, std::string(5000, 'x'));
   EXPECT_FALSE(ReadStamps(dir.Utf8File("none.md"), back, why));
   EXPECT_FALSE(WriteStamps(file, {{"Nowhere", TStorageStamp{}}}, why));
+}
+
+// The tables give what the platform's converters give, for every byte, and stop where they must.
+TEST(FolderPieces, CodePageTablesAgreeWithThePlatform) {
+  std::string every;
+  for (int b = 0; b < 256; ++b) every += static_cast<char>(b);
+  for (unsigned codePage : {1251u, 866u}) {
+    const std::string utf8 = FromCodePage(every, codePage);
+    EXPECT_EQ(utf8, CodePageToUtf8(every, codePage)) << codePage;
+    std::string back;
+    size_t at = 0;
+    const TConverted converted = ToCodePage(utf8, codePage, back, at);
+    if (Utf8ToCodePage(utf8, codePage) == every) {
+      EXPECT_EQ(converted, TConverted::Ok) << codePage;
+      EXPECT_EQ(back, every) << codePage;
+    } else {
+      EXPECT_EQ(converted, TConverted::Lacking) << codePage;  // a byte with no character of its own
+    }
+  }
+  std::string out;
+  size_t at = 0;
+  EXPECT_EQ(ToCodePage("Ок\xC0\x80", 1251, out, at), TConverted::NotUtf8);
+  EXPECT_EQ(at, 4u);
+  EXPECT_EQ(ToCodePage("Ок ☃", 1251, out, at), TConverted::Lacking);
+  EXPECT_EQ(at, 5u);
+  EXPECT_EQ(ToCodePage("Ок €", 866, out, at), TConverted::Lacking);
+  EXPECT_EQ(ToCodePage("Ок №", 1251, out, at), TConverted::Ok);
+  EXPECT_EQ(out, Utf8ToAnsi("Ок №"));
 }

@@ -35,9 +35,7 @@ public:
 
   bool Read(const std::string& file, std::string& bytes) {
     Known.insert(file);
-    std::ifstream in(Root / PathOf(file), std::ios::binary);
-    if (!in) return Say(file, 0, "файла нет, а манифест его называет"), false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (!ReadWholeFile(Folder + "/" + file, bytes)) return Say(file, 0, "файла нет, а манифест его называет"), false;
     return true;
   }
   // The file's text in the code page, line ends as the container had them; false when refused.
@@ -45,30 +43,18 @@ public:
     std::string bytes;
     if (!Read(file, bytes)) return false;
     if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) bytes.erase(0, 3);
-    if (!IsValidUtf8(bytes)) {
-      size_t at = 0;
-      for (char32_t c; at < bytes.size();) {
-        const size_t length = DecodeUtf8(bytes, at, c);
-        if (!length) break;
-        at += length;
-      }
-      return Say(file, LineOf(bytes, at), "текст не в UTF-8"), false;
-    }
-    const std::string lines = FromFileLines(bytes, ends);
-    out = Utf8ToCodePage(lines, codePage);
-    if (CodePageToUtf8(out, codePage) != lines) {
-      // The first character the code page lacks, with its line.
-      for (size_t at = 0; at < lines.size();) {
+    std::string lines = FromFileLines(bytes, ends);
+    size_t at = 0;
+    switch (ToCodePage(lines, codePage, out, at)) {
+      case TConverted::Ok: break;
+      case TConverted::NotUtf8: return Say(file, LineOf(lines, at), "текст не в UTF-8"), false;
+      case TConverted::Lacking: {
         char32_t c;
-        const size_t length = DecodeUtf8(lines, at, c);
-        const std::string one = lines.substr(at, length);
-        if (CodePageToUtf8(Utf8ToCodePage(one, codePage), codePage) != one)
-          return Say(file, LineOf(lines, at), "символ \"" + one + "\" не записать в кодировке " + std::to_string(codePage)), false;
-        at += length ? length : 1;
+        const std::string one = lines.substr(at, DecodeUtf8(lines, at, c));
+        return Say(file, LineOf(lines, at), "символ \"" + one + "\" не записать в кодировке " + std::to_string(codePage)), false;
       }
-      return Say(file, 0, "текст не записать в кодировке " + std::to_string(codePage)), false;
     }
-    if (utf8) *utf8 = lines;
+    if (utf8) *utf8 = std::move(lines);
     return true;
   }
   void Say(const std::string& file, size_t line, const std::string& why) {
@@ -120,7 +106,10 @@ bool Description(TReader& reader, const TManifestEntry& entry, std::string& byte
     if (c == '"') quoted = !quoted;
     if (c != '@' || quoted || i + 1 >= skeleton.size() || skeleton[i + 1] != '"') {
       const size_t next = std::min(skeleton.find_first_of("\"@", i + 1), skeleton.size());
-      body += Utf8ToCodePage(std::string_view(skeleton).substr(i, next - i), codePage);
+      std::string piece;
+      size_t ignored;
+      ToCodePage(std::string_view(skeleton).substr(i, next - i), codePage, piece, ignored);  // checked whole above
+      body += piece;
       i = next - 1;
       continue;
     }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "host/tool/Commands.h"
+#include "host/tool/folder/Codec.h"
 #include "platform/Text.h"
 
 namespace kalamos {
@@ -87,12 +88,7 @@ private:
   }
 };
 
-bool Slurp(const std::string& file, std::string& bytes) {
-  std::ifstream in(PathOf(file), std::ios::binary);
-  if (!in) return false;
-  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return true;
-}
+bool Slurp(const std::string& file, std::string& bytes) { return ReadWholeFile(file, bytes); }
 
 }  // namespace directory
 using namespace directory;

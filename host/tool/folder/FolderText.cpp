@@ -153,9 +153,12 @@ std::string ToFileLines(std::string_view text, std::string_view ends) {
   if (ends != "crlf") return std::string(text);
   std::string out;
   out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i)
-    if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) out += text[i];
-  return out;
+  for (size_t at = 0;;) {
+    const size_t pair = text.find("\r\n", at);
+    if (pair == std::string_view::npos) return out.append(text.substr(at));
+    out.append(text.substr(at, pair - at));
+    at = pair + 1;
+  }
 }
 
 std::string FromFileLines(std::string_view text, std::string_view ends) {
@@ -163,12 +166,15 @@ std::string FromFileLines(std::string_view text, std::string_view ends) {
   // A checkout may have either line end: both come back as the container had them.
   std::string out;
   out.reserve(text.size() + text.size() / 16);
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-    if (text[i] == '\n' && ends == "crlf") out += '\r';
-    out += text[i];
+  const bool crlf = ends == "crlf";
+  for (size_t at = 0;;) {
+    const size_t lf = text.find('\n', at);
+    if (lf == std::string_view::npos) return out.append(text.substr(at));
+    const size_t end = lf > at && text[lf - 1] == '\r' ? lf - 1 : lf;
+    out.append(text.substr(at, end - at));
+    out.append(crlf ? "\r\n" : "\n");
+    at = lf + 1;
   }
-  return out;
 }
 
 size_t BraceTrouble(std::string_view text, bool whole, std::string& why) {

@@ -98,19 +98,25 @@ std::string SafePath(const std::string& path) {
   }
 }
 
-// Text in the code page that comes back byte for byte from UTF-8: else it stays bytes.
+// Text in the code page that comes back byte for byte from UTF-8: else it stays bytes. Only
+// 0x98 has no character in 1251; 866 has one for every byte.
+bool Convertible(std::string_view text, unsigned codePage) {
+  if (codePage != 1251 || text.find('\x98') == std::string_view::npos) return true;
+  return Utf8ToCodePage(CodePageToUtf8(text, codePage), codePage) == text;
+}
 bool AsText(std::string_view text, unsigned codePage, std::string& utf8) {
-  utf8 = CodePageToUtf8(text, codePage);
-  return Utf8ToCodePage(utf8, codePage) == text;
+  if (!Convertible(text, codePage)) return false;
+  utf8 = FromCodePage(text, codePage);
+  return true;
 }
 
 struct TFileOut {
   std::string File, Bytes;
 };
 
-bool WriteWholeFile(const fs::path& path, const std::string& bytes) {
+bool WriteWholeFile(const fs::path& path, const std::string& bytes, std::set<fs::path>& made) {
   std::error_code code;
-  fs::create_directories(path.parent_path(), code);
+  if (made.insert(path.parent_path()).second) fs::create_directories(path.parent_path(), code);
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), std::streamsize(bytes.size()));
   return bool(out.flush());
@@ -134,8 +140,7 @@ bool SplitDescription(const std::string& bytes, const TModel* model, const std::
   const unsigned codePage = oem ? 866 : 1251;
   entry.Options["cp"] = std::to_string(codePage);
   const std::string_view body = std::string_view(bytes).substr(start);
-  std::string utf8;
-  if (!AsText(body, codePage, utf8)) return false;
+  if (!Convertible(body, codePage)) return false;
   const std::string ends = LineEnds(body);
   entry.Options["eol"] = ends;
 
@@ -175,12 +180,12 @@ bool SplitDescription(const std::string& bytes, const TModel* model, const std::
     for (const auto& [node, object] : lists) {
       const TTreeNode& n = tree.Node(node);
       const std::string file = objectDirs[size_t(object)] + "/Метаданные.txt";
-      skeleton += CodePageToUtf8(body.substr(at, n.Begin - start - at), codePage);
+      skeleton += FromCodePage(body.substr(at, n.Begin - start - at), codePage);
       skeleton += "@\"" + file + "\"";
-      files.push_back({file, ToFileLines(CodePageToUtf8(tree.Raw(node), codePage), ends)});
+      files.push_back({file, ToFileLines(FromCodePage(tree.Raw(node), codePage), ends)});
       at = n.End + 1 - start;
     }
-  skeleton += CodePageToUtf8(body.substr(at), codePage);
+  skeleton += FromCodePage(body.substr(at), codePage);
   files.push_back({entry.File, ToFileLines(skeleton, ends)});
   return true;
 }
@@ -193,6 +198,16 @@ std::string Hex(std::string_view bytes) {
   std::string out;
   for (unsigned char c : bytes) out += digits[c >> 4], out += digits[c & 15];
   return out;
+}
+
+bool ReadWholeFile(const std::string& file, std::string& bytes) {
+  std::ifstream in(PathOf(file), std::ios::binary | std::ios::ate);
+  if (!in) return false;
+  const std::streamoff size = in.tellg();
+  if (size < 0) return false;
+  bytes.resize(size_t(size));
+  in.seekg(0);
+  return size == 0 || bool(in.read(bytes.data(), size));
 }
 
 std::string DeflateRaw(std::string_view text, int level) {
@@ -356,12 +371,13 @@ int RunUnpack(const std::string& container, const std::string& folder) {
         if (leaf.empty() || leaf[0] != u8'.') fs::remove_all(item.path(), code);
       }
   }
+  std::set<fs::path> made;
   for (const TFileOut& file : files)
-    if (!WriteWholeFile(target / PathOf(file.File), file.Bytes)) {
+    if (!WriteWholeFile(target / PathOf(file.File), file.Bytes, made)) {
       Err("ostrak: не записать " + folder + "/" + file.File + "\n");
       return ExitFailed;
     }
-  if (!WriteWholeFile(target / FolderManifest, WriteManifest(manifest))) {
+  if (!WriteWholeFile(target / FolderManifest, WriteManifest(manifest), made)) {
     Err("ostrak: не записать " + folder + "/" + FolderManifest + "\n");
     return ExitFailed;
   }
