@@ -26,10 +26,10 @@ form() { python3 -c 'import sys; t = sys.stdin.buffer.read(); sys.stdout.buffer.
 
 # A container shaped like a real one: the sample's description, two documents' modules, a
 # form, a print layout, pictures and the storages' lists of what they hold.
-printf 'Процедура ОбработкаПроведения()\n\tСообщить("Расход");\n\tА = 1;\n\tБ = 2;\n\tСообщить("Проведён");\nКонецПроцедуры\n' | iconv -t CP1251 | crlf | deflate >m200.bin
-printf 'Процедура ОбработкаПроведения()\n\tСообщить("Приход");\nКонецПроцедуры\n' | iconv -t CP1251 | crlf | deflate >m220.bin
-printf 'Перем Глобальная Экспорт;\n' | iconv -t CP1251 | crlf | deflate >global.bin
-printf '{"Form",{"Кнопка","ОК"}}\n' | iconv -t CP1251 | crlf | form >f200.bin
+printf 'Процедура ОбработкаПроведения()\n\tСообщить("Расход");\n\tА = 1;\n\tБ = 2;\n\tСообщить("Проведён");\nКонецПроцедуры\n' | iconv -f UTF-8 -t CP1251 | crlf | deflate >m200.bin
+printf 'Процедура ОбработкаПроведения()\n\tСообщить("Приход");\nКонецПроцедуры\n' | iconv -f UTF-8 -t CP1251 | crlf | deflate >m220.bin
+printf 'Перем Глобальная Экспорт;\n' | iconv -f UTF-8 -t CP1251 | crlf | deflate >global.bin
+printf '{"Form",{"Кнопка","ОК"}}\n' | iconv -f UTF-8 -t CP1251 | crlf | form >f200.bin
 printf '{"Container.Contents",{"DialogEditor","Dialog Stream","Dialog Form",""},{"Moxcel.Worksheet","Page.1","Moxel WorkPlace",""}}' >contents.bin
 printf 'MOXCEL\0\1\2\3' >page.bin
 printf 'GIF89a\0\0' >gallery.bin
