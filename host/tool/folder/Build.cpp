@@ -74,12 +74,13 @@ std::string Prefix(uint32_t value, int bytes) {
   return out;
 }
 
+int Nibble(char c) { return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1; }
+
 bool FromHexText(const std::string& text, std::string& bytes) {
   if (text.size() % 2) return false;
   bytes.clear();
   for (size_t i = 0; i < text.size(); i += 2) {
-    const int high = std::isxdigit(static_cast<unsigned char>(text[i])) ? std::stoi(text.substr(i, 1), nullptr, 16) : -1;
-    const int low = std::isxdigit(static_cast<unsigned char>(text[i + 1])) ? std::stoi(text.substr(i + 1, 1), nullptr, 16) : -1;
+    const int high = Nibble(text[i]), low = Nibble(text[i + 1]);
     if (high < 0 || low < 0) return false;
     bytes += static_cast<char>(high << 4 | low);
   }
@@ -179,8 +180,8 @@ bool BuildFolder(const std::string& folder, const std::string& file, std::string
       if (!reader.Read(entry.File, stream.bytes)) continue;
     } else if (entry.How == "module") {
       if (!reader.Text(entry.File, ends, 1251, plain)) continue;
-      const int level = entry.Options.count("deflate") ? std::atoi(entry.Options.at("deflate").c_str()) : 6;
-      stream.bytes = DeflateRaw(plain, level >= 1 && level <= 9 ? level : 6);
+      const std::string level = entry.Options.count("deflate") ? entry.Options.at("deflate") : "6";
+      stream.bytes = DeflateRaw(plain, level.size() == 1 && level[0] >= '1' && level[0] <= '9' ? level[0] - '0' : 6);
     } else if (entry.How == "form") {
       if (!reader.Text(entry.File, ends, 1251, plain)) continue;
       // The short length while it fits, as the container had it; else 0xFFFF and 32 bits.

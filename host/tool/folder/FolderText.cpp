@@ -122,16 +122,23 @@ std::string TimeText(uint64_t fileTime) {
 }
 
 bool ParseTime(std::string_view text, uint64_t& fileTime) {
-  unsigned y, mo, d, h, mi, s;
-  char tail[16] = {};
-  const std::string copy(text);
-  if (std::sscanf(copy.c_str(), "%4u-%2u-%2u %2u:%2u:%2u%15s", &y, &mo, &d, &h, &mi, &s, tail) < 6) return false;
+  // "YYYY-MM-DD HH:MM:SS", then ".fffffff" or nothing.
+  if (text.size() != 19 && text.size() != 27) return false;
+  auto number = [&](size_t at, size_t digits, unsigned& value) {
+    value = 0;
+    for (size_t i = at; i < at + digits; ++i) {
+      if (text[i] < '0' || text[i] > '9') return false;
+      value = value * 10 + unsigned(text[i] - '0');
+    }
+    return true;
+  };
+  unsigned y, mo, d, h, mi, s, high = 0, low = 0;
+  if (!number(0, 4, y) || text[4] != '-' || !number(5, 2, mo) || text[7] != '-' || !number(8, 2, d) || text[10] != ' ' ||
+      !number(11, 2, h) || text[13] != ':' || !number(14, 2, mi) || text[16] != ':' || !number(17, 2, s))
+    return false;
   if (mo < 1 || mo > 12 || d < 1 || d > 31 || h > 23 || mi > 59 || s > 60 || y < 1601) return false;
-  uint64_t fraction = 0;
-  if (tail[0]) {
-    if (tail[0] != '.' || std::string_view(tail).size() != 8) return false;
-    if (std::from_chars(tail + 1, tail + 8, fraction).ptr != tail + 8) return false;
-  }
+  if (text.size() == 27 && (text[19] != '.' || !number(20, 3, high) || !number(23, 4, low))) return false;
+  const uint64_t fraction = uint64_t(high) * 10000 + low;
   const int64_t seconds = DaysFromCivil(y, mo, d) * 86400 + h * 3600 + mi * 60 + s + SecondsTo1970;
   fileTime = uint64_t(seconds) * TicksPerSecond + fraction;
   return true;
