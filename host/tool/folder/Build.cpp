@@ -171,6 +171,11 @@ bool BuildFolder(const std::string& folder, const std::string& file, std::string
       stamps[entry.Path] = entry.Stamp;
       continue;
     }
+    if (entry.File.empty() || entry.File[0] == '/' || entry.File.find("..") != std::string::npos ||
+        entry.File.find(':') != std::string::npos) {
+      reader.Say(FolderManifest, 0, "путь вне папки: " + entry.File);
+      continue;
+    }
     const size_t slash = entry.Path.rfind('/');
     TStorageEntry stream{Utf8ToWide(slash == std::string::npos ? std::string() : entry.Path.substr(0, slash)),
                          Utf8ToWide(entry.Path.substr(slash == std::string::npos ? 0 : slash + 1)), std::string()};

@@ -70,21 +70,28 @@ private:
     why = text;
     return false;
   }
-  // The siblings' tree under one storage, and the storages in it, each once.
-  bool Walk(const std::string& bytes, uint32_t node, const std::string& prefix, std::set<uint32_t>& visited, std::string& why) {
-    if (node == NoStream) return true;
-    if (node >= Entries.size() || !visited.insert(node).second) return Fail("the directory tree is broken", why);
-    const size_t at = Entries[node];
-    const unsigned length = uint8_t(bytes[at + 64]) | uint8_t(bytes[at + 65]) << 8;
-    WideString name;
-    for (unsigned i = 0; i + 2 < length && i < 64; i += 2)
-      name += OLECHAR(uint8_t(bytes[at + i]) | uint8_t(bytes[at + i + 1]) << 8);
-    if (!Walk(bytes, U32(bytes, at + 68), prefix, visited, why) || !Walk(bytes, U32(bytes, at + 72), prefix, visited, why))
-      return false;
-    if (uint8_t(bytes[at + 66]) != 1) return true;
-    const std::string path = prefix + WideToUtf8(name);
-    Paths[path] = at;
-    return Walk(bytes, U32(bytes, at + 76), path + "/", visited, why);
+  // Every entry under a storage's child, each once; a list, not recursion, since a writer may
+  // chain thousands of siblings one under the other.
+  bool Walk(const std::string& bytes, uint32_t child, const std::string& prefix, std::set<uint32_t>& visited, std::string& why) {
+    std::vector<std::pair<uint32_t, std::string>> pending{{child, prefix}};
+    while (!pending.empty()) {
+      const auto [node, under] = pending.back();
+      pending.pop_back();
+      if (node == NoStream) continue;
+      if (node >= Entries.size() || !visited.insert(node).second) return Fail("the directory tree is broken", why);
+      const size_t at = Entries[node];
+      pending.push_back({U32(bytes, at + 68), under});
+      pending.push_back({U32(bytes, at + 72), under});
+      if (uint8_t(bytes[at + 66]) != 1) continue;
+      const unsigned length = uint8_t(bytes[at + 64]) | uint8_t(bytes[at + 65]) << 8;
+      WideString name;
+      for (unsigned i = 0; i + 2 < length && i < 64; i += 2)
+        name += OLECHAR(uint8_t(bytes[at + i]) | uint8_t(bytes[at + i + 1]) << 8);
+      const std::string path = under + WideToUtf8(name);
+      Paths[path] = at;
+      pending.push_back({U32(bytes, at + 76), path + "/"});
+    }
+    return true;
   }
 };
 
