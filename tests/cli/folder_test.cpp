@@ -419,3 +419,29 @@ TEST(FolderDirectory, MangledDirectoriesAreAnswered) {
     else EXPECT_FALSE(why.empty());
   }
 }
+
+// A folder read where a container stands is built again only when one of its files changed.
+TEST_F(FolderRoundTrip, AFolderStandsForTheContainerItBuilds) {
+  std::string first, again, error;
+  ASSERT_TRUE(FolderAsContainer(Folder.string(), first, error)) << error;
+  EXPECT_EQ(Everything(Original), Everything(PathOf(first)));
+  const auto built = fs::last_write_time(PathOf(first));
+  ASSERT_TRUE(FolderAsContainer(Folder.string(), again, error)) << error;
+  EXPECT_EQ(first, again);
+  EXPECT_EQ(built, fs::last_write_time(PathOf(again)));  // not built again
+
+  const fs::path module = DocDir / PathOf("Модуль документа.txt");
+  Put(module, Replaced(Slurp(module), "Проведён", "Проведён и записан"));
+  ASSERT_TRUE(FolderAsContainer(Folder.string(), again, error)) << error;
+  std::vector<TContainerStream> streams;
+  ASSERT_EQ(S_OK, ReadContainerStreams(Utf8ToWide(again), streams));
+  std::string plain;
+  for (const TContainerStream& stream : streams)
+    if (stream.Path == "TypedText/Transact_Number" + Doc + "/MD Programm text") InflateRaw(stream.Bytes, plain);
+  EXPECT_NE(plain.find(AnsiOf("Проведён и записан")), std::string::npos);
+
+  // A folder that does not build says why, as build does.
+  Put(module, "\xFF");
+  EXPECT_FALSE(FolderAsContainer(Folder.string(), again, error));
+  EXPECT_NE(error.find("Модуль документа.txt:1: текст не в UTF-8"), std::string::npos) << error;
+}
