@@ -107,6 +107,24 @@ const std::vector<TCommand> Table = {
            ->allow_extra_args(false);
      },
      [](const TArguments& a) { return RunPack(a.Path, a.Other, a.Oem, a.Raw, a.Streams); }},
+    {"unpack",
+     "Write the whole container into FOLDER as files for git and editors: the description as one file "
+     "per object, modules and forms as UTF-8 text named after their object and place, other streams "
+     "byte for byte, and ostrak.manifest for what names cannot carry. build writes it back.",
+     [](CLI::App& c, TArguments& a) {
+       PathOption(c, a);
+       c.add_option("FOLDER", a.Other, "Folder to write (empty, or an earlier unpack)")->required();
+     },
+     [](const TArguments& a) { return RunUnpack(a.Path, a.Other); }},
+    {"build",
+     "Write the container FOLDER (from unpack, edited or not) stands for: unchanged files give the "
+     "same streams byte for byte. Every file is checked first; the container is written beside the "
+     "target and renamed into place.",
+     [](CLI::App& c, TArguments& a) {
+       c.add_option("FOLDER", a.Path, "Folder written by unpack")->required();
+       c.add_option("CONTAINER", a.Other, "Container file to write, or DIR for DIR/vellum.md")->required();
+     },
+     [](const TArguments& a) { return RunBuild(a.Path, a.Other); }},
     {"show",
      "Show one object with everything the configuration says of it: identifier, comment (field 2), "
      "synonym (field 3), type, owner and subordinate catalogues, its sub-sections with their items "

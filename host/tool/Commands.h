@@ -94,6 +94,10 @@ int RunDiff(const std::string& left, const std::string& right, const TDiffOption
 // streams: further streams to write, each PATH=FILE.
 int RunPack(const std::string& textFile, const std::string& directory, bool oem, bool raw,
             const std::vector<std::string>& streams);
+// A container (a file, or DIR holding vellum.md) as a folder of files, and the folder as a
+// container again (a file, or DIR: its vellum.md).
+int RunUnpack(const std::string& container, const std::string& folder);
+int RunBuild(const std::string& folder, const std::string& container);
 // The questions about the configuration model: one object or a summary; objects and items
 // by a piece of a name, synonym or comment; where an object is used; an attribute path;
 // an identifier.

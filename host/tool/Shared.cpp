@@ -15,6 +15,7 @@
 
 #include "host/tool/Commands.h"
 #include "host/tool/Out.h"
+#include "host/tool/folder/Folder.h"
 #include "platform/Console.h"
 #include "platform/Storage.h"
 
@@ -177,6 +178,11 @@ bool FindSource(const std::string& path, TSource& source, std::string& error) {
     error = Say("no directory given", "не указан каталог");
     return false;
   }
+  // A folder unpack wrote stands for the container it builds.
+  if (IsUnpackedFolder(path)) {
+    source = {std::string(), std::string(), path};
+    return FolderAsContainer(path, source.File, error);
+  }
   if (fs::is_directory(given, code)) {
     source = {path, Utf8Of(given / "vellum.md"), path + "/vellum.md"};
     return true;
@@ -198,7 +204,13 @@ bool StartAndLoad(TSession& session, const std::string& path, std::string& error
   std::string directory = path, shownFile;
   TContainerDir container;
   std::error_code code;
-  if (fs::is_regular_file(PathOf(path), code)) {
+  TSource folder;
+  if (IsUnpackedFolder(path)) {
+    if (!FindSource(path, folder, error)) return false;
+    if (!container.Make(PathOf(folder.File), error)) return false;
+    directory = container.Directory();
+    shownFile = path;
+  } else if (fs::is_regular_file(PathOf(path), code)) {
     if (!container.Make(PathOf(path), error)) return false;
     directory = container.Directory();
     shownFile = path;

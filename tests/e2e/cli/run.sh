@@ -17,5 +17,7 @@ if [ $rc != 0 ]; then
 fi
 bash "$src/tests/cli/check-ostrak.sh" "$src" "$wine_run" "$exe"
 rc=$?
+# unpack and build: the same tree as the native tool's, containers the DLL loads.
+bash "$src/tests/cli/check-folder.sh" "$src" "$wine_run" "$exe" || rc=1
 (cd "$(dirname "$dll")" && "$wine_run" regsvr32 /s /u "$(basename "$dll")")
 exit $rc
