@@ -2,10 +2,15 @@
 // placed as get_module places modules.
 #include "host/tool/Code.h"
 
+#include <fstream>
+#include <iterator>
+
 #include "code/Letters.h"
 #include "code/Navigation.h"
 #include "host/tool/Commands.h"
 #include "host/tool/Queries.h"
+#include "host/tool/folder/Folder.h"
+#include "host/tool/folder/Manifest.h"
 
 namespace kalamos {
 
@@ -38,10 +43,13 @@ int CodeKind(int kind, code::TObjectKind& out) {
 TJson Placed(const TContents& contents, const TCodeBase& base, int module) {
   const TModel& model = *contents.Model;
   const int32_t object = base.Objects[size_t(module)];
-  return TJson{{"stream", base.Streams[size_t(module)]->Stream->Path},
-               {"kind", object >= 0 ? TJson(KindEnglish(model.Object(object).Kind)) : TJson(nullptr)},
-               {"object", object >= 0 ? TJson(U(model.Object(object).Name)) : TJson(nullptr)},
-               {"place", base.Streams[size_t(module)]->Words}};
+  TJson placed{{"stream", base.Streams[size_t(module)]->Stream->Path},
+                {"kind", object >= 0 ? TJson(KindEnglish(model.Object(object).Kind)) : TJson(nullptr)},
+                {"object", object >= 0 ? TJson(U(model.Object(object).Name)) : TJson(nullptr)},
+                {"place", base.Streams[size_t(module)]->Words}};
+  if (const auto file = base.Files.find(base.Streams[size_t(module)]->Stream->Path); file != base.Files.end())
+    placed["file"] = file->second;
+  return placed;
 }
 
 // A line of code as grep shows it: without the blanks it starts with.
@@ -50,7 +58,11 @@ std::string Trimmed(std::string_view line) {
   return std::string(first == std::string_view::npos ? std::string_view() : line.substr(first));
 }
 
+// Where a module stands for people: its file in an unpacked folder (as editors and grep name
+// places), else its object and place.
 std::string PlaceWords(const TContents& contents, const TCodeBase& base, int module) {
+  if (const auto file = base.Files.find(base.Streams[size_t(module)]->Stream->Path); file != base.Files.end())
+    return file->second;
   return OwnerWords(contents, *base.Streams[size_t(module)]) + ": " + base.Streams[size_t(module)]->Words;
 }
 
@@ -89,6 +101,19 @@ TAnswer Refusal(int status, std::string error) {
   return answer;
 }
 }  // namespace
+
+void ReadFolderFiles(const std::string& path, TCodeBase& base) {
+  if (!IsUnpackedFolder(path)) return;
+  std::ifstream in(PathOf(path + "/" + FolderManifest), std::ios::binary);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  TManifest manifest;
+  size_t line = 0;
+  std::string why;
+  // A manifest that does not read has already stopped the folder from standing for a container.
+  if (!ReadManifest(text, manifest, line, why)) return;
+  for (const TManifestEntry& entry : manifest.Entries)
+    if (!entry.Storage) base.Files[entry.Path] = entry.File;
+}
 
 void BuildCode(const TContents& contents, TCodeBase& base) {
   // The objects' modules in the objects' order, then the configuration's own, as module and
@@ -259,6 +284,7 @@ int RunOnCode(const std::string& path, bool json, TAnswer (*answer)(const TConte
   if (!LoadContentsOrSay(path, contents)) return ExitFailed;
   TCodeBase base;
   BuildCode(contents, base);
+  ReadFolderFiles(path, base);
   return PrintAnswer(answer(contents, base, name), json);
 }
 }  // namespace

@@ -2,6 +2,7 @@
 // and checks, with each module placed where the container keeps it.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -15,7 +16,12 @@ struct TCodeBase {
   std::vector<const TPlacedStream*> Streams;  // the stream of each module of Set
   std::vector<int32_t> Objects;               // the object of each module (-1: the configuration's)
   code::TKnownObjects Known;                  // the configuration's objects, for the checks
+  // For an unpacked folder: the file (relative to the folder) of each stream; answers then
+  // name it as "file".
+  std::map<std::string, std::string> Files;
 };
+// The files of an unpacked folder's streams, from its manifest; nothing for a container.
+void ReadFolderFiles(const std::string& path, TCodeBase& base);
 // Every module of the configuration that can be read (help texts are no code); the global
 // module is the set's global one.
 void BuildCode(const TContents& contents, TCodeBase& base);

@@ -111,18 +111,25 @@ const std::vector<TCommand> Table = {
      "Write the whole container into FOLDER as files for git and editors: the description as one file "
      "per object, modules and forms as UTF-8 text named after their object and place, other streams "
      "byte for byte, and ostrak.manifest for what names cannot carry. build writes it back.",
+     "Записать весь контейнер в ПАПКУ файлами для git и редакторов: описание — по файлу на объект, "
+     "модули и формы — текстом в UTF-8 с именами по объекту и месту, прочие потоки — байт в байт, и "
+     "ostrak.manifest — для того, что не передать именами. build собирает обратно.",
      [](CLI::App& c, TArguments& a) {
        PathOption(c, a);
-       c.add_option("FOLDER", a.Other, "Folder to write (empty, or an earlier unpack)")->required();
+       c.add_option("FOLDER", a.Other, Say("Folder to write (empty, or an earlier unpack)", "Папка (пустая или от прежнего unpack)"))->required();
      },
      [](const TArguments& a) { return RunUnpack(a.Path, a.Other); }},
     {"build",
      "Write the container FOLDER (from unpack, edited or not) stands for: unchanged files give the "
      "same streams byte for byte. Every file is checked first; the container is written beside the "
      "target and renamed into place.",
+     "Записать контейнер, который представляет ПАПКА (от unpack, правленая или нет): неизменённые файлы "
+     "дают те же потоки байт в байт. Сначала проверяется каждый файл; контейнер пишется рядом с целью и "
+     "переименовывается на её место.",
      [](CLI::App& c, TArguments& a) {
-       c.add_option("FOLDER", a.Path, "Folder written by unpack")->required();
-       c.add_option("CONTAINER", a.Other, "Container file to write, or DIR for DIR/vellum.md")->required();
+       c.add_option("FOLDER", a.Path, Say("Folder written by unpack", "Папка, записанная unpack"))->required();
+       c.add_option("CONTAINER", a.Other,
+                    Say("Container file to write, or DIR for DIR/vellum.md", "Файл контейнера или КАТАЛОГ для КАТАЛОГ/vellum.md"))->required();
      },
      [](const TArguments& a) { return RunBuild(a.Path, a.Other); }},
     {"show",

@@ -193,6 +193,7 @@ const TCodeBase* TMcpConfiguration::Code(std::string& error) {
   if (!Code_) {
     Code_ = std::make_unique<TCodeBase>();
     BuildCode(*contents, *Code_);
+    ReadFolderFiles(Path_, *Code_);
   }
   return Code_.get();
 }

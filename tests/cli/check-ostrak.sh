@@ -440,6 +440,31 @@ assert [(x["code"], x["severity"], x["line"], x["name"]) for x in d] == [
     ("too-many-arguments", "warning", 8, "ЦенаТовара")], d
 PY
 
+# The same questions of the unpacked folder: the same answers, each naming its file.
+run unpack code code-src
+status 0 "unpack of the configuration with code"
+run check code-src
+stdout_is 'Документы/Реализация/Модуль документа.txt:6:23: предупреждение: В конфигурации нет объекта Справочник.Удаленный [unknown-object]
+Документы/Реализация/Модуль документа.txt:7:2: ошибка: Блок Если не закрыт: нет КонецЕсли [unclosed-block]
+Документы/Реализация/Модуль документа.txt:8:10: предупреждение: Передано аргументов: 2, а у ЦенаТовара параметров: 1 [too-many-arguments]' \
+  "check of an unpacked folder names the files, as grep does"
+for question in procs callers check; do
+  name=; [ $question = callers ] && name=ЦенаТовара
+  run $question code $name --json; cp out.txt from-container.json
+  run $question code-src $name --json; cp out.txt from-folder.json
+  python3 - <<'PY' && ok || bad "$question: an unpacked folder answers as its container, with the file added" "$(head -c 1500 from-folder.json)"
+import json
+container, folder = (json.load(open(n, encoding="utf-8")) for n in ("from-container.json", "from-folder.json"))
+(key, a), = container.items()
+b = folder[key]
+assert a and len(a) == len(b), (a, b)
+for x, y in zip(a, b):
+    assert y.pop("file") == {"TypedText/Transact_Number200/MD Programm text": "Документы/Реализация/Модуль документа.txt",
+                             "TypedText/ModuleText_Number1/MD Programm text": "Конфигурация/Склад/Глобальный модуль.txt"}[x["stream"]], y
+    assert x == y, (x, y)
+PY
+done
+
 # --- the configuration model: show, find, refs, path, id -----------------------------------
 # model.txt is laid out as real configurations are: field 2 the comment, field 3 the synonym.
 run pack "$fixtures/model.txt" model
