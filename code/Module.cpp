@@ -190,14 +190,7 @@ void TParser::Fetch(TToken& t) {
 }
 
 void TParser::Fault(int line, int column, std::string code, std::string message, std::string name) {
-  TDiagnostic d;
-  d.Line = line;
-  d.Column = column;
-  d.Severity = TSeverity::Error;
-  d.Code = std::move(code);
-  d.Message = std::move(message);
-  d.Name = std::move(name);
-  M.Faults.push_back(std::move(d));
+  M.Faults.push_back({line, column, TSeverity::Error, std::move(code), std::move(message), std::move(name)});
 }
 
 // Вид.Имя inside a string (query texts name objects so): the kind a whole word, not after a

@@ -16,14 +16,7 @@ std::string ObjectKey(TObjectKind kind, std::string_view name) {
 }
 
 TDiagnostic Warning(int line, int column, std::string code, std::string message, std::string name) {
-  TDiagnostic d;
-  d.Line = line;
-  d.Column = column;
-  d.Severity = TSeverity::Warning;
-  d.Code = std::move(code);
-  d.Message = std::move(message);
-  d.Name = std::move(name);
-  return d;
+  return {line, column, TSeverity::Warning, std::move(code), std::move(message), std::move(name)};
 }
 
 std::string_view What(const TProcedure& p) { return p.IsFunction ? "Функция" : "Процедура"; }

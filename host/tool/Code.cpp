@@ -93,13 +93,6 @@ TJson ProcedureJson(const TContents& contents, const TCodeBase& base, int module
   entry["end_line"] = p.LastLine;
   return entry;
 }
-
-TAnswer Refusal(int status, std::string error) {
-  TAnswer answer;
-  answer.Status = status;
-  answer.Error = std::move(error);
-  return answer;
-}
 }  // namespace
 
 void ReadFolderFiles(const std::string& path, TCodeBase& base) {
@@ -182,7 +175,7 @@ bool TargetNamed(const TContents& contents, const TCodeBase& base, const std::st
       return true;
     }
   }
-  answer = Refusal(ExitFailed, dot == std::string::npos
+  answer = Refused(ExitFailed, dot == std::string::npos
                                    ? Say("the global module exports no procedure ", "в глобальном модуле нет экспортной процедуры ") + procedure
                                    : Say("no procedure ", "нет процедуры ") + procedure +
                                          Say(" in the modules of ", " в модулях ") + name.substr(0, dot));
@@ -193,7 +186,7 @@ bool TargetNamed(const TContents& contents, const TCodeBase& base, const std::st
 TAnswer AnswerCallers(const TContents& contents, const TCodeBase& base, const std::string& name) {
   TAnswer answer;
   code::TProcedureRef target;
-  if (name.empty()) return Refusal(ExitUsage, Say("callers: NAME is empty", "callers: пустое ИМЯ"));
+  if (name.empty()) return Refused(ExitUsage, Say("callers: NAME is empty", "callers: пустое ИМЯ"));
   if (!TargetNamed(contents, base, name, target, answer)) return answer;
   TJson calls = TJson::array();
   for (const code::TCallRef& ref : base.Set.CallersOf(target)) {
@@ -272,7 +265,7 @@ TAnswer AnswerProcedure(const TContents& contents, const TCodeBase& base, const 
       return answer;
     }
   }
-  return Refusal(ExitFailed, Say("no procedure ", "нет процедуры ") + name +
+  return Refused(ExitFailed, Say("no procedure ", "нет процедуры ") + name +
                                  (object.empty() ? Say(" in the global module", " в глобальном модуле")
                                                  : Say(" in the modules of ", " в модулях ") + object));
 }

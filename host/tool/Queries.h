@@ -110,5 +110,7 @@ TAnswer AnswerId(const TModel& model, const std::string& id);
 int32_t OneObjectNamed(const TModel& model, const std::string& name, TAnswer& refusal);
 // Prints an answer as the commands do: Error to standard error, else Json or Text; the status.
 int PrintAnswer(const TAnswer& answer, bool json);
+// No answer: the status and what to tell people.
+TAnswer Refused(int status, std::string error);
 
 }  // namespace kalamos

@@ -55,13 +55,6 @@ bool OneSegment(const TNameQuery& query, const std::string& name, std::string& e
   return false;
 }
 
-TAnswer Refused(int status, std::string error) {
-  TAnswer answer;
-  answer.Status = status;
-  answer.Error = std::move(error);
-  return answer;
-}
-
 std::string ShowText(const TModel& model, int32_t index) {
   const TObject& object = model.Object(index);
   std::string text = ObjectWords(model, index) + "\n";
@@ -132,6 +125,13 @@ TJson Place(const TModel& model, int32_t object, std::string_view part, std::str
                {"part", U(part)}, {"item", U(item)}};
 }
 }  // namespace
+
+TAnswer Refused(int status, std::string error) {
+  TAnswer answer;
+  answer.Status = status;
+  answer.Error = std::move(error);
+  return answer;
+}
 
 int PrintAnswer(const TAnswer& answer, bool json) {
   if (!answer.Error.empty()) {
