@@ -49,7 +49,7 @@ int main(int argc, char** argv) {
     start = Now();
     std::string error;
     bytes = 0;
-    if (!WriteConfigurationText(a, [&](const std::string& piece) { bytes += piece.size(); }, error)) {
+    if (!WriteConfigurationText(a, [&](std::string_view piece) { bytes += piece.size(); }, error)) {
       std::fprintf(stderr, "text: %s\n", error.c_str());
       return 1;
     }

@@ -79,7 +79,7 @@ int RunDump(const TSessionOptions& options, const std::string& path);
 // The configuration's description, its modules and forms and the digests of its other
 // streams as lines of text; written through write piece by piece. False with a message.
 // all: the containers' bookkeeping streams too.
-bool WriteConfigurationText(const std::string& path, const std::function<void(const std::string&)>& write,
+bool WriteConfigurationText(const std::string& path, const std::function<void(std::string_view)>& write,
                             std::string& error, bool all = false);
 int RunText(const std::string& path, bool all);
 struct TDiffOptions {
@@ -138,7 +138,8 @@ std::string DiagnoseDirectory(const std::string& directory, const std::string& s
 // system's reason), not a compound file, or no configuration in it. shown names it.
 std::string DiagnoseContainer(const std::string& file, const std::string& shown);
 // The model and the component keep names in the ANSI code page; the tool speaks UTF-8.
-inline std::string U(std::string_view ansi) { return AnsiToUtf8(ansi); }
+// Through a table of each byte's UTF-8, made from AnsiToUtf8 itself.
+std::string U(std::string_view ansi);
 // U(ansi) appended to out, without a string of its own: for the lines of large outputs.
 void AppendU(std::string& out, std::string_view ansi);
 // A UTF-8 path as the file system's, on either system.

@@ -177,8 +177,18 @@ bool NeedsEscape(unsigned char c) { return c < 0x20 || c == '"' || c == '\\'; }
 
 // JsonString(U(text)) appended; a text with nothing to escape, nearly all, straight. The
 // bytes to escape are the same in code page 1251 and in UTF-8.
-template <class TText>
-void AppendQuoted(TText& out, std::string_view ansi) {
+void AppendQuoted(TOut& out, std::string_view ansi) {
+  // Nearly every text has nothing to escape: converted at once, and again only when it has.
+  out += '"';
+  if (out.AppendPlainU(ansi)) {
+    out += '"';
+    return;
+  }
+  out.resize(out.size() - 1);
+  out += JsonString(U(ansi));
+}
+
+void AppendQuoted(std::string& out, std::string_view ansi) {
   for (char c : ansi)
     if (NeedsEscape(static_cast<unsigned char>(c))) {
       out += JsonString(U(ansi));
@@ -303,7 +313,7 @@ void Line(TText& out, std::string_view text) {
   out += '\n';
 }
 
-void StreamText(const TContents& contents, const TPlacedStream& stream, std::string& out) {
+void StreamText(const TContents& contents, const TPlacedStream& stream, TOut& out) {
   const std::string owner = OwnerWords(contents, stream) + ": " + stream.Words;
   if (stream.Kind == TStreamKind::Other) return Line(out, owner + ": " + DigestWords(*stream.Stream));
   const TStreamText text = TextOfStream(stream);
@@ -319,18 +329,16 @@ void StreamText(const TContents& contents, const TPlacedStream& stream, std::str
 }  // namespace
 
 namespace {
-// A part's own fields after its tag or identifier.
-std::vector<std::string_view> PartFields(const TModel& model, const TPart& part) {
-  std::vector<std::string_view> all = model.Tree().Fields(part.Node);
-  if (!all.empty() && (!part.Tag.empty() || !part.Id.empty())) all.erase(all.begin());
-  return all;
-}
-
-void AppendFields(TOut& out, const std::vector<std::string_view>& fields) {
-  for (size_t i = 0; i < fields.size(); ++i) {
-    if (i) out += ", ";
+void AppendFields(TOut& out, const std::string_view* fields, size_t count) {
+  for (size_t i = 0; i < count; ++i) {
+    if (i) out += ", "sv;
     AppendQuoted(out, fields[i]);
   }
+}
+
+void AppendNumber(TOut& out, size_t value) {
+  char digits[24];
+  out += std::string_view(digits, size_t(std::to_chars(digits, digits + sizeof digits, value).ptr - digits));
 }
 
 void RefersLine(const TModel& model, const std::string& prefix, int32_t node, TOut& out) {
@@ -339,25 +347,39 @@ void RefersLine(const TModel& model, const std::string& prefix, int32_t node, TO
 
 // A part's lines: its own fields, its items with their words, and below each item its own
 // parts, at any depth. Lists below the first item level say their "Refers" lists here; those
-// above are the object's facts.
+// above are the object's facts. Every item of a configuration shown whole passes here: one
+// vector of fields serves them all.
 void PartLines(const TModel& model, const std::string& prefix, const TPart& part, size_t index, bool deep,
                TOut& out) {
+  const TTree& tree = model.Tree();
   const std::string partName = prefix + PartLabel(part, index) + ": ";
-  const std::vector<std::string_view> own = PartFields(model, part);
-  if (!own.empty()) {
-    out += partName + "поля: ";
-    AppendFields(out, own);
+  std::vector<std::string_view> fields;
+  tree.Fields(part.Node, fields);
+  // Its own fields come after its tag or identifier.
+  const size_t own = !fields.empty() && (!part.Tag.empty() || !part.Id.empty()) ? 1 : 0;
+  if (fields.size() > own) {
+    out += partName;
+    out += "поля: "sv;
+    AppendFields(out, fields.data() + own, fields.size() - own);
     out += '\n';
   }
-  const std::vector<int32_t> nodes = model.ItemNodes(part);
-  if (nodes.empty() && own.empty()) Line(out, partName + "нет");
+  auto items = [&](auto&& each) {
+    size_t k = 0;
+    for (int32_t c = tree.Node(part.Node).FirstChild; c >= 0; c = tree.Node(c).NextSibling)
+      if (!IsRefersList(tree, c)) each(c, k++);
+    return k;
+  };
+  if (fields.size() <= own && items([](int32_t, size_t) {}) == 0) {
+    out += partName;
+    out += "нет\n"sv;
+  }
   if (deep)
-    for (int32_t c : model.Tree().Children(part.Node))
-      if (IsRefersList(model.Tree(), c)) RefersLine(model, partName, c, out);
+    for (int32_t c = tree.Node(part.Node).FirstChild; c >= 0; c = tree.Node(c).NextSibling)
+      if (IsRefersList(tree, c)) RefersLine(model, partName, c, out);
   // An account's analytic kinds name them: the kind's words, then the fields after it.
   if (HoldsReferences(part.Tag)) {
-    for (int32_t node : nodes) {
-      const std::vector<std::string_view> fields = model.Tree().Fields(node);
+    items([&](int32_t node, size_t) {
+      tree.Fields(node, fields);
       // A kind of the same chart by its name alone.
       std::string words = "пусто";
       if (!fields.empty()) {
@@ -367,22 +389,29 @@ void PartLines(const TModel& model, const std::string& prefix, const TPart& part
         else
           words = IdWords(model, fields[0]);
       }
-      out += partName + words;
+      out += partName;
+      out += words;
       if (fields.size() > 1) {
-        out += ": поля 2-" + std::to_string(fields.size()) + ": ";
-        AppendFields(out, std::vector<std::string_view>(fields.begin() + 1, fields.end()));
+        out += ": поля 2-"sv;
+        AppendNumber(out, fields.size());
+        out += ": "sv;
+        AppendFields(out, fields.data() + 1, fields.size() - 1);
       }
       out += '\n';
-    }
+    });
     return;
   }
-  std::vector<std::string_view> fields;
-  for (size_t k = 0; k < nodes.size(); ++k) {
-    model.Tree().Fields(nodes[k], fields);
-    const TItem item = model.ItemFrom(nodes[k], fields);
-    const std::string itemName = ItemLabel(item, k);
+  const TTypedItems typed = TypedItems(tree.FirstField(part.Node));
+  items([&](int32_t node, size_t k) {
+    tree.Fields(node, fields);
+    const TItem item = model.ItemFrom(node, fields, typed);
     out += partName;
-    out.AppendU(itemName);
+    if (!item.Name.empty()) {
+      out.AppendU(item.Name);
+    } else {
+      out += '#';
+      AppendNumber(out, k + 1);
+    }
     if (!item.Id.empty()) {
       out += " ("sv;
       out += item.Id;
@@ -394,14 +423,16 @@ void PartLines(const TModel& model, const std::string& prefix, const TPart& part
     // Nothing to say past the name: no ": " either.
     if (out.size() == mark + 2) out.resize(mark);
     out += '\n';
-    if (!model.Tree().HasChildren(item.Node)) continue;
+    if (!tree.HasChildren(item.Node)) return;
     const std::vector<TPart> below = model.PartsOf(item.Node);
-    const std::string itemPrefix = partName + U(itemName) + (item.Id.empty() ? "" : " (" + U(item.Id) + ")") + ": ";
+    const std::string itemPrefix =
+        partName + U(ItemLabel(item, k)) + (item.Id.empty() ? "" : " (" + U(item.Id) + ")") + ": ";
     if (deep)
-      for (int32_t c : model.Tree().Children(item.Node))
-        if (IsRefersList(model.Tree(), c)) RefersLine(model, itemPrefix, c, out);
+      for (int32_t c = tree.Node(item.Node).FirstChild; c >= 0; c = tree.Node(c).NextSibling)
+        if (IsRefersList(tree, c)) RefersLine(model, itemPrefix, c, out);
+    // Parts below are read after this item's fields are done with.
     for (size_t p = 0; p < below.size(); ++p) PartLines(model, itemPrefix, below[p], p, true, out);
-  }
+  });
 }
 }  // namespace
 
@@ -463,19 +494,36 @@ std::string IdWords(const TModel& model, std::string_view id) {
 
 void DescriptionText(const TModel& model, int32_t index, std::string& text) {
   TOut out(text);
+  DescriptionText(model, index, out);
+}
+
+void DescriptionText(const TModel& model, int32_t index, TOut& out) {
   const TObject& object = model.Object(index);
   const std::string name = ObjectWords(model, index);
   Line(out, name);
-  for (const TFact& fact : ObjectFacts(model, index, false)) Line(out, name + ": " + fact.Label + ": " + fact.Value);
+  for (const TFact& fact : ObjectFacts(model, index, false)) {
+    out += name;
+    out += ": "sv;
+    out += fact.Label;
+    out += ": "sv;
+    out += fact.Value;
+    out += '\n';
+  }
   for (size_t p = 0; p < object.Parts.size(); ++p) PartLines(model, name + ": ", object.Parts[p], p, false, out);
 }
 
-void ObjectText(const TContents& contents, int32_t index, std::string& out) {
+void ObjectText(const TContents& contents, int32_t index, TOut& out) {
   DescriptionText(*contents.Model, index, out);
   for (const TPlacedStream* stream : contents.StreamsOf(index)) StreamText(contents, *stream, out);
 }
 
-void ContainerText(const TContents& contents, std::string& out) {
+void ObjectText(const TContents& contents, int32_t index, std::string& text) {
+  TOut out(text);
+  ObjectText(contents, index, out);
+}
+
+void ContainerText(const TContents& contents, std::string& text) {
+  TOut out(text);
   for (const TPlacedStream* stream : contents.StreamsOf(-1)) StreamText(contents, *stream, out);
 }
 

@@ -10,6 +10,7 @@
 
 #include "host/tool/Configuration.h"
 #include "host/tool/Model.h"
+#include "host/tool/Out.h"
 #include "host/tool/Queries.h"
 #include "host/tool/Streams.h"
 
@@ -92,8 +93,10 @@ TJson ItemJson(const TModel& model, const TItem& item);
 // The lines `ostrak text` prints: an object's description and its streams; the
 // configuration's and the container's own streams.
 void ObjectText(const TContents& contents, int32_t object, std::string& out);
+void ObjectText(const TContents& contents, int32_t object, TOut& out);
 // The description's part of it alone.
 void DescriptionText(const TModel& model, int32_t object, std::string& out);
+void DescriptionText(const TModel& model, int32_t object, TOut& out);
 void ContainerText(const TContents& contents, std::string& out);
 // Words that name a stream's owner: "Документ Счет", "Конфигурация" or "Контейнер".
 std::string OwnerWords(const TContents& contents, const TPlacedStream& stream);

@@ -111,6 +111,11 @@ void TModel::Build() {
     const int kind = KindOfSectionTag(Tree_.FirstField(child));
     if (kind >= 0) Sections.emplace_back(child, kind);
   }
+  // Room for every object at once: a growing vector would copy them and touch twice the pages.
+  size_t count = 0;
+  for (auto [node, kind] : Sections)
+    for (int32_t c = Tree_.Node(node).FirstChild; c >= 0; c = Tree_.Node(c).NextSibling) ++count;
+  Objects_.reserve(count);
   // Objects in kind order, each kind in the order of the text.
   for (int kind = 0; kind < KindCount; ++kind)
     for (auto [node, k] : Sections)
@@ -226,10 +231,13 @@ std::vector<std::string_view> TModel::RefersIds(int32_t node) const {
 TItem TModel::ItemAt(int32_t node) const { return ItemFrom(node, Tree_.Fields(node)); }
 
 TItem TModel::ItemFrom(int32_t node, const std::vector<std::string_view>& all) const {
+  const int32_t part = Tree_.Node(node).Parent;
+  return ItemFrom(node, all, part > 0 ? TypedItems(Tree_.FirstField(part)) : TTypedItems::ByLetter);
+}
+
+TItem TModel::ItemFrom(int32_t node, const std::vector<std::string_view>& all, TTypedItems typed) const {
   TItem item;
   ReadNamed(all, node, item);
-  const int32_t part = Tree_.Node(node).Parent;
-  const TTypedItems typed = part > 0 ? TypedItems(Tree_.FirstField(part)) : TTypedItems::ByLetter;
   if (typed == TTypedItems::Never) return item;
   ReadType(all, item.Type);
   if (typed == TTypedItems::ByLetter &&

@@ -31,6 +31,12 @@ struct TValueType {
 
 // After the identifier: field 1 the name, field 2 the comment, field 3 the synonym. A list
 // whose first field is no identifier has none of these: its fields are all it says.
+// Whether the items of a part with this tag have a type in fields 4-7: always (attributes,
+// dimensions, resources, analytic kinds), never (forms, enumeration values, plans and
+// accounts keep other things there), or when field 4 is a type letter the platform knows
+// (journal columns, sub-sections without words of their own).
+enum class TTypedItems { Always, Never, ByLetter };
+
 struct TNamed {
   int32_t Node = -1;  // in the model's tree
   std::string_view Id, Name, Comment, Synonym;
@@ -122,6 +128,8 @@ public:
   // One item, read from its node; from its fields already read (all of them, identifier too).
   TItem ItemAt(int32_t node) const;
   TItem ItemFrom(int32_t node, const std::vector<std::string_view>& all) const;
+  // The same, with what the item's sub-section says of types (TypedItems of its tag) known.
+  TItem ItemFrom(int32_t node, const std::vector<std::string_view>& all, TTypedItems typed) const;
   // The nested lists of an item (or any node) that are neither items nor "Refers" lists.
   std::vector<TPart> PartsOf(int32_t node) const;
   // The list at node as a part: its tag, or its identifier when its first field is one.
@@ -194,11 +202,6 @@ bool IsRefersList(const TTree& tree, int32_t node);
 // The lists of a part with this tag name other nodes by their first field ("Refers", an
 // account's "AccSbCnts"): they are references, not identities.
 bool HoldsReferences(std::string_view tag);
-// Whether the items of a part with this tag have a type in fields 4-7: always (attributes,
-// dimensions, resources, analytic kinds), never (forms, enumeration values, plans and
-// accounts keep other things there), or when field 4 is a type letter the platform knows
-// (journal columns, sub-sections without words of their own).
-enum class TTypedItems { Always, Never, ByLetter };
 TTypedItems TypedItems(std::string_view tag);
 
 // A model read from DIR (its vellum.md) or from a container file of any name; on failure

@@ -3,15 +3,18 @@
 #pragma once
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
 
 namespace kalamos {
 
-// Writes the UTF-8 of 1251 text at out, which has room for three bytes a character;
-// returns the bytes written.
+// Writes the UTF-8 of 1251 text at out, which has room for three bytes a character and one
+// more; returns the bytes written.
 size_t AnsiToUtf8Into(char* out, std::string_view ansi);
+// The same, or SIZE_MAX when the text holds a byte a JSON string escapes.
+size_t PlainAnsiToUtf8Into(char* out, std::string_view ansi);
 
 class TOut {
 public:
@@ -34,10 +37,23 @@ public:
   }
   // 1251 text as UTF-8.
   void AppendU(std::string_view ansi) {
-    Room(ansi.size() * 3);
+    Room(ansi.size() * 3 + 1);
     Used += AnsiToUtf8Into(Text.data() + Used, ansi);
   }
+  // As AppendU; false, with nothing appended, when the text holds a byte a JSON string
+  // escapes.
+  bool AppendPlainU(std::string_view ansi) {
+    Room(ansi.size() * 3 + 1);
+    const size_t n = PlainAnsiToUtf8Into(Text.data() + Used, ansi);
+    if (n == SIZE_MAX) return false;
+    Used += n;
+    return true;
+  }
   size_t size() const { return Used; }
+  // What was appended, for a writer that reuses this one: Reset starts again at the front,
+  // and the bytes already cleared are written over, not cleared again.
+  std::string_view Written() const { return std::string_view(Text.data(), Used); }
+  void Reset() { Used = 0; }
   // Takes back what was appended after size n.
   void resize(size_t n) {
     if (n < Used) Used = n;
@@ -48,7 +64,7 @@ private:
   size_t Used;
   // A few kilobytes ahead: each byte is cleared once before it is written, and the string
   // grows its capacity as it does for appends.
-  void Room(size_t n) {
+  [[gnu::always_inline]] void Room(size_t n) {
     if (Text.size() - Used < n) Grow(n);
   }
   [[gnu::noinline]] void Grow(size_t n) { Text.resize(Used + std::max(n, size_t(4096))); }

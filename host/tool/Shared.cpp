@@ -25,34 +25,63 @@ namespace fs = std::filesystem;
 
 fs::path PathOf(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
 
+namespace {
+// Each 1251 byte's UTF-8 in the low three bytes, their count in bits 24-30, and bit 31 set
+// for the bytes a JSON string escapes (they are the same in both code pages).
+std::array<uint32_t, 256> MakeUtf8Codes() {
+  std::array<uint32_t, 256> t{};
+  for (int b = 0; b < 256; ++b) {
+    const std::string utf8 = AnsiToUtf8(std::string(1, char(b)));
+    const size_t length = std::min<size_t>(utf8.size(), 3);
+    uint32_t code = uint32_t(length) << 24;
+    for (size_t i = 0; i < length; ++i) code |= uint32_t(static_cast<unsigned char>(utf8[i])) << (8 * i);
+    if (b < 0x20 || b == '"' || b == '\\') code |= 0x80000000u;
+    t[size_t(b)] = code;
+  }
+  return t;
+}
+// Made before main: no static's constructor writes text.
+const std::array<uint32_t, 256> Utf8Codes = MakeUtf8Codes();
+
+// Four bytes written for each character, one to three kept: out has room for three a
+// character and one more.
+inline size_t Utf8Of(char* out, std::string_view ansi, uint32_t& marks) {
+  const uint32_t* table = Utf8Codes.data();
+  char* at = out;
+  uint32_t all = 0;
+  for (char c : ansi) {
+    const uint32_t code = table[static_cast<unsigned char>(c)];
+    std::memcpy(at, &code, 4);
+    at += (code >> 24) & 0x7F;
+    all |= code;
+  }
+  marks = all;
+  return size_t(at - out);
+}
+}  // namespace
+
 // U(text) through a table: names and synonyms are most of what text writes, and
 // converting each into a string of its own costs more than the rest.
 size_t AnsiToUtf8Into(char* out, std::string_view ansi) {
-  struct TCode {
-    char Bytes[3];
-    uint8_t Length;
-  };
-  static const std::array<TCode, 256> table = [] {
-    std::array<TCode, 256> t{};
-    for (int b = 0; b < 256; ++b) {
-      const std::string utf8 = U(std::string(1, char(b)));
-      t[size_t(b)].Length = uint8_t(std::min<size_t>(utf8.size(), 3));
-      std::copy_n(utf8.begin(), t[size_t(b)].Length, t[size_t(b)].Bytes);
-    }
-    return t;
-  }();
-  char* at = out;
-  for (char c : ansi) {
-    const TCode& code = table[static_cast<unsigned char>(c)];
-    at[0] = code.Bytes[0], at[1] = code.Bytes[1], at[2] = code.Bytes[2];
-    at += code.Length;
-  }
-  return size_t(at - out);
+  uint32_t marks;
+  return Utf8Of(out, ansi, marks);
+}
+
+size_t PlainAnsiToUtf8Into(char* out, std::string_view ansi) {
+  uint32_t marks;
+  const size_t n = Utf8Of(out, ansi, marks);
+  return marks & 0x80000000u ? SIZE_MAX : n;
+}
+
+std::string U(std::string_view ansi) {
+  std::string text(ansi.size() * 3 + 1, '\0');
+  text.resize(AnsiToUtf8Into(text.data(), ansi));
+  return text;
 }
 
 void AppendU(std::string& out, std::string_view ansi) {
   // A piece at a time on the stack, each piece appended once.
-  char piece[3 * 64];
+  char piece[3 * 64 + 1];
   for (size_t at = 0; at < ansi.size(); at += 64)
     out.append(piece, AnsiToUtf8Into(piece, ansi.substr(at, 64)));
 }

@@ -1,43 +1,47 @@
 // ostrak text: the configuration as lines for version control.
 #include <algorithm>
+#include <cstdio>
 
 #include "host/tool/Contents.h"
 
 namespace kalamos {
 
-bool WriteConfigurationText(const std::string& path, const std::function<void(const std::string&)>& write,
+bool WriteConfigurationText(const std::string& path, const std::function<void(std::string_view)>& write,
                             std::string& error, bool all) {
   TContents contents;
   if (!LoadContents(path, contents, error, all)) return false;
   const size_t objects = contents.Model->Objects().size();
   // Runs of objects small enough that a large configuration's text is never held whole.
   constexpr size_t Run = 256;
-  auto format = [&](std::string& out, size_t from) {
-    out.clear();
+  // Each run's buffer is written over by the next: its bytes are cleared once, not per run.
+  auto format = [&](TOut& out, size_t from) {
+    out.Reset();
     for (size_t i = from; i < std::min(objects, from + Run); ++i) ObjectText(contents, int32_t(i), out);
   };
   std::string a, b;
+  TOut outA(a), outB(b);
   for (size_t from = 0; from < objects; from += 2 * Run) {
     if (from + Run < objects) {
       // Objects' lines are independent of each other: two runs are formatted at once (a large
       // configuration's text is mostly this work), and written in order.
-      RunBoth([&] { format(a, from); }, [&] { format(b, from + Run); });
+      RunBoth([&] { format(outA, from); }, [&] { format(outB, from + Run); });
     } else {
-      format(a, from);
-      b.clear();
+      format(outA, from);
+      outB.Reset();
     }
-    write(a);
-    if (!b.empty()) write(b);
+    write(outA.Written());
+    if (outB.size()) write(outB.Written());
   }
-  a.clear();
-  ContainerText(contents, a);
-  write(a);
+  std::string rest;
+  ContainerText(contents, rest);
+  write(rest);
   return true;
 }
 
 int RunText(const std::string& path, bool all) {
   std::string error;
-  if (!WriteConfigurationText(path, Out, error, all)) {
+  if (!WriteConfigurationText(path, [](std::string_view piece) { std::fwrite(piece.data(), 1, piece.size(), stdout); },
+                              error, all)) {
     Err("ostrak: " + error + "\n");
     return ExitFailed;
   }

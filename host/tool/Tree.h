@@ -11,12 +11,37 @@
 #include <vector>
 
 #include "metadata/MetaStore.h"
+#include "platform/Memory.h"
 
 namespace kalamos {
 
 struct TTreeNode {
   uint32_t Begin = 0, End = 0;  // offsets of "{" and of its "}" (the text's end when never closed)
   int32_t Parent = -1, FirstChild = -1, NextSibling = -1;
+};
+
+// The nodes of a large text: millions of them, in a block of their own whose pages come in
+// large pieces (a vector's would be faulted in 4 KiB at a time).
+class TTreeNodes {
+public:
+  TTreeNodes() = default;
+  ~TTreeNodes() { FreeLargeBlock(Data, Capacity * sizeof(TTreeNode)); }
+  TTreeNodes(const TTreeNodes&) = delete;
+  TTreeNodes& operator=(const TTreeNodes&) = delete;
+  // Room for count nodes; the pages not written are never taken from the system.
+  void Reserve(size_t count);
+  void PushBack(const TTreeNode& node) {
+    if (Count == Capacity) Reserve(Capacity * 2 + 64);
+    Data[Count++] = node;
+  }
+  TTreeNode& operator[](size_t i) { return Data[i]; }
+  const TTreeNode& operator[](size_t i) const { return Data[i]; }
+  size_t size() const { return Count; }
+  size_t capacity() const { return Capacity; }
+
+private:
+  TTreeNode* Data = nullptr;
+  size_t Count = 0, Capacity = 0;
 };
 
 class TTree {
@@ -48,7 +73,7 @@ public:
   // The nested lists of n, in the order of the text.
   std::vector<int32_t> Children(int32_t n) const;
   bool HasChildren(int32_t n) const { return Nodes[size_t(n)].FirstChild >= 0; }
-  size_t MemoryUsed() const { return Text.size() + Nodes.capacity() * sizeof(TTreeNode); }
+  size_t MemoryUsed() const { return Text.size() + Nodes.size() * sizeof(TTreeNode); }
 
 private:
   // The text is one of the two owners' (a string from a test or a tool, a block from a read).
@@ -57,7 +82,7 @@ private:
   std::string_view Text;
   size_t Start;
   void Build();
-  std::vector<TTreeNode> Nodes;
+  TTreeNodes Nodes;
   // Reads one field at at (a quoted text or a bare word); returns where it ends.
   size_t ReadField(size_t at, size_t end, std::string_view& field) const;
 };

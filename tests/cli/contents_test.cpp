@@ -190,7 +190,7 @@ TEST(ConfigurationText, RunsOfObjectsComeOutInOrder) {
   ASSERT_EQ(S_OK, WriteConfigurationContainer(file, MakeStreamBytes(GenerateConfigText(DocumentsShape(700)))));
   std::string whole, error;
   size_t pieces = 0;
-  ASSERT_TRUE(WriteConfigurationText(file, [&](const std::string& piece) { whole += piece, ++pieces; }, error)) << error;
+  ASSERT_TRUE(WriteConfigurationText(file, [&](std::string_view piece) { whole += piece, ++pieces; }, error)) << error;
   TContents contents;
   ASSERT_TRUE(LoadContents(file, contents, error)) << error;
   ASSERT_GT(contents.Model->Objects().size(), 600u);

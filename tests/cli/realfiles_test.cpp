@@ -168,7 +168,7 @@ TEST_F(RealFiles, EveryFieldChangeShows) {
   const std::string plain = Dir.Utf8File("plain.md"), other = Dir.Utf8File("other.md");
   ASSERT_EQ(S_OK, WriteConfigurationContainer(plain, PackStreamBytes(Text + "\r\n}")));
   std::string error, before;
-  ASSERT_TRUE(WriteConfigurationText(plain, [&](const std::string& piece) { before += piece; }, error)) << error;
+  ASSERT_TRUE(WriteConfigurationText(plain, [&](std::string_view piece) { before += piece; }, error)) << error;
   size_t fields = 0;
   std::vector<std::string> missed;
   for (size_t open = Text.find('"'); open != std::string::npos; open = Text.find('"', open + 1)) {
@@ -183,7 +183,7 @@ TEST_F(RealFiles, EveryFieldChangeShows) {
     bool different = false;
     ASSERT_TRUE(DiffText(plain, other, {}, out, different, error)) << error;
     if (!different) missed.push_back("diff: " + where);
-    ASSERT_TRUE(WriteConfigurationText(other, [&](const std::string& piece) { after += piece; }, error)) << error;
+    ASSERT_TRUE(WriteConfigurationText(other, [&](std::string_view piece) { after += piece; }, error)) << error;
     if (after == before) missed.push_back("text: " + where);
     ++fields;
     open = close;
