@@ -57,5 +57,8 @@ private:
 std::string JsonText(const TJson& value, int indent = -1);
 // The same for one text, without the library's serializer where nothing needs escaping.
 std::string JsonString(const std::string& text);
+// JsonString(U(ansi)) of 1251 text, made in one pass when nothing needs escaping.
+std::string Quoted(std::string_view ansi);
+void AppendQuoted(std::string& out, std::string_view ansi);
 
 }  // namespace kalamos

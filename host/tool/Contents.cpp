@@ -171,10 +171,6 @@ bool LoadContents(const std::string& path, TContents& contents, std::string& err
   return true;
 }
 
-namespace {
-// The bytes a JSON string must escape.
-bool NeedsEscape(unsigned char c) { return c < 0x20 || c == '"' || c == '\\'; }
-
 // JsonString(U(text)) appended; a text with nothing to escape, nearly all, straight. The
 // bytes to escape are the same in code page 1251 and in UTF-8.
 void AppendQuoted(TOut& out, std::string_view ansi) {
@@ -189,24 +185,32 @@ void AppendQuoted(TOut& out, std::string_view ansi) {
 }
 
 void AppendQuoted(std::string& out, std::string_view ansi) {
-  for (char c : ansi)
-    if (NeedsEscape(static_cast<unsigned char>(c))) {
-      out += JsonString(U(ansi));
-      return;
-    }
-  out += '"';
-  AppendU(out, ansi);
-  out += '"';
+  const size_t start = out.size();
+  out.resize(start + ansi.size() * 3 + 3);
+  char* at = out.data() + start;
+  *at++ = '"';
+  const size_t n = PlainAnsiToUtf8Into(at, ansi);
+  if (n == SIZE_MAX) {
+    out.resize(start);
+    out += JsonString(U(ansi));
+    return;
+  }
+  at[n] = '"';
+  out.resize(start + n + 2);
 }
 
-}  // namespace
+std::string Quoted(std::string_view ansi) {
+  std::string text;
+  AppendQuoted(text, ansi);
+  return text;
+}
 
 std::vector<TFact> ObjectFacts(const TModel& model, int32_t index, bool raw) {
   const TObject& object = model.Object(index);
   std::vector<TFact> facts;
   facts.push_back({"id", "идентификатор", U(object.Id), U(object.Id)});
-  if (!object.Comment.empty()) facts.push_back({"comment", "комментарий", JsonString(U(object.Comment)), U(object.Comment)});
-  if (!object.Synonym.empty()) facts.push_back({"synonym", "синоним", JsonString(U(object.Synonym)), U(object.Synonym)});
+  if (!object.Comment.empty()) facts.push_back({"comment", "комментарий", Quoted(object.Comment), U(object.Comment)});
+  if (!object.Synonym.empty()) facts.push_back({"synonym", "синоним", Quoted(object.Synonym), U(object.Synonym)});
   if (object.Typed) facts.push_back({"type", "тип", TypeWords(model, object.Type), TypeWords(model, object.Type)});
   if (object.Owner >= 0)
     facts.push_back({"owner", "владелец", ObjectWords(model, object.Owner), ObjectWords(model, object.Owner)});
@@ -354,6 +358,7 @@ void PartLines(const TModel& model, const std::string& prefix, const TPart& part
   const TTree& tree = model.Tree();
   const std::string partName = prefix + PartLabel(part, index) + ": ";
   std::vector<std::string_view> fields;
+  fields.reserve(16);
   tree.Fields(part.Node, fields);
   // Its own fields come after its tag or identifier.
   const size_t own = !fields.empty() && (!part.Tag.empty() || !part.Id.empty()) ? 1 : 0;
@@ -369,7 +374,12 @@ void PartLines(const TModel& model, const std::string& prefix, const TPart& part
       if (!IsRefersList(tree, c)) each(c, k++);
     return k;
   };
-  if (fields.size() <= own && items([](int32_t, size_t) {}) == 0) {
+  auto noItems = [&] {
+    for (int32_t c = tree.Node(part.Node).FirstChild; c >= 0; c = tree.Node(c).NextSibling)
+      if (!IsRefersList(tree, c)) return false;
+    return true;
+  };
+  if (fields.size() <= own && noItems()) {
     out += partName;
     out += "нет\n"sv;
   }

@@ -24,8 +24,6 @@ std::unique_ptr<TModel> LoadOrSay(const std::string& path, int& status) {
   return std::move(result.Model);
 }
 
-std::string Quoted(std::string_view ansi) { return JsonString(U(ansi)); }
-
 std::string PlaceWords(const TModel& model, int32_t object, std::string_view part, std::string_view item) {
   std::string text = ObjectWords(model, object);
   if (!part.empty()) text += ": " + PartWordsOf(part);
