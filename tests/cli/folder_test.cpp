@@ -369,6 +369,56 @@ TEST(FolderDirectory, StampsAreTheDirectoryEntrysFields) {
   EXPECT_FALSE(WriteStamps(file, {{"Nowhere", TStorageStamp{}}}, why));
 }
 
+// The tool's own compound file: read back by the storage library whole (large streams, the
+// mini stream, an empty one, storages at depth, Cyrillic names, siblings in number past one
+// sector of the directory, a stream large enough for the FAT to need DIFAT sectors), every
+// storage stamped; the same entries give the same bytes; names the format cannot hold refused.
+TEST(FolderDirectory, OwnCompoundFileReadsBackWhole) {
+  TTempDir dir;
+  std::vector<TStorageEntry> entries;
+  std::string large(size_t(15) << 19, '\0');  // past 109 FAT sectors
+  for (size_t i = 0; i < large.size(); ++i) large[i] = char(i * 7 + i / 4099);
+  entries.push_back({OLESTR("Metadata"), OLESTR("Main MetaData Stream"), large});
+  entries.push_back({OLESTR("Metadata"), OLESTR("Empty"), std::string()});
+  entries.push_back({Utf8ToWide("Документ/Форма_1/WorkBook"), OLESTR("Dialog Stream"), std::string(4095, 'f')});
+  entries.push_back({Utf8ToWide("Документ/Форма_1/WorkBook"), OLESTR("Page.1"), std::string(4096, 'p')});
+  entries.push_back({OLESTR("Bare/Storage"), WideString(), std::string()});
+  for (int i = 0; i < 40; ++i)
+    entries.push_back({OLESTR("Many"), Utf8ToWide((i % 2 ? "b" : "Б") + std::to_string(i * 37 % 41)), std::string(size_t(i * 3), char('a' + i % 26))});
+  std::map<std::string, TStorageStamp> stamps;
+  stamps[""].Modified = May2006;
+  stamps["Документ/Форма_1"].Created = May2006 + 5;
+  stamps["Документ/Форма_1"].ClassId[15] = 0x7E;
+  stamps["Bare/Storage"].Modified = May2006 + 9;
+  std::string why;
+  const std::string file = dir.Utf8File("own.md");
+  ASSERT_TRUE(WriteContainer(file, entries, stamps, why)) << why;
+
+  std::vector<TContainerStream> streams;
+  ASSERT_EQ(S_OK, ReadContainerStreams(Utf8ToWide(file), streams));
+  std::map<std::string, std::string> byPath;
+  for (const TContainerStream& stream : streams) byPath[stream.Path] = stream.Bytes;
+  EXPECT_EQ(byPath.size(), entries.size() - 1);  // the bare storage holds no stream
+  for (const TStorageEntry& entry : entries) {
+    if (entry.stream.empty()) continue;
+    const std::string path = WideToUtf8(entry.storage) + "/" + WideToUtf8(entry.stream);
+    ASSERT_TRUE(byPath.count(path)) << path;
+    EXPECT_TRUE(byPath[path] == entry.bytes) << path;
+  }
+  std::map<std::string, TStorageStamp> back;
+  ASSERT_TRUE(ReadStamps(file, back, why)) << why;
+  for (const auto& [path, stamp] : stamps) EXPECT_EQ(back[path], stamp) << path;
+  EXPECT_EQ(back["Many"], TStorageStamp{});
+
+  const std::string again = dir.Utf8File("again.md");
+  ASSERT_TRUE(WriteContainer(again, entries, stamps, why)) << why;
+  EXPECT_TRUE(Slurp(dir.Path() / "own.md") == Slurp(dir.Path() / "again.md"));
+
+  EXPECT_FALSE(WriteContainer(dir.Utf8File("long.md"), {{OLESTR("A"), WideString(32, OLECHAR('x')), "x"}}, {}, why));
+  EXPECT_FALSE(WriteContainer(dir.Utf8File("twice.md"), {{OLESTR("A"), OLESTR("s"), "1"}, {OLESTR("A"), OLESTR("S"), "2"}}, {}, why));
+  EXPECT_FALSE(WriteContainer(dir.Utf8File("nowhere.md"), {{OLESTR("A"), OLESTR("s"), "1"}}, {{"B", TStorageStamp{}}}, why));
+}
+
 // The tables give what the platform's converters give, for every byte, and stop where they must.
 TEST(FolderPieces, CodePageTablesAgreeWithThePlatform) {
   std::string every;

@@ -235,14 +235,8 @@ bool BuildFolder(const std::string& folder, const std::string& file, std::string
   std::random_device random;
   const fs::path temporary = target.parent_path() / (target.filename().u8string() + u8".ostrak-" + std::u8string(
       reinterpret_cast<const char8_t*>(std::to_string(random()).c_str())));
-  HRESULT hr = WriteCompoundFile(Utf8ToWide(Utf8Path(temporary)), entries);
-  if (FAILED(hr)) {
-    fs::remove(temporary, code);
-    error = "не записать " + file + ": 0x" + HresultDigits(hr);
-    return false;
-  }
-  // Every storage's times and class id as the manifest has them, whatever the library wrote.
-  if (!WriteStamps(Utf8Path(temporary), stamps, why)) {
+  // Every storage's times and class id as the manifest has them.
+  if (!WriteContainer(Utf8Path(temporary), entries, stamps, why)) {
     fs::remove(temporary, code);
     error = "не записать " + file + ": " + why;
     return false;

@@ -7,6 +7,9 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
+
+#include "platform/Storage.h"
 
 namespace kalamos {
 
@@ -20,6 +23,10 @@ struct TStorageStamp {
 
 // Every storage's stamp by its path (names parted by "/", UTF-8; "" the root). False with why.
 bool ReadStamps(const std::string& file, std::map<std::string, TStorageStamp>& stamps, std::string& why);
+// Writes a compound file of the entries (as WriteCompoundFile takes them), each storage
+// stamped as stamps say: the same bytes on every system. False with why.
+bool WriteContainer(const std::string& file, const std::vector<TStorageEntry>& entries,
+                    const std::map<std::string, TStorageStamp>& stamps, std::string& why);
 // Writes the stamps of the storages named into the file's directory entries, in place.
 bool WriteStamps(const std::string& file, const std::map<std::string, TStorageStamp>& stamps, std::string& why);
 
