@@ -2,6 +2,7 @@
 // for byte, edits, and every refusal leaving the target as it was.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -24,6 +25,9 @@ using namespace kalamos;
 namespace fs = std::filesystem;
 
 namespace {
+
+// The refusals are checked in Russian whatever the locale the suite runs in.
+const bool ReadInRussian = setenv("LANGUAGE", "ru", 1) == 0;
 
 std::string Slurp(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);

@@ -59,7 +59,7 @@ bool FolderAsContainer(const std::string& folder, std::string& file, std::string
   if (built.File.empty()) {
     std::error_code code;
     const fs::path base = fs::temp_directory_path(code);
-    if (code) return error = "нет временной папки: " + code.message(), false;
+    if (code) return error = kalamos::Say("no temporary folder: ", "нет временной папки: ") + code.message(), false;
     std::random_device random;
     const std::u8string name = (base / ("ostrak-folder-" + std::to_string(random()) + ".md")).u8string();
     built.File.assign(name.begin(), name.end());

@@ -35,7 +35,7 @@ public:
 
   bool Read(const std::string& file, std::string& bytes) {
     Known.insert(file);
-    if (!ReadWholeFile(Folder + "/" + file, bytes)) return Say(file, 0, "файла нет, а манифест его называет"), false;
+    if (!ReadWholeFile(Folder + "/" + file, bytes)) return Say(file, 0, kalamos::Say("the file is missing, and the manifest names it", "файла нет, а манифест его называет")), false;
     return true;
   }
   // The file's text in the code page, line ends as the container had them; false when refused.
@@ -47,11 +47,11 @@ public:
     size_t at = 0;
     switch (ToCodePage(lines, codePage, out, at)) {
       case TConverted::Ok: break;
-      case TConverted::NotUtf8: return Say(file, LineOf(lines, at), "текст не в UTF-8"), false;
+      case TConverted::NotUtf8: return Say(file, LineOf(lines, at), kalamos::Say("the text is not UTF-8", "текст не в UTF-8")), false;
       case TConverted::Lacking: {
         char32_t c;
         const std::string one = lines.substr(at, DecodeUtf8(lines, at, c));
-        return Say(file, LineOf(lines, at), "символ \"" + one + "\" не записать в кодировке " + std::to_string(codePage)), false;
+        return Say(file, LineOf(lines, at), kalamos::Say("character \"", "символ \"") + one + kalamos::Say("\" cannot be written in code page ", "\" не записать в кодировке ") + std::to_string(codePage)), false;
       }
     }
     if (utf8) *utf8 = std::move(lines);
@@ -119,7 +119,7 @@ bool Description(TReader& reader, const TManifestEntry& entry, std::string& byte
     const std::string file = skeleton.substr(i + 2, close - i - 2);
     std::string list;
     if (file.empty() || file[0] == '/' || file.find("..") != std::string::npos || file.find(':') != std::string::npos) {
-      reader.Say(entry.File, TReader::LineOf(skeleton, i), "ссылка на файл вне папки: " + file);
+      reader.Say(entry.File, TReader::LineOf(skeleton, i), kalamos::Say("a file outside the folder: ", "ссылка на файл вне папки: ") + file);
       ok = false;
     } else if (reader.Text(file, ends, codePage, list)) {
       if (size_t line = BraceTrouble(list, true, why)) reader.Say(file, line, why), ok = false;
@@ -135,7 +135,7 @@ bool Description(TReader& reader, const TManifestEntry& entry, std::string& byte
     // A length whose low byte is "{" would read as the short preamble: one LF more, which the parser drops.
     if ((body.size() & 0xFF) == '{') body += '\n';
     bytes = "\xFF\xFF\xFF" + Prefix(uint32_t(body.size()), 4);
-  } else if (!FromHexText(preamble, bytes)) return reader.Say(FolderManifest, 0, "неверная преамбула описания"), false;
+  } else if (!FromHexText(preamble, bytes)) return reader.Say(FolderManifest, 0, kalamos::Say("a wrong preamble of the description", "неверная преамбула описания")), false;
   bytes += body;
   return true;
 }
@@ -152,7 +152,7 @@ bool BuildFolder(const std::string& folder, const std::string& file, std::string
   TReader reader(folder);
   std::string text;
   if (!reader.Read(FolderManifest, text)) {
-    error = folder + ": нет " + FolderManifest + ": это не папка, распакованная ostrak unpack";
+    error = folder + kalamos::Say(": no ", ": нет ") + FolderManifest + kalamos::Say(": not a folder ostrak unpack wrote", ": это не папка, распакованная ostrak unpack");
     return false;
   }
   TManifest manifest;
@@ -173,7 +173,7 @@ bool BuildFolder(const std::string& folder, const std::string& file, std::string
     }
     if (entry.File.empty() || entry.File[0] == '/' || entry.File.find("..") != std::string::npos ||
         entry.File.find(':') != std::string::npos) {
-      reader.Say(FolderManifest, 0, "путь вне папки: " + entry.File);
+      reader.Say(FolderManifest, 0, kalamos::Say("a path outside the folder: ", "путь вне папки: ") + entry.File);
       continue;
     }
     const size_t slash = entry.Path.rfind('/');
@@ -219,9 +219,11 @@ bool BuildFolder(const std::string& folder, const std::string& file, std::string
     const size_t slash = relative.rfind('/');
     const bool ofObject = slash != std::string::npos && objectDirs.count(relative.substr(0, slash));
     reader.Say(relative, 0,
-               ofObject ? "новый файл у объекта: модуль, форму или макет, которых у объекта не было, сборка не добавит "
-                          "(их надо создать в конфигураторе); удалите файл или верните прежнее имя"
-                        : "файл не из этой конфигурации: манифест его не знает");
+               ofObject ? kalamos::Say("a new file of an object: build adds no module, form or layout the object did not have "
+                                       "(make them in the platform's designer); remove the file or give back its old name",
+                                       "новый файл у объекта: модуль, форму или макет, которых у объекта не было, сборка не добавит "
+                                       "(их надо создать в конфигураторе); удалите файл или верните прежнее имя")
+                        : kalamos::Say("a file not of this configuration: the manifest does not know it", "файл не из этой конфигурации: манифест его не знает"));
   }
 
   if (!reader.Problems.empty()) {
@@ -238,13 +240,13 @@ bool BuildFolder(const std::string& folder, const std::string& file, std::string
   // Every storage's times and class id as the manifest has them.
   if (!WriteContainer(Utf8Path(temporary), entries, stamps, why)) {
     fs::remove(temporary, code);
-    error = "не записать " + file + ": " + why;
+    error = kalamos::Say("cannot write ", "не записать ") + file + ": " + why;
     return false;
   }
   fs::rename(temporary, target, code);
   if (code) {
     fs::remove(temporary, code);
-    error = "не записать " + file + ": " + code.message();
+    error = kalamos::Say("cannot write ", "не записать ") + file + ": " + code.message();
     return false;
   }
   return true;
@@ -259,7 +261,7 @@ int RunBuild(const std::string& folder, const std::string& container) {
   std::string error;
   if (!BuildFolder(folder, file, error)) {
     for (size_t at = 0; (at = error.find('\n', at)) != std::string::npos; at += 9) error.insert(at + 1, "ostrak: ");
-    Err("ostrak: " + error + "\nostrak: контейнер не записан\n");
+    Err("ostrak: " + error + kalamos::Say("\nostrak: the container is not written\n", "\nostrak: контейнер не записан\n"));
     return ExitFailed;
   }
   return ExitOk;

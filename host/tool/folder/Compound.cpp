@@ -67,7 +67,7 @@ public:
     TEntry stream;
     if (!NameOf(WideToUtf8(entry.stream), stream.Name, why)) return false;
     for (uint32_t child : Entries[storage].Children)
-      if (Same(Entries[child].Name, stream.Name)) return why = "два потока с именем " + WideToUtf8(entry.stream), false;
+      if (Same(Entries[child].Name, stream.Name)) return why = kalamos::Say("two streams named ", "два потока с именем ") + WideToUtf8(entry.stream), false;
     stream.Bytes = &entry.bytes;
     stream.Size = entry.bytes.size();
     Entries[storage].Children.push_back(uint32_t(Entries.size()));
@@ -77,7 +77,7 @@ public:
 
   bool Stamp(const std::string& path, const TStorageStamp& stamp, std::string& why) {
     const auto found = Storages.find(path);
-    if (found == Storages.end()) return why = "нет хранилища " + path, false;
+    if (found == Storages.end()) return why = kalamos::Say("no storage ", "нет хранилища ") + path, false;
     Entries[found->second].Stamp = stamp;
     return true;
   }
@@ -184,9 +184,9 @@ private:
   static bool NameOf(const std::string& utf8, std::u16string& name, std::string& why) {
     const WideString wide = Utf8ToWide(utf8);
     name.assign(wide.begin(), wide.end());
-    if (name.empty() || name.size() > 31) return why = "имя «" + utf8 + "» не годится для составного файла (1-31 знак)", false;
+    if (name.empty() || name.size() > 31) return why = kalamos::Say("the name «", "имя «") + utf8 + kalamos::Say("» does not fit a compound file (1-31 characters)", "» не годится для составного файла (1-31 знак)"), false;
     for (char16_t c : name)
-      if (c == u'/' || c == u'\\' || c == u':' || c == u'!') return why = "имя «" + utf8 + "» не годится для составного файла", false;
+      if (c == u'/' || c == u'\\' || c == u':' || c == u'!') return why = kalamos::Say("the name «", "имя «") + utf8 + kalamos::Say("» does not fit a compound file", "» не годится для составного файла"), false;
     return true;
   }
 
@@ -202,7 +202,7 @@ private:
     storage.Start = 0;
     if (!NameOf(slash == std::string::npos ? path : path.substr(slash + 1), storage.Name, why)) return NoEntry;
     for (uint32_t child : Entries[parent].Children)
-      if (Same(Entries[child].Name, storage.Name)) return why = "два элемента с именем " + path, NoEntry;
+      if (Same(Entries[child].Name, storage.Name)) return why = kalamos::Say("two entries named ", "два элемента с именем ") + path, NoEntry;
     const uint32_t n = uint32_t(Entries.size());
     Entries[parent].Children.push_back(n);
     Entries.push_back(std::move(storage));
@@ -257,7 +257,7 @@ bool WriteContainer(const std::string& file, const std::vector<TStorageEntry>& e
     if (!writer.Stamp(path, stamp, why)) return false;
   const std::string bytes = writer.Bytes();
   std::ofstream out(PathOf(file), std::ios::binary | std::ios::trunc);
-  if (!out.write(bytes.data(), std::streamsize(bytes.size())) || !out.flush()) return why = "не записать", false;
+  if (!out.write(bytes.data(), std::streamsize(bytes.size())) || !out.flush()) return why = kalamos::Say("cannot write", "не записать"), false;
   return true;
 }
 

@@ -199,33 +199,33 @@ size_t BraceTrouble(std::string_view text, bool whole, std::string& why) {
       continue;
     }
     if (whole && depth == 0 && closedAt && c != ' ' && c != '\t' && c != '\r' && c != '\n') {
-      why = "после закрывающей скобки списка ещё текст";
+      why = kalamos::Say("text after the closing brace of the list", "после закрывающей скобки списка ещё текст");
       return line;
     }
     if (c == '"') quoted = true, quoteLine = line;
     else if (c == '{') opened.push_back(line), ++depth;
     else if (c == '}') {
       if (depth == 0) {
-        why = "лишняя закрывающая скобка \"}\"";
+        why = kalamos::Say("one closing brace \"}\" too many", "лишняя закрывающая скобка \"}\"");
         return line;
       }
       opened.pop_back();
       if (--depth == 0) closedAt = line;
     } else if (whole && depth == 0 && c != ' ' && c != '\t' && c != '\r' && c != '\n') {
-      why = "текст вне списка: ожидалась \"{\"";
+      why = kalamos::Say("text outside the list: \"{\" expected", "текст вне списка: ожидалась \"{\"");
       return line;
     }
   }
   if (quoted) {
-    why = "кавычка не закрыта";
+    why = kalamos::Say("a quote not closed", "кавычка не закрыта");
     return quoteLine;
   }
   if (!opened.empty()) {
-    why = "скобка \"{\" не закрыта";
+    why = kalamos::Say("a brace \"{\" not closed", "скобка \"{\" не закрыта");
     return opened.front();
   }
   if (whole && !closedAt) {
-    why = "нет списка в фигурных скобках";
+    why = kalamos::Say("no list in braces", "нет списка в фигурных скобках");
     return 1;
   }
   return 0;
@@ -278,7 +278,7 @@ bool ReadManifest(const std::string& text, TManifest& manifest, size_t& line, st
     ++line;
     if (!row.empty() && row.back() == '\r') row.remove_suffix(1);
     if (line == 1) {
-      if (row != ManifestHead) return why = "первая строка не \"" + std::string(ManifestHead) + "\"", false;
+      if (row != ManifestHead) return why = kalamos::Say("the first line is not \"", "первая строка не \"") + std::string(ManifestHead) + "\"", false;
       continue;
     }
     const std::vector<std::string_view> fields = Split(row, '\t');
@@ -288,31 +288,31 @@ bool ReadManifest(const std::string& text, TManifest& manifest, size_t& line, st
     if ((root || fields[0] == "storage") && (fields.size() == storageFields || fields.size() == storageFields + 1)) {
       entry.Storage = true;
       const size_t at = root ? 1 : 2;
-      if (!root && !Unescape(fields[1], entry.Path)) return why = "неверная запись пути", false;
-      if (fields[at] != "-" && !ParseTime(fields[at], entry.Stamp.Modified)) return why = "неверное время", false;
+      if (!root && !Unescape(fields[1], entry.Path)) return why = kalamos::Say("a wrong path", "неверная запись пути"), false;
+      if (fields[at] != "-" && !ParseTime(fields[at], entry.Stamp.Modified)) return why = kalamos::Say("a wrong time", "неверное время"), false;
       if (fields.size() > storageFields &&
           (fields.back().substr(0, 8) != "created=" || !ParseTime(fields.back().substr(8), entry.Stamp.Created)))
-        return why = "неверное время создания", false;
+        return why = kalamos::Say("a wrong creation time", "неверное время создания"), false;
       if (fields[at + 1] != "-" && !FromHex(fields[at + 1], entry.Stamp.ClassId.data(), 16))
-        return why = "неверный идентификатор класса", false;
+        return why = kalamos::Say("a wrong class id", "неверный идентификатор класса"), false;
     } else if (fields[0] == "stream" && fields.size() >= 4) {
-      if (!Unescape(fields[1], entry.Path) || !Unescape(fields[2], entry.File)) return why = "неверная запись пути", false;
+      if (!Unescape(fields[1], entry.Path) || !Unescape(fields[2], entry.File)) return why = kalamos::Say("a wrong path", "неверная запись пути"), false;
       entry.How = std::string(fields[3]);
       if (entry.How != "bytes" && entry.How != "module" && entry.How != "form" && entry.How != "description")
-        return why = "неизвестный вид потока \"" + entry.How + "\"", false;
+        return why = kalamos::Say("an unknown kind of stream \"", "неизвестный вид потока \"") + entry.How + "\"", false;
       for (size_t i = 4; i < fields.size(); ++i) {
         const size_t equals = fields[i].find('=');
         std::string value;
         if (equals == std::string_view::npos || !Unescape(fields[i].substr(equals + 1), value))
-          return why = "неверный параметр", false;
+          return why = kalamos::Say("a wrong option", "неверный параметр"), false;
         entry.Options[std::string(fields[i].substr(0, equals))] = value;
       }
     } else {
-      return why = "непонятная строка", false;
+      return why = kalamos::Say("a line not understood", "непонятная строка"), false;
     }
     manifest.Entries.push_back(std::move(entry));
   }
-  if (line == 0) return why = "манифест пуст", false;
+  if (line == 0) return why = kalamos::Say("the manifest is empty", "манифест пуст"), false;
   return true;
 }
 

@@ -353,7 +353,7 @@ int RunUnpack(const std::string& container, const std::string& folder) {
   std::error_code code;
   if (fs::exists(target, code)) {
     if (!fs::is_directory(target, code)) {
-      Err("ostrak: " + folder + ": это не папка\n");
+      Err("ostrak: " + folder + kalamos::Say(": not a folder\n", ": это не папка\n"));
       return ExitFailed;
     }
     const bool ours = fs::exists(target / FolderManifest, code);
@@ -361,7 +361,7 @@ int RunUnpack(const std::string& container, const std::string& folder) {
       const std::u8string leaf = item.path().filename().u8string();
       if (!leaf.empty() && leaf[0] == u8'.') continue;
       if (!ours) {
-        Err("ostrak: " + folder + ": папка не пуста и не похожа на распакованную (нет " + FolderManifest + ")\n");
+        Err("ostrak: " + folder + kalamos::Say(": the folder is not empty and not an unpacked one (no ", ": папка не пуста и не похожа на распакованную (нет ") + FolderManifest + ")\n");
         return ExitFailed;
       }
     }
@@ -374,11 +374,11 @@ int RunUnpack(const std::string& container, const std::string& folder) {
   std::set<fs::path> made;
   for (const TFileOut& file : files)
     if (!WriteWholeFile(target / PathOf(file.File), file.Bytes, made)) {
-      Err("ostrak: не записать " + folder + "/" + file.File + "\n");
+      Err(kalamos::Say("ostrak: cannot write ", "ostrak: не записать ") + folder + "/" + file.File + "\n");
       return ExitFailed;
     }
   if (!WriteWholeFile(target / FolderManifest, WriteManifest(manifest), made)) {
-    Err("ostrak: не записать " + folder + "/" + FolderManifest + "\n");
+    Err(kalamos::Say("ostrak: cannot write ", "ostrak: не записать ") + folder + "/" + FolderManifest + "\n");
     return ExitFailed;
   }
   return ExitOk;
