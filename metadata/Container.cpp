@@ -59,7 +59,6 @@ bool LooksLikeOem(const char* text, size_t length) {
   return vote.Oem();
 }
 
-namespace {
 // The start of the text after the host's preamble, its OEM bytes made 1251: the zero byte
 // that ends the text for the conversion stands after it already.
 size_t NormaliseInPlace(char* bytes, size_t size) {
@@ -67,7 +66,6 @@ size_t NormaliseInPlace(char* bytes, size_t size) {
   if (position < size && LooksLikeOem(bytes + position, size - position)) OemToAnsiInPlace(bytes + position);
   return position;
 }
-}  // namespace
 
 TTextBlock::TTextBlock(size_t bytes) : Data_(static_cast<char*>(AllocateLargeBlock(bytes))), Bytes_(bytes) {
   if (!Data_) throw std::bad_alloc();

@@ -60,6 +60,9 @@ private:
 };
 // What ReadConfigurationText reads, normalised the same way, into a block.
 TTextBlock ReadConfigurationBlock(const WideString& FileName);
+// The normalisation of those reads, for a stream's bytes read some other way: size bytes,
+// the last of them the zero byte that ends the text. Returns where the text starts.
+size_t NormaliseInPlace(char* bytes, size_t size);
 
 // Normalises raw stream bytes the way ReadConfigurationText does once they are read: the
 // appended zero byte, the start offset, and the conversion from the OEM code page when the

@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "host/tool/Commands.h"
+#include "host/tool/MappedStream.h"
 #include "metadata/getInfo.h"
 #include "platform/Text.h"
 
@@ -105,6 +106,8 @@ std::string KindRussian(int kind) { return kind < 0 || kind >= KindCount ? std::
 TModel::TModel(TTextBuffer text) : Tree_(std::move(text.Bytes), text.Position) { Build(); }
 
 TModel::TModel(TTextBlock text) : Tree_(std::move(text)) { Build(); }
+
+TModel::TModel(TFileMapping file, size_t offset, size_t size) : Tree_(std::move(file), offset, size) { Build(); }
 
 void TModel::Build() {
   for (int32_t child : Tree_.Children(TTree::Root)) {
@@ -463,12 +466,24 @@ void TModel::IndexUses() const {
   });
 }
 
+namespace {
+bool InPlace = false;
+}
+
+void ReadContainersInPlace(bool allowed) { InPlace = allowed; }
+
 TModelResult LoadModel(const std::string& path) {
   TModelResult result;
   TSource source;
   if (!FindSource(path, source, result.Error)) return result;
   try {
-    result.Model = std::make_unique<TModel>(ReadConfigurationBlock(Utf8ToWide(source.File)));
+    // Read in place where the stream lies in one piece; through the storage library otherwise.
+    TFileMapping file = InPlace ? TFileMapping(source.File) : TFileMapping();
+    size_t offset = 0, size = 0;
+    if (file.Data() && FindContiguousStream(file.Data(), file.Size(), "Metadata", "Main MetaData Stream", offset, size))
+      result.Model = std::make_unique<TModel>(std::move(file), offset, size);
+    else
+      result.Model = std::make_unique<TModel>(ReadConfigurationBlock(Utf8ToWide(source.File)));
   } catch (const TStoreError&) {
     result.Error = DiagnoseContainer(source.File, source.Shown);
   }

@@ -115,6 +115,8 @@ public:
   explicit TModel(TTextBuffer text);
   // The same from a read into a large block, as LoadModel reads a container.
   explicit TModel(TTextBlock text);
+  // The description read in place in a mapped container (see TTree).
+  TModel(TFileMapping file, size_t offset, size_t size);
 
   const TTree& Tree() const { return Tree_; }
   const std::vector<TObject>& Objects() const { return Objects_; }
@@ -203,6 +205,11 @@ bool IsRefersList(const TTree& tree, int32_t node);
 // account's "AccSbCnts"): they are references, not identities.
 bool HoldsReferences(std::string_view tag);
 TTypedItems TypedItems(std::string_view tag);
+
+// Whether LoadModel may read the description in place, in the container mapped whole (off
+// until set). Only for a process that ends before the file could be saved over: a mapped
+// file cut short under it would fault.
+void ReadContainersInPlace(bool allowed);
 
 // A model read from DIR (its vellum.md) or from a container file of any name; on failure
 // Model is null and Error says why, for people.

@@ -86,6 +86,17 @@ TTree::TTree(TTextBlock text)
   Build();
 }
 
+TTree::TTree(TFileMapping file, size_t offset, size_t size) : OwnedFile(std::move(file)) {
+  // As the container's read has it: a zero byte ends the text, one is added when none does.
+  char* data = OwnedFile.Data() + offset;
+  const bool ended = data[size - 1] == '\0';
+  data[size] = '\0';
+  const size_t length = ended ? size : size + 1;
+  Start = NormaliseInPlace(data, length);
+  Text = std::string_view(data, length);
+  Build();
+}
+
 void TTree::Build() {
   const size_t end = Text.size();
   // The lists the text holds are a few percent of its bytes; room reserved and never used

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "metadata/MetaStore.h"
+#include "platform/FileMapping.h"
 #include "platform/Memory.h"
 
 namespace kalamos {
@@ -50,6 +51,10 @@ public:
   TTree(std::string text, size_t start);
   // The same text as the container's read left it in a block (its Position the start).
   explicit TTree(TTextBlock text);
+  // The description stream read in place in the container file mapped whole: size bytes at
+  // offset, normalised as the container's read would leave them (the byte after them is
+  // written, in this process only).
+  TTree(TFileMapping file, size_t offset, size_t size);
   // Views into the text point at it where it stands.
   TTree(const TTree&) = delete;
   TTree& operator=(const TTree&) = delete;
@@ -76,9 +81,11 @@ public:
   size_t MemoryUsed() const { return Text.size() + Nodes.size() * sizeof(TTreeNode); }
 
 private:
-  // The text is one of the two owners' (a string from a test or a tool, a block from a read).
+  // The text is one of the owners' (a string from a test or a tool, a block from a read, a
+  // mapped file).
   std::string OwnedString;
   TTextBlock OwnedBlock;
+  TFileMapping OwnedFile;
   std::string_view Text;
   size_t Start;
   void Build();

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "host/tool/Commands.h"
+#include "host/tool/Model.h"
 #include "platform/ComClient.h"
 #include "platform/Console.h"
 
@@ -160,6 +161,10 @@ int RunOstrak(int argc, char** argv) {
   if (!arguments.Session.DllPath.empty()) arguments.Session.Source = TComponentSource::Library;
   for (const auto& [sub, command] : rows) {
     if (!*sub) continue;
+    // A command that ends before anyone saves the container again reads it in place; a
+    // server, which lives on while the file is saved over, reads a copy.
+    const std::string name = command->Name;
+    ReadContainersInPlace(name != "mcp" && name != "lsp");
     try {
       return command->Run(arguments);
     } catch (const std::bad_alloc&) {

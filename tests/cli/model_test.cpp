@@ -9,11 +9,17 @@
 #include <memory>
 #include <string>
 
+#include "host/Pack.h"
+#include "host/tool/Contents.h"
+#include "host/tool/MappedStream.h"
 #include "host/tool/Model.h"
+#include "host/tool/folder/Directory.h"
 #include "host/tool/Queries.h"
 #include "metadata/getInfo.h"
 #include "platform/Text.h"
+#include "platform/FileMapping.h"
 #include "tests/support/ConfigGen.h"
+#include "tests/support/TempDir.h"
 
 using namespace kalamos;
 
@@ -271,3 +277,77 @@ TEST(ModelOfGenerated, AgreesWithTheStoresLookups) {
 }
 
 }  // namespace
+
+// Read in place in the mapped container, the model is the one the storage library's read
+// gives: a large text as written by libgsf and by the tool's own writer, one in the OEM code
+// page, one whose stream ends in its zero byte, a small one (kept in the mini stream, so read
+// the usual way). A stream not in one run of sectors, or a damaged file, is never read in place.
+TEST(ModelInPlace, GivesTheModelTheLibrarysReadGives) {
+  TTempDir dir;
+  const std::string text = GenerateConfigText(TConfigShape{});
+  const std::string oem = Utf8ToCodePage(AnsiToUtf8(text), 866);
+  struct TCase {
+    std::string Name, Bytes;
+    bool Own, Mapped;
+  };
+  const std::vector<TCase> cases = {
+      {"gsf", MakeStreamBytes(text), false, true},
+      {"own", MakeStreamBytes(text), true, true},
+      {"oem", MakeStreamBytes(oem), false, true},
+      {"zero", MakeStreamBytes(text) + std::string(1, '\0'), true, true},
+      {"small", MakeStreamBytes("{\"Consts\",{\"1\",\"Ставка\",\"\",\"\",\"N\",\"5\",\"2\",\"0\"}}\r\n}"), true, false},
+  };
+  for (const TCase& c : cases) {
+    const std::string file = dir.Utf8File(c.Name + ".md");
+    std::string why;
+    if (c.Own)
+      ASSERT_TRUE(WriteContainer(file, {{OLESTR("Metadata"), OLESTR("Main MetaData Stream"), c.Bytes}}, {}, why)) << why;
+    else
+      ASSERT_EQ(S_OK, WriteConfigurationContainer(file, c.Bytes)) << c.Name;
+    TFileMapping mapping(file);
+    size_t offset = 0, size = 0;
+    ASSERT_NE(mapping.Data(), nullptr);
+    EXPECT_EQ(FindContiguousStream(mapping.Data(), mapping.Size(), "metadata", "MAIN METADATA STREAM", offset, size), c.Mapped)
+        << c.Name;
+    if (c.Mapped) {
+      EXPECT_EQ(std::string_view(mapping.Data() + offset, size), c.Bytes) << c.Name;
+    }
+
+    ReadContainersInPlace(true);
+    TModelResult inPlace = LoadModel(file);
+    ReadContainersInPlace(false);
+    TModelResult read = LoadModel(file);
+    ASSERT_TRUE(inPlace.Model && read.Model) << c.Name << inPlace.Error << read.Error;
+    ASSERT_EQ(inPlace.Model->Objects().size(), read.Model->Objects().size()) << c.Name;
+    ASSERT_GT(read.Model->Objects().size(), 0u) << c.Name;
+    for (size_t i = 0; i < read.Model->Objects().size(); ++i) {
+      std::string a, b;
+      DescriptionText(*inPlace.Model, int32_t(i), a);
+      DescriptionText(*read.Model, int32_t(i), b);
+      ASSERT_EQ(a, b) << c.Name << " object " << i;
+    }
+  }
+}
+
+TEST(ModelInPlace, OnlyAWholeRunOfSectors) {
+  TTempDir dir;
+  const std::string bytes = MakeStreamBytes(GenerateConfigText(TConfigShape{}));
+  const std::string file = dir.Utf8File("c.md");
+  std::string why;
+  ASSERT_TRUE(WriteContainer(file, {{OLESTR("Metadata"), OLESTR("Main MetaData Stream"), bytes}}, {}, why)) << why;
+  std::string whole;
+  ASSERT_TRUE(ReadWholeFile(file, whole));
+  size_t offset = 0, size = 0;
+  ASSERT_TRUE(FindContiguousStream(whole.data(), whole.size(), "Metadata", "Main MetaData Stream", offset, size));
+  // The FAT link after the stream's first sector, pointing elsewhere: not one run any more.
+  const uint32_t first = uint32_t(offset / 512 - 1);
+  const uint32_t fatSector = uint32_t(uint8_t(whole[0x4C])) | uint32_t(uint8_t(whole[0x4D])) << 8 |
+                             uint32_t(uint8_t(whole[0x4E])) << 16 | uint32_t(uint8_t(whole[0x4F])) << 24;
+  std::string broken = whole;
+  broken[(fatSector + 1) * 512 + 4 * first] = char(first + 5);
+  EXPECT_FALSE(FindContiguousStream(broken.data(), broken.size(), "Metadata", "Main MetaData Stream", offset, size));
+  // Cut short, named otherwise, not a compound file at all.
+  EXPECT_FALSE(FindContiguousStream(whole.data(), whole.size() / 2, "Metadata", "Main MetaData Stream", offset, size));
+  EXPECT_FALSE(FindContiguousStream(whole.data(), whole.size(), "Metadata", "Other", offset, size));
+  EXPECT_FALSE(FindContiguousStream(bytes.data(), bytes.size(), "Metadata", "Main MetaData Stream", offset, size));
+}
