@@ -175,13 +175,7 @@ bool LoadContents(const std::string& path, TContents& contents, std::string& err
 // bytes to escape are the same in code page 1251 and in UTF-8.
 void AppendQuoted(TOut& out, std::string_view ansi) {
   // Nearly every text has nothing to escape: converted at once, and again only when it has.
-  out += '"';
-  if (out.AppendPlainU(ansi)) {
-    out += '"';
-    return;
-  }
-  out.resize(out.size() - 1);
-  out += JsonString(U(ansi));
+  if (!out.AppendPlainQuoted(ansi)) out += JsonString(U(ansi));
 }
 
 void AppendQuoted(std::string& out, std::string_view ansi) {

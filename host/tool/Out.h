@@ -3,12 +3,33 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
 
 namespace kalamos {
+
+// Each 1251 byte's UTF-8 in the low three bytes, their count in bits 24-30, and bit 31 set
+// for the bytes a JSON string escapes.
+extern const std::array<uint32_t, 256> Utf8Codes;
+
+// Four bytes written for each character, one to three kept: out has room for three a
+// character and one more. marks: the codes or-ed, bit 31 set when a byte needs escaping.
+inline size_t Utf8Into(char* out, std::string_view ansi, uint32_t& marks) {
+  const uint32_t* table = Utf8Codes.data();
+  char* at = out;
+  uint32_t all = 0;
+  for (char c : ansi) {
+    const uint32_t code = table[static_cast<unsigned char>(c)];
+    std::memcpy(at, &code, 4);
+    at += (code >> 24) & 0x7F;
+    all |= code;
+  }
+  marks = all;
+  return size_t(at - out);
+}
 
 // Writes the UTF-8 of 1251 text at out, which has room for three bytes a character and one
 // more; returns the bytes written.
@@ -40,13 +61,17 @@ public:
     Room(ansi.size() * 3 + 1);
     Used += AnsiToUtf8Into(Text.data() + Used, ansi);
   }
-  // As AppendU; false, with nothing appended, when the text holds a byte a JSON string
-  // escapes.
-  bool AppendPlainU(std::string_view ansi) {
-    Room(ansi.size() * 3 + 1);
-    const size_t n = PlainAnsiToUtf8Into(Text.data() + Used, ansi);
-    if (n == SIZE_MAX) return false;
-    Used += n;
+  // The text in quotes, as UTF-8; false, with nothing appended, when it holds a byte a JSON
+  // string escapes.
+  bool AppendPlainQuoted(std::string_view ansi) {
+    Room(ansi.size() * 3 + 3);
+    char* at = Text.data() + Used;
+    *at = '"';
+    uint32_t marks;
+    const size_t n = Utf8Into(at + 1, ansi, marks);
+    if (marks & 0x80000000u) return false;
+    at[n + 1] = '"';
+    Used += n + 2;
     return true;
   }
   size_t size() const { return Used; }

@@ -40,36 +40,21 @@ std::array<uint32_t, 256> MakeUtf8Codes() {
   }
   return t;
 }
+}  // namespace
+
 // Made before main: no static's constructor writes text.
 const std::array<uint32_t, 256> Utf8Codes = MakeUtf8Codes();
-
-// Four bytes written for each character, one to three kept: out has room for three a
-// character and one more.
-inline size_t Utf8Of(char* out, std::string_view ansi, uint32_t& marks) {
-  const uint32_t* table = Utf8Codes.data();
-  char* at = out;
-  uint32_t all = 0;
-  for (char c : ansi) {
-    const uint32_t code = table[static_cast<unsigned char>(c)];
-    std::memcpy(at, &code, 4);
-    at += (code >> 24) & 0x7F;
-    all |= code;
-  }
-  marks = all;
-  return size_t(at - out);
-}
-}  // namespace
 
 // U(text) through a table: names and synonyms are most of what text writes, and
 // converting each into a string of its own costs more than the rest.
 size_t AnsiToUtf8Into(char* out, std::string_view ansi) {
   uint32_t marks;
-  return Utf8Of(out, ansi, marks);
+  return Utf8Into(out, ansi, marks);
 }
 
 size_t PlainAnsiToUtf8Into(char* out, std::string_view ansi) {
   uint32_t marks;
-  const size_t n = Utf8Of(out, ansi, marks);
+  const size_t n = Utf8Into(out, ansi, marks);
   return marks & 0x80000000u ? SIZE_MAX : n;
 }
 
