@@ -15,8 +15,8 @@
 namespace kalamos {
 
 // Positions: the protocol counts lines from 0 and characters in UTF-16 code units; the code
-// model counts lines from 1 and columns in characters. A stray byte of broken UTF-8 is one
-// character and one unit.
+// model counts lines from 1 and columns in characters. In broken UTF-8 a byte that starts no
+// letter is one character and one unit, the continuation bytes after it going with it.
 // The UTF-16 units in the first `bytes` bytes of a line.
 size_t Utf16Units(std::string_view line, size_t bytes);
 // The byte of a line that `units` UTF-16 units reach: never inside a letter, the line's end at most.

@@ -25,7 +25,7 @@ size_t Utf16Units(std::string_view line, size_t bytes) {
   for (size_t i = 0; i < bytes && i < line.size(); ++i) {
     const unsigned char c = static_cast<unsigned char>(line[i]);
     if ((c & 0xC0) == 0x80 && i > 0) continue;  // inside a letter
-    units += c >= 0xF0 ? 2 : 1;                 // past the basic plane: a surrogate pair
+    units += c >= 0xF0 && c <= 0xF4 ? 2 : 1;  // past the basic plane: a surrogate pair
   }
   return units;
 }
@@ -34,7 +34,7 @@ size_t ByteOfUnits(std::string_view line, size_t units) {
   size_t at = 0, counted = 0;
   while (at < line.size() && counted < units) {
     const unsigned char c = static_cast<unsigned char>(line[at]);
-    counted += c >= 0xF0 ? 2 : 1;
+    counted += c >= 0xF0 && c <= 0xF4 ? 2 : 1;
     ++at;
     while (at < line.size() && (static_cast<unsigned char>(line[at]) & 0xC0) == 0x80) ++at;
   }
@@ -454,8 +454,12 @@ std::vector<std::string> TLspWorkspace::FilesChanged(const std::vector<std::stri
     const std::string file = path.substr(root.size() + 1);
     const auto it = State->ModuleByFile.find(file);
     if (it == State->ModuleByFile.end()) {
-      // The description, the manifest, a file added or removed: the configuration read anew.
-      if (file.rfind('.', 0) != 0) whole = true;
+      // An object's description or the manifest (a module added or removed): the configuration
+      // read anew. Layouts, forms, an editor's own files change nothing we answer.
+      const std::string_view description = "Метаданные.txt";
+      if (file == FolderManifest ||
+          (file.size() >= description.size() && file.compare(file.size() - description.size(), description.size(), description) == 0))
+        whole = true;
       continue;
     }
     if (Documents.count(uri)) continue;  // the editor's text stands
@@ -763,10 +767,23 @@ TJson TLspWorkspace::Completion(const std::string& uri, const TJson& position) {
       }
       return items;
     }
-    // Справочник. (and the other kinds): the objects of that kind.
+    // Справочник. (and the other kinds): the objects of that kind, those that begin with what is
+    // typed; a long list is cut, and the editor asks again as the name grows.
     if (const int kind = KindOfWord(name); kind >= 0) {
-      for (const TObject& object : model.Objects())
-        if (object.Kind == kind && !object.Name.empty()) item(U(object.Name), CompletionClass, U(object.Synonym));
+      constexpr size_t Most = 1000;
+      const std::string typed = code::Folded(text.substr(partial, byte - partial));
+      bool cut = false;
+      for (const TObject& object : model.Objects()) {
+        if (object.Kind != kind || object.Name.empty()) continue;
+        const std::string objectName = U(object.Name);
+        if (!typed.empty() && code::Folded(objectName).compare(0, typed.size(), typed) != 0) continue;
+        if (items.size() == Most) {
+          cut = true;
+          break;
+        }
+        item(objectName, CompletionClass, U(object.Synonym));
+      }
+      if (cut) return TJson{{"isIncomplete", true}, {"items", std::move(items)}};
       return items;
     }
     // Остр. : our component's functions by both names.
