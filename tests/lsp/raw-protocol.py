@@ -227,6 +227,20 @@ check(isinstance(answer, dict) and any(s["name"] == "Контрагенты" and
 server.notify("exit", {})
 check(server.close() == 1, "exit without shutdown: status 1")
 
+# A container stands for the workspace, read only: an open document is checked against it.
+server = Server(os.path.join(work, "packed"))
+server.request("initialize", {"processId": None, "rootUri": None, "capabilities": {}})
+loose = "file://" + urllib.parse.quote(os.path.join(work, "loose.txt"))
+server.notify("textDocument/didOpen", {"textDocument": {"uri": loose, "languageId": "bsl", "version": 1,
+                                                        "text": "Записать(1, 2);\nА = Справочник.Нет;"}})
+diagnostics = server.diagnostics(loose) or []
+check([d["code"] for d in diagnostics] == ["too-many-arguments"], "a container: the global module's procedures known", diagnostics)
+answer = server.request("textDocument/hover", {"textDocument": {"uri": loose}, "position": {"line": 0, "character": 2}})
+check("Пишет в журнал." in str(answer.get("result")), "a container: hover on its global procedure", answer)
+server.request("shutdown")
+server.notify("exit", {})
+check(server.close() == 0, "a container: served to the end")
+
 server = Server()
 server.process.stdin.write(b"Content-Length: nine\r\n\r\n{}")
 server.process.stdin.flush()
