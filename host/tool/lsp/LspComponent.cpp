@@ -60,8 +60,15 @@ std::string ComponentCall(int f, bool russian) {
 }
 
 std::string ComponentMarkdown(int f) {
-  return "`" + ComponentCall(f, true) + "` — " + ComponentHelp[f].Description + "\n\n" + FunctionRows[f].Russian + " / " +
-         FunctionRows[f].English;
+  std::string out = "`";
+  out += ComponentCall(f, true);
+  out += "` — ";
+  out += ComponentHelp[f].Description;
+  out += "\n\n";
+  out += FunctionRows[f].Russian;
+  out += " / ";
+  out += FunctionRows[f].English;
+  return out;
 }
 
 namespace {

@@ -181,8 +181,13 @@ struct TLspWorkspace::TState {
   std::string ObjectFile(int32_t object) const {
     if (!Unpacked) return {};
     const TObject& o = Model().Object(object);
-    const std::string name = o.Name.empty() ? "#" + std::string(o.Id) : U(o.Name);
-    const std::string file = KindFolder(o.Kind) + "/" + SafeFileName(name) + "/Метаданные.txt";
+    std::string name = "#";
+    if (o.Name.empty()) name += o.Id;
+    else name = U(o.Name);
+    std::string file = KindFolder(o.Kind);
+    file += '/';
+    file += SafeFileName(name);
+    file += "/Метаданные.txt";
     std::error_code code;
     return fs::exists(Folder / PathOf(file), code) ? file : std::string();
   }
@@ -413,24 +418,33 @@ TJson Markdown(std::string text) { return TJson{{"kind", "markdown"}, {"value", 
 // An object's words for people: its kind and name, synonym, comment, then its parts' items with types.
 std::string ObjectMarkdown(const TModel& model, int32_t index) {
   const TObject& object = model.Object(index);
-  std::string out = "**" + KindRussian(object.Kind) + " " + U(object.Name) + "**";
-  if (!object.Synonym.empty()) out += " — " + U(object.Synonym);
-  out += "\n";
-  if (!object.Comment.empty()) out += "\n" + U(object.Comment) + "\n";
+  // Appended piece by piece: GCC 12 warns falsely of chains of + (its bug 105329).
+  std::string out = "**";
+  out += KindRussian(object.Kind);
+  out += ' ';
+  AppendU(out, object.Name);
+  out += "**";
+  if (!object.Synonym.empty()) out += " — ", AppendU(out, object.Synonym);
+  out += '\n';
+  if (!object.Comment.empty()) out += '\n', AppendU(out, object.Comment), out += '\n';
   size_t shown = 0;
   constexpr size_t Most = 200;
   for (const TPart& part : object.Parts) {
     const std::vector<TItem> items = model.Items(part);
     if (items.empty()) continue;
-    out += "\n" + PartWordsOf(part.Tag) + ":\n";
+    out += '\n';
+    out += PartWordsOf(part.Tag);
+    out += ":\n";
     for (const TItem& item : items) {
       if (shown++ == Most) {
         out += "- …\n";
         return out;
       }
-      out += "- `" + U(item.Name) + "`";
+      out += "- `";
+      AppendU(out, item.Name);
+      out += '`';
       const std::string words = ItemWords(model, item, &item.Type);
-      if (!words.empty()) out += " " + words;
+      if (!words.empty()) out += ' ', out += words;
       out += "\n";
     }
   }
