@@ -2,6 +2,7 @@
 // Content-Length): the error codes and the two shapes of a response.
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 
@@ -27,5 +28,27 @@ inline std::string Shown(std::string_view text, size_t most = 60) {
   while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;  // not inside a UTF-8 letter
   return std::string(text.substr(0, cut)) + "...";
 }
+
+// How deep a JSON text's arrays and objects nest (strings looked past). The library copies and
+// compares values recursively: a message nested a hundred thousand deep would end the server.
+inline size_t NestingDepth(std::string_view text) {
+  size_t depth = 0, most = 0;
+  bool quoted = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (quoted) {
+      if (c == '\\') ++i;
+      else if (c == '"') quoted = false;
+    } else if (c == '"') {
+      quoted = true;
+    } else if (c == '[' || c == '{') {
+      most = std::max(most, ++depth);
+    } else if ((c == ']' || c == '}') && depth > 0) {
+      --depth;
+    }
+  }
+  return most;
+}
+constexpr size_t NestingMost = 64;
 
 }  // namespace kalamos::rpc

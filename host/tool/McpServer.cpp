@@ -212,6 +212,8 @@ TMcpServer::TMcpServer(TMcpConfiguration& configuration) : Configuration(configu
 bool TMcpServer::AtLeast(const char* version) const { return Version >= version; }
 
 std::string TMcpServer::Handle(std::string_view line) {
+  if (rpc::NestingDepth(line) > rpc::NestingMost)
+    return JsonText(Failure(nullptr, InvalidRequest, "a message nested deeper than " + std::to_string(rpc::NestingMost) + " levels"));
   TJson parsed;
   try {
     parsed = TJson::parse(line.begin(), line.end());

@@ -154,6 +154,10 @@ answer = server.request("workspace/symbol", {"query": "Записать"})
 check(isinstance(answer, dict) and any(s["name"] == "Записать" for s in answer.get("result", [])),
       "after the huge message the server answers again", answer)
 
+# Nested a hundred thousand deep: refused before the library sees it (it copies values recursively).
+server.send_raw(b'{"jsonrpc":"2.0","id":78,"method":"workspace/symbol","params":' + b"[" * 100000 + b"]" * 100000 + b"}")
+check(error_code(server.receive()) == -32600, "a message nested 100,000 deep: InvalidRequest, and the server lives")
+
 # Broken UTF-8 inside a message is no JSON: ParseError, and the server goes on.
 server.send_raw(b'{"jsonrpc":"2.0","method":"textDocument/didOpen","params":{"textDocument":{"uri":"' + sale.encode() +
                 b'","languageId":"bsl","version":1,"text":"\xff\xfe \xd0"}}}')

@@ -66,10 +66,14 @@ std::string TLspServer::Refusal(int code, const std::string& message) { return F
 std::vector<std::string> TLspServer::Handle(std::string_view body) {
   std::vector<TJson> out;
   TJson message;
-  try {
-    message = TJson::parse(body.begin(), body.end());
-  } catch (const TJson::exception& e) {
-    out.push_back(Failure(nullptr, ParseError, std::string("parse error: ") + e.what()));
+  if (rpc::NestingDepth(body) > rpc::NestingMost) {
+    out.push_back(Failure(nullptr, InvalidRequest, "a message nested deeper than " + std::to_string(rpc::NestingMost) + " levels"));
+  } else {
+    try {
+      message = TJson::parse(body.begin(), body.end());
+    } catch (const TJson::exception& e) {
+      out.push_back(Failure(nullptr, ParseError, std::string("parse error: ") + e.what()));
+    }
   }
   if (out.empty()) {
     if (!message.is_object()) {
