@@ -1,5 +1,6 @@
 // The protocol side of ostrak lsp: messages framed by Content-Length, the lifecycle, text
 // synchronisation and the requests handed to the workspace.
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -265,15 +266,16 @@ public:
     return false;
   }
   // length bytes into body (or, with keep false, read past them); false when the input ends first.
-  bool Body(size_t length, std::string& body, bool keep) {
+  // The length is 64-bit: a 32-bit build must read past a message of more than 4 GB too.
+  bool Body(uint64_t length, std::string& body, bool keep) {
     body.clear();
     if (keep) {
-      body.resize(length);
-      return std::fread(body.data(), 1, length, stdin) == length;
+      body.resize(size_t(length));
+      return std::fread(body.data(), 1, body.size(), stdin) == body.size();
     }
     char chunk[1 << 16];
     while (length > 0) {
-      const size_t n = std::min(length, sizeof chunk);
+      const size_t n = size_t(std::min<uint64_t>(length, sizeof chunk));
       if (std::fread(chunk, 1, n, stdin) != n) return false;
       length -= n;
     }
@@ -335,15 +337,15 @@ int RunLsp(const std::string& folder) {
       std::cerr << "ostrak lsp: a message without a valid Content-Length; closing\n";
       break;
     }
-    if (size_t(length) > LspMessageMost) {
+    if (uint64_t(length) > LspMessageMost) {
       // Read past, never held: the client gets an error and the server goes on.
-      const bool whole = input.Body(size_t(length), body, false);
+      const bool whole = input.Body(uint64_t(length), body, false);
       write(TLspServer::Refusal(InvalidRequest, "a message of " + std::to_string(length) + " bytes, more than the " +
                                                     std::to_string(LspMessageMost) + " this server takes; ignored"));
       if (!whole) break;
       continue;
     }
-    if (!input.Body(size_t(length), body, true)) break;
+    if (!input.Body(uint64_t(length), body, true)) break;
     bool written = true;
     for (const std::string& message : server.Handle(body)) written = written && write(message);
     if (!written) break;
