@@ -45,16 +45,14 @@ public:
   // rootUri) or a container, read only (then every open document is a module of its own
   // beside the container's). False with a message for people.
   bool Open(const std::string& path, const std::string& rootUri, std::string& error);
-  bool IsOpen() const;
-  const std::string& RootUri() const { return Root; }
 
   // Text synchronisation. Each gives the documents whose diagnostics may have changed.
   std::vector<std::string> DidOpen(const std::string& uri, std::string text, int64_t version);
   // changes: the protocol's contentChanges (a range and its new text, or the whole text).
   std::vector<std::string> DidChange(const std::string& uri, const TJson& changes, int64_t version);
   std::vector<std::string> DidClose(const std::string& uri);
-  // Files changed on disk: a module's file is read again (unless open), anything else reads the
-  // whole configuration again.
+  // Files changed on disk: a module's file is read again (unless open); an object's description
+  // or the manifest reads the whole configuration again; other files change nothing.
   std::vector<std::string> FilesChanged(const std::vector<std::string>& uris);
 
   TJson Diagnostics(const std::string& uri);  // the publishDiagnostics params

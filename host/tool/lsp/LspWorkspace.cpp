@@ -196,8 +196,6 @@ struct TLspWorkspace::TState {
 TLspWorkspace::TLspWorkspace() = default;
 TLspWorkspace::~TLspWorkspace() = default;
 
-bool TLspWorkspace::IsOpen() const { return State != nullptr; }
-
 bool TLspWorkspace::Open(const std::string& path, const std::string& rootUri, std::string& error) {
   auto state = std::make_unique<TState>();
   state->Path = path;
