@@ -29,18 +29,32 @@ bool TKnownObjects::operator()(TObjectKind kind, std::string_view name) const {
   return Keys_.count(ObjectKey(kind, name)) != 0;
 }
 
+namespace {
+void Index(const TModule& module, std::unordered_map<std::string, int>& byKey) {
+  byKey.clear();
+  const std::vector<TProcedure>& list = module.Procedures;
+  for (int i = 0; i < static_cast<int>(list.size()); ++i) {
+    const auto [it, added] = byKey.emplace(list[i].Key, i);
+    // A body takes the place of the forward declaration that announced it.
+    if (!added && list[it->second].Forward && !list[i].Forward) it->second = i;
+  }
+}
+}  // namespace
+
 int TModuleSet::Add(std::string name, std::string_view text) {
   TEntry entry;
   entry.Name = std::move(name);
   entry.Parsed = ParseModule(text);
-  const std::vector<TProcedure>& list = entry.Parsed.Procedures;
-  for (int i = 0; i < static_cast<int>(list.size()); ++i) {
-    const auto [it, added] = entry.ByKey.emplace(list[i].Key, i);
-    // A body takes the place of the forward declaration that announced it.
-    if (!added && list[it->second].Forward && !list[i].Forward) it->second = i;
-  }
+  Index(entry.Parsed, entry.ByKey);
   Modules_.push_back(std::move(entry));
   return Count() - 1;
+}
+
+void TModuleSet::Replace(int module, std::string_view text) {
+  if (module < 0 || module >= Count()) return;
+  TEntry& entry = Modules_[module];
+  entry.Parsed = ParseModule(text);
+  Index(entry.Parsed, entry.ByKey);
 }
 
 int TModuleSet::Find(std::string_view name) const {

@@ -45,6 +45,9 @@ class TModuleSet {
  public:
   // Parses text and keeps it under name; returns the module's index.
   int Add(std::string name, std::string_view text);
+  // Parses text anew for a module already added (an editor's unsaved text, a file changed on
+  // disk); the other modules' calls resolve against it from then on.
+  void Replace(int module, std::string_view text);
   // The global module, whose exported procedures every module may call; -1 for none.
   void SetGlobal(int module) { Global_ = module; }
   int Global() const { return Global_; }

@@ -4,6 +4,7 @@
 #include "host/tool/Code.h"
 #include "host/tool/Commands.h"
 #include "host/tool/Mcp.h"
+#include "host/tool/lsp/Lsp.h"
 
 namespace kalamos {
 
@@ -304,6 +305,27 @@ const std::vector<TCommand> Table = {
      "get_procedure, find_callers, check_code, call_function. Конфигурация "
      "перечитывается, когда меняется ее контейнер. Завершается с кодом 0, когда заканчивается ввод.",
      PathOption, [](const TArguments& a) { return RunMcp(a.Session, a.Path); }},
+    {"lsp",
+     "Serve an editor: a Language Server Protocol server on standard input and output (messages "
+     "framed by Content-Length; diagnostics of the server on standard error) for the modules of the "
+     "folder that unpack wrote, FOLDER or else the one the editor opens (a container may stand "
+     "instead, read only). Outline, go to definition (procedures, \"Справочник.Имя\"), references, "
+     "hover, completion (objects after a kind's name, enumeration values, procedures, keywords, the "
+     "component's functions after a variable assigned СоздатьОбъект(\"AddIn.Ostrak\")), the checks of "
+     "check as the text changes, workspace symbols. Exit status 0 after shutdown and exit, else 1.",
+     "Помогать редактору: сервер Language Server Protocol на стандартных вводе и выводе (сообщения с "
+     "заголовком Content-Length; диагностика самого сервера — в поток ошибок) для модулей папки, которую "
+     "записал unpack: ПАПКИ или той, что открыл редактор (можно указать и контейнер, только для чтения). "
+     "Структура модуля, переход к определению (процедуры, \"Справочник.Имя\"), ссылки, подсказки при "
+     "наведении, дополнение (объекты после имени вида, значения перечислений, процедуры, ключевые слова, "
+     "функции компоненты после переменной, которой присвоено СоздатьОбъект(\"AddIn.Ostrak\")), проверки "
+     "check по мере правки текста, поиск символов. Код завершения 0 после shutdown и exit, иначе 1.",
+     [](CLI::App& c, TArguments& a) {
+       c.add_option("FOLDER", a.Path,
+                    Say("Folder written by ostrak unpack (or a container); default: the editor's workspace",
+                        "Папка, записанная ostrak unpack (или контейнер); по умолчанию — рабочая папка редактора"));
+     },
+     [](const TArguments& a) { return RunLsp(a.Path); }},
 };
 }  // namespace
 

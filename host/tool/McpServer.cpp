@@ -6,6 +6,7 @@
 
 #include "host/tool/Code.h"
 #include "host/tool/Commands.h"
+#include "host/tool/JsonRpc.h"
 #include "host/tool/Mcp.h"
 #include "platform/Console.h"
 
@@ -17,15 +18,14 @@ const char* const McpVersions[] = {"2025-11-25", "2025-06-18", "2025-03-26", "20
 const size_t McpVersionCount = sizeof McpVersions / sizeof McpVersions[0];
 
 namespace {
-// JSON-RPC's error codes.
-constexpr int ParseError = -32700, InvalidRequest = -32600, MethodNotFound = -32601, InvalidParams = -32602,
-              InternalError = -32603;
-
-TJson Failure(const TJson& id, int code, const std::string& message) {
-  return TJson{{"jsonrpc", "2.0"}, {"id", id}, {"error", TJson{{"code", code}, {"message", message}}}};
-}
-
-TJson Success(const TJson& id, TJson result) { return TJson{{"jsonrpc", "2.0"}, {"id", id}, {"result", std::move(result)}}; }
+using rpc::Failure;
+using rpc::InternalError;
+using rpc::InvalidParams;
+using rpc::InvalidRequest;
+using rpc::MethodNotFound;
+using rpc::ParseError;
+using rpc::Shown;
+using rpc::Success;
 
 // The most one message may weigh as written. The official TypeScript SDK's client drops the
 // connection when what it holds of one unfinished line passes 10 MiB, a pipe's read of up to
@@ -39,14 +39,6 @@ constexpr size_t ToolAnswerMost = MessageMost - (size_t(64) << 10);
 std::string Megabytes(size_t bytes) {
   const size_t tenths = (bytes * 10 + (size_t(1) << 19)) >> 20;
   return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + " MB";
-}
-
-// A text for people cut to a length a message can carry.
-std::string Shown(std::string_view text, size_t most = 60) {
-  if (text.size() <= most) return std::string(text);
-  size_t cut = most;
-  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;  // not inside a UTF-8 letter
-  return std::string(text.substr(0, cut)) + "...";
 }
 
 const char* TypeName(const TJson& value) {
@@ -220,6 +212,8 @@ TMcpServer::TMcpServer(TMcpConfiguration& configuration) : Configuration(configu
 bool TMcpServer::AtLeast(const char* version) const { return Version >= version; }
 
 std::string TMcpServer::Handle(std::string_view line) {
+  if (rpc::NestingDepth(line) > rpc::NestingMost)
+    return JsonText(Failure(nullptr, InvalidRequest, "a message nested deeper than " + std::to_string(rpc::NestingMost) + " levels"));
   TJson parsed;
   try {
     parsed = TJson::parse(line.begin(), line.end());

@@ -115,13 +115,15 @@ int RunOstrak(int argc, char** argv) {
   CLI::App app{Say("ostrak: runs the kalamos component's script functions against an information base, "
                    "dumps a configuration as JSON or as lines of text, compares two configurations, packs "
                    "a configuration text into a container, and answers questions about a configuration: "
-                   "show, list, find, refs, path, id; mcp serves those questions to AI assistants. Wherever DIR "
+                   "show, list, find, refs, path, id; mcp serves those questions to AI assistants, lsp helps editors "
+                   "with an unpacked folder's modules. Wherever DIR "
                    "stands, a container file of any name may stand instead (it is loaded as DIR/vellum.md would "
                    "be). \"--\" ends the options, so that an argument may begin with \"-\".",
                    "ostrak: вызывает функции компоненты kalamos для информационной базы, выводит конфигурацию "
                    "в JSON или строками текста, сравнивает две конфигурации, упаковывает текст конфигурации в "
                    "контейнер и отвечает на вопросы о конфигурации: show, list, find, refs, path, id; mcp "
-                   "отвечает на те же вопросы ИИ-помощникам. Вместо КАТАЛОГА (DIR) можно указать файл "
+                   "отвечает на те же вопросы ИИ-помощникам, lsp помогает редакторам с модулями распакованной "
+                   "папки. Вместо КАТАЛОГА (DIR) можно указать файл "
                    "контейнера с любым именем (он загружается так же, как DIR/vellum.md). \"--\" заканчивает "
                    "ключи, чтобы аргумент мог начинаться с \"-\".")};
   app.name("ostrak");

@@ -89,6 +89,18 @@ TEST_F(CodeModuleSet, MoreArgumentsThanParameters) {
   EXPECT_THAT(Described(set.Check(global)), IsEmpty());
 }
 
+// An editor's text replaces a module: calls elsewhere resolve against what it now exports.
+TEST_F(CodeModuleSet, AModuleReplaced) {
+  set.Replace(global, Lines({"Функция Общая(А, Б, В) Экспорт", "КонецФункции"}));
+  EXPECT_EQ(set.Resolve(own, "Сообщить"), std::nullopt);
+  EXPECT_EQ(set.Resolve(other, "Общая"), (TProcedureRef{global, 0}));
+  EXPECT_THAT(Described(set.Check(other)), IsEmpty());
+  set.Replace(global, "");
+  EXPECT_EQ(set.Resolve(other, "Общая"), std::nullopt);
+  set.Replace(7, "Процедура А() КонецПроцедуры");  // no such module: nothing happens
+  EXPECT_EQ(set.Count(), 3);
+}
+
 TEST(CodeChecks, DeclarationsTwiceOrNeverDescribed) {
   EXPECT_THAT(Described(CheckModule(Lines({
                   "Процедура А() Далее",

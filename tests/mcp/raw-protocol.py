@@ -187,6 +187,8 @@ try:
     check(error_code(s.receive()) == -32700, "a cut batch: -32700")
     s.send_raw("42\n")
     check(error_code(s.receive()) == -32600, "a message that is no object: -32600")
+    s.send_raw('{"jsonrpc": "2.0", "id": 9, "method": "ping", "params": ' + "[" * 100000 + "]" * 100000 + "}\n")
+    check(error_code(s.receive()) == -32600, "a message nested 100,000 deep: -32600, and the server lives")
     s.send({"id": 5, "method": "ping"})
     a = s.receive()
     check(error_code(a) == -32600 and a.get("id") == 5, "no \"jsonrpc\": -32600 with its id", a)

@@ -24,6 +24,9 @@ bool BuildFolder(const std::string& folder, const std::string& file, std::string
 // the folder changed); removed when the tool ends.
 bool FolderAsContainer(const std::string& folder, std::string& file, std::string& error);
 
+// The folder unpack puts the objects of a kind in ("Справочники"), "Прочее" for none.
+std::string KindFolder(int kind);
+
 // The pieces, for tests.
 // A FILETIME as "2006-05-17 00:21:09" (UTC; ".fffffff" after it when not whole seconds), and back.
 std::string TimeText(uint64_t fileTime);

@@ -193,6 +193,10 @@ bool SplitDescription(const std::string& bytes, const TModel* model, const std::
 }  // namespace unpacking
 using namespace unpacking;
 
+std::string KindFolder(int kind) {
+  return kind >= 0 && kind < int(std::size(KindFolders)) ? KindFolders[kind] : "Прочее";
+}
+
 std::string Hex(std::string_view bytes) {
   static const char digits[] = "0123456789abcdef";
   std::string out;
@@ -264,7 +268,7 @@ int RunUnpack(const std::string& container, const std::string& folder) {
   if (description) {
     model = std::make_unique<TModel>(NormaliseStreamBytes(description->Bytes));
     for (const TObject& object : model->Objects()) {
-      const std::string kind = object.Kind >= 0 && object.Kind < int(std::size(KindFolders)) ? KindFolders[object.Kind] : "Прочее";
+      const std::string kind = KindFolder(object.Kind);
       const std::string name = object.Name.empty() ? "#" + std::string(object.Id) : U(object.Name);
       objectDirs.push_back(names.Take(kind, SafeFileName(name), ""));
     }
