@@ -1,5 +1,6 @@
 // The container reader: the input is written out as a whole file and read the way Load
-// reads it, then every stream the way `ostrak text` reads them, module streams inflated.
+// reads it, then every stream the way `ostrak text` reads them, module streams inflated, and
+// the description found in place as the tool's commands find it.
 // Anything but a store or a TStoreError (or a crash, a hang, a leak) is a fault.
 #include <cstddef>
 #include <cstdint>
@@ -8,6 +9,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "host/tool/MappedStream.h"
 #include "host/tool/Streams.h"
 #include "metadata/MetaStore.h"
 #include "platform/Text.h"
@@ -49,6 +51,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   } catch (const TStoreError& error) {
     FUZZ_CHECK(FAILED(error.Result));
   }
+  // The tool's reading in place: the stream it finds lies inside the file, one byte at least
+  // after it.
+  size_t offset = 0, length = 0;
+  if (FindContiguousStream(reinterpret_cast<const char*>(data), size, "Metadata", "Main MetaData Stream", offset, length))
+    FUZZ_CHECK(offset < size && length < size - offset && length >= 4096);
   std::vector<TContainerStream> streams;
   if (SUCCEEDED(ReadContainerStreams(Utf8ToWide(path), streams))) {
     for (const TContainerStream& stream : streams) {
