@@ -28,16 +28,6 @@ constexpr size_t MaxPackedPlaces = 9;
 constexpr uint32_t Pow11[MaxPackedPlaces + 1] = {1,      11,      121,      1331,      14641,
                                                  161051, 1771561, 19487171, 214358881, 2357947691u};
 
-bool PackDigits(std::string_view s, size_t places, uint32_t& packed) {
-  if (s.size() > places) return false;
-  uint32_t value = 0;
-  for (char c : s) {
-    if (!IsDigit(c)) return false;
-    value = value * 11 + uint32_t(c - '0' + 1);
-  }
-  packed = value * Pow11[places - s.size()];
-  return true;
-}
 
 }  // namespace
 
@@ -92,6 +82,25 @@ int Decimal(uint32_t value, char* out) {
   return n;
 }
 
+// The first comma from p on, or nullptr. An identifier is short, so its comma is nearly
+// always in the first word: a call of memchr would cost more than the search.
+const char* FindComma(const char* p, const char* end) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  while (size_t(end - p) >= sizeof(TWord)) {
+    TWord x;
+    std::memcpy(&x, p, sizeof x);
+    const TWord v = x ^ (Ones * ',');
+    // The lowest lane marked is the first comma; lanes above it may be marked wrongly.
+    const TWord hit = (v - Ones) & ~v & (Ones * 0x80);
+    if (hit) return p + LowestSetBit(hit) / 8;
+    p += sizeof x;
+  }
+#endif
+  for (; p < end; ++p)
+    if (*p == ',') return p;
+  return nullptr;
+}
+
 // An identifier reference of no length: a node without an identifier.
 bool IsNone(TRef ref) { return (ref.Length & ~AutoBit) == 0; }
 
@@ -100,6 +109,9 @@ struct TParsed {
   TLargeVector<TRef> Texts;
   TLargeVector<uint32_t> ParentNodes;
   TLargeVector<TRef> Nodes;  // identifiers
+  // The sort items, keys packed as they are read (the digits are in the cache then).
+  TLargeVector<TSortItem> Items;
+  size_t Places = 0;  // the longest short digit key
   // Nodes with an automatic identifier directly under 32001: the section candidates, told
   // apart once the text has its final code page (some OEM bytes become Latin letters).
   std::vector<uint32_t> SectionNodes;
@@ -108,6 +120,31 @@ struct TParsed {
     Texts.reserve(lists);
     ParentNodes.reserve(lists);
     Nodes.reserve(lists);
+    Items.reserve(lists);
+  }
+  void Add(TRef text, TRef id, const char* key, uint32_t parentNode) {
+    const uint32_t node = uint32_t(Nodes.size());
+    Texts.push_back(text);
+    Nodes.push_back(id);
+    ParentNodes.push_back(parentNode);
+    const size_t length = id.Length & ~AutoBit;
+    TSortItem item;
+    item.Tagged = node;
+    if (length <= MaxPackedPlaces) {
+      uint32_t value = 0;
+      bool digits = true;
+      for (size_t i = 0; i < length; ++i) {
+        const uint32_t d = uint32_t(uint8_t(key[i])) - '0';
+        digits &= d < 10;
+        value = value * 11 + d + 1;
+      }
+      if (digits) {
+        item.Key = value * Pow11[MaxPackedPlaces - length];
+        item.Tagged |= TSortItem::SimpleBit;
+        if (length > Places) Places = length;
+      }
+    }
+    Items.push_back(item);
   }
 };
 
@@ -118,13 +155,22 @@ public:
   TParser(char* arena, TLargeVector<char>& autoIds, TParsed& parsed, TMetaStore& store)
       : Arena(arena), AutoIds(autoIds), Parsed(parsed), Store(store), Stack(1) {}
 
+  // Text that may lie in the arena itself, behind the writing.
   void Run(const char* p, const char* end);
+  // Text apart from the arena: the same, faster.
+  void RunSeparate(const char* p, const char* end);
 
   size_t Length = 0;           // bytes written to the arena
   size_t ZeroMark = SIZE_MAX;  // Length when the first zero byte was read
 
 private:
+  // A control byte, "{" or "}" read when length bytes of text are written.
+  void Special(uint8_t c, size_t length);
   TRef AddNode(TFrame& frame);
+#if defined(KALAMOS_SCAN_SSE2)
+  // Returns where it stopped, less than 128 bytes before end.
+  KALAMOS_SSE2 const char* RunBlocks(const char* p, const char* end);
+#endif
 
   char* Arena;
   TLargeVector<char>& AutoIds;
@@ -155,41 +201,99 @@ void TParser::Run(const char* p, const char* end) {
     length = CopyRun(p, end, out, length);
     if (p >= end) break;
     const uint8_t c = uint8_t(*p++);
-    const uint8_t cls = classes[c];
-    if (cls == 0) {
+    if (classes[c] == 0)
       out[length++] = char(c);
-      continue;
-    }
-    if (cls == 1) {
-      if (c == 0 && ZeroMark == SIZE_MAX) ZeroMark = length;
-      continue;
-    }
-    Length = length;
-    TFrame& frame = Stack.back();
-    if (cls == 2) {
-      if (IsNone(frame.ChildParent)) {
-        frame.ChildParent = AddNode(frame);
-        frame.ChildParentNode = uint32_t(Parsed.Nodes.size() - 1);
-      }
-      // A node without an identifier opens no level; its text keeps growing.
-      if (!IsNone(frame.ChildParent)) {
-        TFrame child;
-        child.Parent = frame.ChildParent;
-        child.ParentNode = frame.ChildParentNode;
-        child.Restart(length);
-        Stack.push_back(child);
-      }
-    } else {
-      if (length > frame.TextStart) AddNode(frame);
-      // A surplus "}" at the top level keeps the pending text.
-      if (!IsNone(frame.Parent)) {
-        Stack.pop_back();
-        Stack.back().Restart(length);
-      }
-    }
+    else
+      Special(c, length);
   }
   Length = length;
 }
+
+void TParser::Special(uint8_t c, size_t length) {
+  if (c < 0x20) {
+    if (c == 0 && ZeroMark == SIZE_MAX) ZeroMark = length;
+    return;
+  }
+  Length = length;
+  TFrame& frame = Stack.back();
+  if (c == '{') {
+    if (IsNone(frame.ChildParent)) {
+      frame.ChildParent = AddNode(frame);
+      frame.ChildParentNode = uint32_t(Parsed.Nodes.size() - 1);
+    }
+    // A node without an identifier opens no level; its text keeps growing.
+    if (!IsNone(frame.ChildParent)) {
+      TFrame child;
+      child.Parent = frame.ChildParent;
+      child.ParentNode = frame.ChildParentNode;
+      child.Restart(length);
+      Stack.push_back(child);
+    }
+  } else {
+    if (length > frame.TextStart) AddNode(frame);
+    // A surplus "}" at the top level keeps the pending text.
+    if (!IsNone(frame.Parent)) {
+      Stack.pop_back();
+      Stack.back().Restart(length);
+    }
+  }
+}
+
+void TParser::RunSeparate(const char* p, const char* end) {
+#if defined(KALAMOS_SCAN_SSE2)
+  if (HasSse2()) p = RunBlocks(p, end);
+#endif
+  Run(p, end);
+}
+
+#if defined(KALAMOS_SCAN_SSE2)
+// Sixty-four bytes at a time: a mask of the bytes that end a run of ordinary ones, and the
+// runs between them copied whole. Every copy moves 64 bytes, reading at most 127 past the
+// block's start and writing at most 63 past the text's end, so it needs 128 bytes of input
+// left and an arena apart from the input. A branch a block and a branch an event instead of
+// one for every run of sixteen bytes.
+KALAMOS_SSE2 const char* TParser::RunBlocks(const char* p, const char* end) {
+  const __m128i top = _mm_set1_epi8(char(0x80)), controlBelow = _mm_set1_epi8(char(0x20 - 0x80));
+  const __m128i open = _mm_set1_epi8('{'), close = _mm_set1_epi8('}');
+  auto specials = [&](const char* at) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    const __m128i control = _mm_cmplt_epi8(_mm_xor_si128(x, top), controlBelow);
+    const __m128i braces = _mm_or_si128(_mm_cmpeq_epi8(x, open), _mm_cmpeq_epi8(x, close));
+    return uint64_t(uint32_t(_mm_movemask_epi8(_mm_or_si128(control, braces))));
+  };
+  auto copy64 = [](char* to, const char* from) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 16));
+    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 32));
+    const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 48));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to), a);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 16), b);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 32), c);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 48), d);
+  };
+  char* const out = Arena;
+  size_t length = Length;
+  while (size_t(end - p) >= 128) {
+    uint64_t special = specials(p) | specials(p + 16) << 16 | specials(p + 32) << 32 | specials(p + 48) << 48;
+    size_t from = 0;
+    while (special != 0) {
+      const size_t k = size_t(LowestSetBit64(special));
+      special &= special - 1;
+      if (k > from) {
+        copy64(out + length, p + from);
+        length += k - from;
+      }
+      from = k + 1;
+      Special(uint8_t(p[k]), length);
+    }
+    copy64(out + length, p + from);
+    length += 64 - from;
+    p += 64;
+  }
+  Length = length;
+  return p;
+}
+#endif
 
 TRef TParser::AddNode(TFrame& frame) {
   TRef t{uint32_t(frame.TextStart), uint32_t(Length - frame.TextStart)};
@@ -197,9 +301,9 @@ TRef TParser::AddNode(TFrame& frame) {
   const TRef parent = frame.Parent;
   if (t.Length >= 2 && IsDigit(Arena[t.Offset + 1])) {
     if (frame.FirstComma == SIZE_MAX) {
-      const void* hit = std::memchr(Arena + frame.CommaScanFrom, ',', Length - frame.CommaScanFrom);
-      if (hit)
-        frame.FirstComma = size_t(static_cast<const char*>(hit) - Arena);
+      const char* const q = FindComma(Arena + frame.CommaScanFrom, Arena + Length);
+      if (q)
+        frame.FirstComma = size_t(q - Arena);
       else
         frame.CommaScanFrom = Length;
     }
@@ -207,9 +311,7 @@ TRef TParser::AddNode(TFrame& frame) {
     if (comma < t.Length) {
       // A comma right at the start leaves the identifier empty.
       const TRef id{t.Offset + 1, uint32_t(comma >= 2 ? comma - 2 : 0)};
-      Parsed.Texts.push_back({uint32_t(t.Offset + comma + 1), uint32_t(t.Length - comma - 1)});
-      Parsed.Nodes.push_back(id);
-      Parsed.ParentNodes.push_back(frame.ParentNode);
+      Parsed.Add({uint32_t(t.Offset + comma + 1), uint32_t(t.Length - comma - 1)}, id, Arena + id.Offset, frame.ParentNode);
       return id;
     }
   }
@@ -221,24 +323,9 @@ TRef TParser::AddNode(TFrame& frame) {
       ? std::string_view(AutoIds.data() + parent.Offset, parent.Length & ~AutoBit)
       : std::string_view(Arena + parent.Offset, parent.Length);
   if (parentId == "32001") Parsed.SectionNodes.push_back(uint32_t(Parsed.Nodes.size()));
-  Parsed.Texts.push_back(t);
-  Parsed.Nodes.push_back(id);
-  Parsed.ParentNodes.push_back(frame.ParentNode);
+  Parsed.Add(t, id, digits, frame.ParentNode);
   return id;
 }
-
-// Sort item for the index build: the key packed when it is a short digit string, which
-// covers nearly every key, so the sort rarely has to call CompareKeys. Eight bytes: the items
-// are part of a load's peak of memory.
-struct TSortItem {
-  uint32_t Key = 0;
-  uint32_t Tagged = 0;  // the index, and the top bit for Simple
-
-  uint32_t Packed() const { return Key; }
-  uint32_t Index() const { return Tagged & ~SimpleBit; }
-  bool Simple() const { return (Tagged & SimpleBit) != 0; }
-  static constexpr uint32_t SimpleBit = 0x80000000u;
-};
 
 void InsertionSort(TSortItem* items, size_t count) {
   for (size_t i = 1; i < count; ++i) {
@@ -320,27 +407,6 @@ void SortByKey(TLargeVector<TSortItem>& items, int bits, const KeyOf& keyOf) {
   std::inplace_merge(items.begin(), split, items.end(), less);
 }
 
-// The items in index order, and the bits their packed keys take: as many places as the
-// longest short key has.
-template <class KeyOf>
-TLargeVector<TSortItem> SortItems(size_t count, const KeyOf& keyOf, int& bits) {
-  size_t places = 0;
-  for (size_t i = 0; i < count; ++i) {
-    const size_t length = keyOf(uint32_t(i)).size();
-    if (length <= MaxPackedPlaces) places = std::max(places, length);
-  }
-  bits = 0;
-  while (bits < 32 && (uint64_t(1) << bits) < Pow11[places]) ++bits;
-  TLargeVector<TSortItem> items(count);
-  for (size_t i = 0; i < count; ++i) {
-    uint32_t packed = 0;
-    const bool simple = PackDigits(keyOf(uint32_t(i)), places, packed);
-    items[i].Key = packed;
-    items[i].Tagged = uint32_t(i) | (simple ? TSortItem::SimpleBit : 0);
-  }
-  return items;
-}
-
 // Number of "}" bytes, a word at a time; each lane counts its own, at most 255 before the
 // lanes are summed.
 size_t CountCloses(const char* p, const char* end) {
@@ -399,7 +465,7 @@ void TMetaStore::TImpl::ParseInPlace(std::string&& bytes, size_t start, TMetaSto
   TParser(arena, AutoIds, parsed, store).Run(begin, end);
   AutoIds.shrink_to_fit();
   NoteSections(*this, parsed, store);
-  BuildIndexes(parsed.Texts, parsed.ParentNodes, parsed.Nodes);
+  BuildIndexes(parsed.Texts, parsed.ParentNodes, parsed.Nodes, parsed.Items, parsed.Places);
 }
 
 void TMetaStore::TImpl::ReadAndParse(const WideString& fileName, TMetaStore& store) {
@@ -430,7 +496,7 @@ void TMetaStore::TImpl::ReadAndParse(const WideString& fileName, TMetaStore& sto
     if (done == 0) skip = size > 3 && piece[3] == '{' ? 6 : 9;
     const size_t from = skip > done ? std::min<size_t>(skip - done, count) : 0;
     vote.Count(piece.get() + from, count - from);
-    parser.Run(piece.get() + from, piece.get() + count);
+    parser.RunSeparate(piece.get() + from, piece.get() + count);
     done += count;
   }
   piece.reset();
@@ -448,11 +514,11 @@ void TMetaStore::TImpl::ReadAndParse(const WideString& fileName, TMetaStore& sto
   TextBytes = parser.Length + 1;
   AutoIds.shrink_to_fit();
   NoteSections(*this, parsed, store);
-  BuildIndexes(parsed.Texts, parsed.ParentNodes, parsed.Nodes);
+  BuildIndexes(parsed.Texts, parsed.ParentNodes, parsed.Nodes, parsed.Items, parsed.Places);
 }
 
 void TMetaStore::TImpl::BuildIndexes(TLargeVector<TRef>& texts, TLargeVector<uint32_t>& parentNodes,
-                                     TLargeVector<TRef>& ids) {
+                                     TLargeVector<TRef>& ids, TLargeVector<TSortItem>& items, size_t places) {
   // Same result as inserting one by one into sorted arrays: a repeated identifier keeps
   // its first key text and takes the last record; a parent's children come newest first.
   const uint32_t count = uint32_t(ids.size());
@@ -462,10 +528,25 @@ void TMetaStore::TImpl::BuildIndexes(TLargeVector<TRef>& texts, TLargeVector<uin
   bool allDigits = true;
   uint32_t runs = 0;
   {
+    // Keys packed as nine places become keys of as many places as the longest has: an
+    // exact division by a power of 11, which is odd, so a product with its inverse.
+    uint32_t inverse = 1;
+    {
+      const uint32_t d = Pow11[MaxPackedPlaces - places];
+      uint32_t x = d;
+      for (int i = 0; i < 5; ++i) x *= 2 - d * x;
+      inverse = x;
+    }
     int bits = 0;
-    TLargeVector<TSortItem> items = SortItems(count, idOf, bits);
-    allDigits = std::all_of(items.begin(), items.end(), [](const TSortItem& i) { return i.Simple(); }) ||
-                std::all_of(ids.begin(), ids.end(), [&](TRef id) { return AllDigits(View(id)); });
+    while (bits < 32 && (uint64_t(1) << bits) < Pow11[places]) ++bits;
+    bool allSimple = true;
+    for (TSortItem& item : items) {
+      if (item.Simple())
+        item.Key *= inverse;
+      else
+        allSimple = false;
+    }
+    allDigits = allSimple || std::all_of(ids.begin(), ids.end(), [&](TRef id) { return AllDigits(View(id)); });
     SortByKey(items, bits, idOf);
     auto same = [&](const TSortItem& a, const TSortItem& b) {
       if (a.Simple() && b.Simple()) return a.Packed() == b.Packed();
@@ -476,6 +557,7 @@ void TMetaStore::TImpl::BuildIndexes(TLargeVector<TRef>& texts, TLargeVector<uin
       if (i == 0 || !same(items[i - 1], items[i])) ++runs;
       positions[items[i].Index()] = runs - 1;
     }
+    TLargeVector<TSortItem>().swap(items);
   }
   // Column by column, in text order, each temporary freed once its column stands: the
   // last node of an identifier gives the record, the first the key's spelling.
@@ -574,6 +656,26 @@ void TMetaStore::TImpl::BuildParents(TLargeVector<uint32_t>& parentNodes, TLarge
     for (const TParentEntry& e : Parents) scratch[starts[place(pass, e.Parent)]++] = e;
     Parents.swap(scratch);
   }
+}
+
+void* AllocateVectorBlock(size_t bytes) {
+  if (bytes < TLargeAllocator<char>::LargeBytes) return ::operator new(bytes);
+  char* block = TSpareBlock::Take(bytes + TSpareBlock::Header);
+  if (!block) {
+    block = static_cast<char*>(AllocateLargeBlock(bytes + TSpareBlock::Header));
+    if (!block) throw std::bad_alloc();
+    TSpareBlock::Head(block) = {bytes + TSpareBlock::Header, bytes + TSpareBlock::Header};
+  }
+  return block + TSpareBlock::Header;
+}
+
+void FreeVectorBlock(void* p, size_t bytes) {
+  if (bytes < TLargeAllocator<char>::LargeBytes) {
+    ::operator delete(p);
+    return;
+  }
+  char* block = static_cast<char*>(p) - TSpareBlock::Header;
+  if (!TSpareBlock::Keep(block)) TSpareBlock::Free(block);
 }
 
 TMetaStore::TMetaStore(const std::string& FileName) : Impl(std::make_unique<TImpl>()) {

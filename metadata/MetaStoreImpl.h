@@ -89,6 +89,11 @@ struct TLoadScope {
   TLoadScope& operator=(const TLoadScope&) = delete;
 };
 
+// Memory for a vector's elements: from a large block from LargeBytes on, else from the heap.
+// Out of line, so that the vectors' appends stay small enough to be inlined.
+void* AllocateVectorBlock(size_t bytes);
+void FreeVectorBlock(void* p, size_t bytes);
+
 // Vectors of a load's size take their memory from large blocks, the rest from the heap.
 template <class T> struct TLargeAllocator {
   using value_type = T;
@@ -97,24 +102,9 @@ template <class T> struct TLargeAllocator {
   template <class U> TLargeAllocator(const TLargeAllocator<U>&) {}
   T* allocate(size_t n) {
     if (n > (SIZE_MAX - TSpareBlock::Header) / sizeof(T)) throw std::bad_alloc();
-    const size_t bytes = n * sizeof(T);
-    if (bytes < LargeBytes) return static_cast<T*>(::operator new(bytes));
-    char* block = TSpareBlock::Take(bytes + TSpareBlock::Header);
-    if (!block) {
-      block = static_cast<char*>(AllocateLargeBlock(bytes + TSpareBlock::Header));
-      if (!block) throw std::bad_alloc();
-      TSpareBlock::Head(block) = {bytes + TSpareBlock::Header, bytes + TSpareBlock::Header};
-    }
-    return reinterpret_cast<T*>(block + TSpareBlock::Header);
+    return static_cast<T*>(AllocateVectorBlock(n * sizeof(T)));
   }
-  void deallocate(T* p, size_t n) {
-    if (n * sizeof(T) < LargeBytes) {
-      ::operator delete(p);
-      return;
-    }
-    char* block = reinterpret_cast<char*>(p) - TSpareBlock::Header;
-    if (!TSpareBlock::Keep(block)) TSpareBlock::Free(block);
-  }
+  void deallocate(T* p, size_t n) { FreeVectorBlock(p, n * sizeof(T)); }
   template <class U> bool operator==(const TLargeAllocator<U>&) const { return true; }
 };
 template <class T> using TLargeVector = std::vector<T, TLargeAllocator<T>>;
@@ -127,6 +117,19 @@ struct TLargeBlock {
   TLargeBlock(const TLargeBlock&) = delete;
   TLargeBlock& operator=(const TLargeBlock&) = delete;
   ~TLargeBlock() { FreeLargeBlock(Data, Bytes); }
+};
+
+// Sort item for the index build: the key packed when it is a short digit string, which
+// covers nearly every key, so the sort rarely has to call CompareKeys. Eight bytes: the items
+// are part of a load's peak of memory.
+struct TSortItem {
+  uint32_t Key = 0;
+  uint32_t Tagged = 0;  // the index, and the top bit for Simple
+
+  uint32_t Packed() const { return Key; }
+  uint32_t Index() const { return Tagged & ~SimpleBit; }
+  bool Simple() const { return (Tagged & SimpleBit) != 0; }
+  static constexpr uint32_t SimpleBit = 0x80000000u;
 };
 
 struct TMetaStore::TImpl {
@@ -183,7 +186,10 @@ struct TMetaStore::TImpl {
   void ReadAndParse(const WideString& fileName, TMetaStore& store);
   // From the nodes in text order: their texts, parents' node indexes and identifiers. Each
   // vector is emptied as soon as the build is done with it.
-  void BuildIndexes(TLargeVector<TRef>& texts, TLargeVector<uint32_t>& parentNodes, TLargeVector<TRef>& ids);
+  // items hold each node's key packed as nine places where it is a short digit string;
+  // places is the longest such key's length.
+  void BuildIndexes(TLargeVector<TRef>& texts, TLargeVector<uint32_t>& parentNodes, TLargeVector<TRef>& ids,
+                    TLargeVector<TSortItem>& items, size_t places);
   // The parent index when every identifier is all digits, from each node's parent and
   // identifier-index position; empties both vectors.
   void BuildParents(TLargeVector<uint32_t>& parentNodes, TLargeVector<uint32_t>& positions, uint32_t runs);

@@ -57,6 +57,15 @@ inline TWord SpecialLanes(TWord x) {
   return (((x - Ones * 0x20) & ~x) | ((open - Ones) & ~open) | ((close - Ones) & ~close)) & Highs;
 }
 
+inline int LowestSetBit64(uint64_t x) {
+#if defined(__x86_64__) || defined(_M_X64) || !defined(__i386__)
+  return __builtin_ctzll(x);
+#else
+  const uint32_t low = uint32_t(x);
+  return low ? __builtin_ctz(low) : 32 + __builtin_ctz(uint32_t(x >> 32));
+#endif
+}
+
 inline int LowestSetBit(TWord x) {
   if constexpr (sizeof(TWord) == 8)
     return __builtin_ctzll(x);
