@@ -110,8 +110,7 @@ struct TParsed {
   TLargeVector<uint32_t> ParentNodes;
   TLargeVector<TRef> Nodes;  // identifiers
   // The sort items, keys packed as they are read (the digits are in the cache then).
-  TLargeVector<TSortItem> Items;
-  size_t Places = 0;  // the longest short digit key
+  TKeyBuckets Keys;
   // Nodes with an automatic identifier directly under 32001: the section candidates, told
   // apart once the text has its final code page (some OEM bytes become Latin letters).
   std::vector<uint32_t> SectionNodes;
@@ -120,7 +119,7 @@ struct TParsed {
     Texts.reserve(lists);
     ParentNodes.reserve(lists);
     Nodes.reserve(lists);
-    Items.reserve(lists);
+    Keys.Reserve(lists);
   }
   void Add(TRef text, TRef id, const char* key, uint32_t parentNode) {
     const uint32_t node = uint32_t(Nodes.size());
@@ -141,10 +140,9 @@ struct TParsed {
       if (digits) {
         item.Key = value * Pow11[MaxPackedPlaces - length];
         item.Tagged |= TSortItem::SimpleBit;
-        if (length > Places) Places = length;
       }
     }
-    Items.push_back(item);
+    Keys.Add(item);
   }
 };
 
@@ -157,8 +155,9 @@ public:
 
   // Text that may lie in the arena itself, behind the writing.
   void Run(const char* p, const char* end);
-  // Text apart from the arena: the same, faster.
-  void RunSeparate(const char* p, const char* end);
+  // Text apart from the arena: the same, faster, and its bytes counted for the vote on its
+  // code page on the way.
+  void RunSeparate(const char* p, const char* end, TOemVote& vote);
 
   size_t Length = 0;           // bytes written to the arena
   size_t ZeroMark = SIZE_MAX;  // Length when the first zero byte was read
@@ -169,7 +168,7 @@ private:
   TRef AddNode(TFrame& frame);
 #if defined(KALAMOS_SCAN_SSE2)
   // Returns where it stopped, less than 128 bytes before end.
-  KALAMOS_SSE2 const char* RunBlocks(const char* p, const char* end);
+  KALAMOS_SSE2 const char* RunBlocks(const char* p, const char* end, TOemVote& vote);
 #endif
 
   char* Arena;
@@ -239,10 +238,11 @@ void TParser::Special(uint8_t c, size_t length) {
   }
 }
 
-void TParser::RunSeparate(const char* p, const char* end) {
+void TParser::RunSeparate(const char* p, const char* end, TOemVote& vote) {
 #if defined(KALAMOS_SCAN_SSE2)
-  if (HasSse2()) p = RunBlocks(p, end);
+  if (HasSse2()) p = RunBlocks(p, end, vote);
 #endif
+  vote.Count(p, size_t(end - p));
   Run(p, end);
 }
 
@@ -252,13 +252,31 @@ void TParser::RunSeparate(const char* p, const char* end) {
 // block's start and writing at most 63 past the text's end, so it needs 128 bytes of input
 // left and an arena apart from the input. A branch a block and a branch an event instead of
 // one for every run of sixteen bytes.
-KALAMOS_SSE2 const char* TParser::RunBlocks(const char* p, const char* end) {
+KALAMOS_SSE2 const char* TParser::RunBlocks(const char* p, const char* end, TOemVote& vote) {
   const __m128i top = _mm_set1_epi8(char(0x80)), controlBelow = _mm_set1_epi8(char(0x20 - 0x80));
   const __m128i open = _mm_set1_epi8('{'), close = _mm_set1_epi8('}');
+  // The vote's counts as TOemVote::Count keeps them, a lane each (0xC0-0xFF high, 0x80-0xAF
+  // low, compared with the top bit flipped), summed before a lane can overflow.
+  const __m128i highFrom = _mm_set1_epi8(0x3F), lowBelow = _mm_set1_epi8(0x30), lowAbove = _mm_set1_epi8(-1);
+  __m128i highLanes = _mm_setzero_si128(), lowLanes = _mm_setzero_si128(), zeros = _mm_setzero_si128();
+  int counted = 0;
+  auto sum = [&]() {
+    const __m128i lowSums = _mm_sad_epu8(lowLanes, _mm_setzero_si128());
+    const __m128i highSums = _mm_sad_epu8(highLanes, _mm_setzero_si128());
+    vote.Low += size_t(_mm_cvtsi128_si32(lowSums)) + size_t(_mm_cvtsi128_si32(_mm_srli_si128(lowSums, 8)));
+    vote.High += size_t(_mm_cvtsi128_si32(highSums)) + size_t(_mm_cvtsi128_si32(_mm_srli_si128(highSums, 8)));
+    lowLanes = highLanes = _mm_setzero_si128();
+    counted = 0;
+  };
   auto specials = [&](const char* at) {
     const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-    const __m128i control = _mm_cmplt_epi8(_mm_xor_si128(x, top), controlBelow);
+    const __m128i flipped = _mm_xor_si128(x, top);
+    const __m128i control = _mm_cmplt_epi8(flipped, controlBelow);
     const __m128i braces = _mm_or_si128(_mm_cmpeq_epi8(x, open), _mm_cmpeq_epi8(x, close));
+    // A lane that matches is all ones: subtracting it adds one.
+    highLanes = _mm_sub_epi8(highLanes, _mm_cmpgt_epi8(flipped, highFrom));
+    lowLanes = _mm_sub_epi8(lowLanes, _mm_and_si128(_mm_cmpgt_epi8(flipped, lowAbove), _mm_cmplt_epi8(flipped, lowBelow)));
+    zeros = _mm_or_si128(zeros, _mm_cmpeq_epi8(x, _mm_setzero_si128()));
     return uint64_t(uint32_t(_mm_movemask_epi8(_mm_or_si128(control, braces))));
   };
   auto copy64 = [](char* to, const char* from) {
@@ -273,8 +291,19 @@ KALAMOS_SSE2 const char* TParser::RunBlocks(const char* p, const char* end) {
   };
   char* const out = Arena;
   size_t length = Length;
+  // Counting stops at the vote's end, a zero byte: the block that holds it is counted byte
+  // by byte, and so is everything after it (not at all).
   while (size_t(end - p) >= 128) {
+    const __m128i high = highLanes, low = lowLanes;
     uint64_t special = specials(p) | specials(p + 16) << 16 | specials(p + 32) << 32 | specials(p + 48) << 48;
+    if (vote.Ended || _mm_movemask_epi8(zeros) != 0) {
+      highLanes = high;
+      lowLanes = low;
+      zeros = _mm_setzero_si128();
+      vote.Count(p, 64);
+    } else if (++counted == 63) {
+      sum();
+    }
     size_t from = 0;
     while (special != 0) {
       const size_t k = size_t(LowestSetBit64(special));
@@ -290,6 +319,7 @@ KALAMOS_SSE2 const char* TParser::RunBlocks(const char* p, const char* end) {
     length += 64 - from;
     p += 64;
   }
+  sum();
   Length = length;
   return p;
 }
@@ -336,76 +366,57 @@ void InsertionSort(TSortItem* items, size_t count) {
   }
 }
 
-// Radix sort of packed keys below 2^bits: the top bits in place (one permutation pass), the
-// low 16 at most bucket by bucket, least significant byte first, through a scratch of the
-// largest bucket's size. A scratch of all the items would add to a load's peak of memory.
-// Not stable, and need not be: the build takes first and last nodes from text order.
-void RadixSort(TSortItem* items, size_t count, int bits) {
-  if (count < 2 || bits <= 0) return;
-  const int low = std::min(bits, 16), width = bits - low;
-  const uint32_t buckets = 1u << width;
-  std::vector<uint32_t> next(buckets), end(buckets);
-  if (width > 0) {
-    for (size_t i = 0; i < count; ++i) ++next[items[i].Key >> low];
-    uint32_t at = 0;
-    for (uint32_t b = 0; b < buckets; ++b) {
-      at += next[b];
-      end[b] = at;
-      next[b] = at - next[b];
-    }
-    for (uint32_t b = 0; b < buckets; ++b) {
-      while (next[b] < end[b]) {
-        TSortItem item = items[next[b]];
-        for (uint32_t d = item.Key >> low; d != b; d = item.Key >> low) std::swap(item, items[next[d]++]);
-        items[next[b]++] = item;
-      }
-    }
-  } else {
-    end[0] = uint32_t(count);
+// The items of one bucket in key order: their keys differ only in the low Shift bits, sorted
+// least significant half first, through a scratch of the bucket's size.
+void SortBucket(TSortItem* items, size_t count, std::vector<TSortItem>& scratch) {
+  if (count <= 32) {
+    InsertionSort(items, count);
+    return;
   }
-  uint32_t largest = 0;
-  for (uint32_t b = 0, from = 0; b < buckets; from = end[b++]) largest = std::max(largest, end[b] - from);
-  TLargeVector<TSortItem> scratch;
-  const int passes = low > 8 ? 2 : 1, pass = (low + passes - 1) / passes;
-  const uint32_t mask = (1u << pass) - 1;
-  uint32_t counts[2][256];
-  for (uint32_t b = 0, from = 0; b < buckets; from = end[b++]) {
-    TSortItem* part = items + from;
-    const uint32_t size = end[b] - from;
-    if (size <= 32) {
-      InsertionSort(part, size);
-      continue;
-    }
-    if (scratch.empty()) scratch.resize(largest);
-    std::fill(&counts[0][0], &counts[0][0] + 512, 0);
-    for (uint32_t i = 0; i < size; ++i)
-      for (int p = 0; p < passes; ++p) ++counts[p][(part[i].Key >> (p * pass)) & mask];
-    TSortItem *from_ = part, *to = scratch.data();
-    for (int p = 0; p < passes; ++p) {
-      uint32_t at = 0;
-      for (uint32_t c = 0; c <= mask; ++c) at += std::exchange(counts[p][c], at);
-      for (uint32_t i = 0; i < size; ++i) to[counts[p][(from_[i].Key >> (p * pass)) & mask]++] = from_[i];
-      std::swap(from_, to);
-    }
-    if (from_ != part) std::copy(from_, from_ + size, part);
+  constexpr int Half = (TKeyBuckets::Shift + 1) / 2;
+  constexpr uint32_t Mask = (1u << Half) - 1;
+  uint32_t counts[2][Mask + 1] = {};
+  for (size_t i = 0; i < count; ++i) {
+    ++counts[0][items[i].Key & Mask];
+    ++counts[1][(items[i].Key >> Half) & Mask];
+  }
+  scratch.resize(count);
+  TSortItem *from = items, *to = scratch.data();
+  for (int pass = 0; pass < 2; ++pass) {
+    uint32_t at = 0;
+    for (uint32_t& c : counts[pass]) at += std::exchange(c, at);
+    for (size_t i = 0; i < count; ++i) to[counts[pass][(from[i].Key >> (pass * Half)) & Mask]++] = from[i];
+    std::swap(from, to);
   }
 }
 
-// Items in key order, equal keys together. The items come in index order.
-template <class KeyOf>
-void SortByKey(TLargeVector<TSortItem>& items, int bits, const KeyOf& keyOf) {
-  // Digit keys by radix, the rest by comparison, then one merge.
-  auto simple = [](const TSortItem& i) { return i.Simple(); };
-  const auto split = std::partition(items.begin(), items.end(), simple);
-  RadixSort(items.data(), size_t(split - items.begin()), bits);
-  if (split == items.end()) return;
-  auto less = [&](const TSortItem& a, const TSortItem& b) {
-    if (a.Simple() && b.Simple()) return a.Packed() < b.Packed();
-    return KeyCompare(keyOf(a.Index()), keyOf(b.Index())) < 0;
-  };
-  std::sort(split, items.end(), less);
-  std::inplace_merge(items.begin(), split, items.end(), less);
+}  // namespace
+
+TKeyBuckets::TKeyBuckets() : Head(Buckets, None), Tail(Buckets, None), Fill(Buckets, ChunkItems), Sizes(Buckets) {}
+
+void TKeyBuckets::Reserve(size_t items) {
+  Pool.reserve(items + size_t(Buckets) * ChunkItems / 4);
+  Next.reserve(Pool.capacity() / ChunkItems + 1);
 }
+
+void TKeyBuckets::NewChunk(uint32_t bucket) {
+  const uint32_t chunk = uint32_t(Next.size());
+  Pool.resize(Pool.size() + ChunkItems);
+  Next.push_back(None);
+  if (Tail[bucket] == None)
+    Head[bucket] = chunk;
+  else
+    Next[Tail[bucket]] = chunk;
+  Tail[bucket] = chunk;
+  Fill[bucket] = 0;
+}
+
+void TKeyBuckets::Release() {
+  TLargeVector<TSortItem>().swap(Pool);
+  std::vector<uint32_t>().swap(Next);
+}
+
+namespace {
 
 // Number of "}" bytes, a word at a time; each lane counts its own, at most 255 before the
 // lanes are summed.
@@ -465,7 +476,7 @@ void TMetaStore::TImpl::ParseInPlace(std::string&& bytes, size_t start, TMetaSto
   TParser(arena, AutoIds, parsed, store).Run(begin, end);
   AutoIds.shrink_to_fit();
   NoteSections(*this, parsed, store);
-  BuildIndexes(parsed.Texts, parsed.ParentNodes, parsed.Nodes, parsed.Items, parsed.Places);
+  BuildIndexes(parsed.Texts, parsed.ParentNodes, parsed.Nodes, parsed.Keys);
 }
 
 void TMetaStore::TImpl::ReadAndParse(const WideString& fileName, TMetaStore& store) {
@@ -495,8 +506,7 @@ void TMetaStore::TImpl::ReadAndParse(const WideString& fileName, TMetaStore& sto
     ReadStreamPart(open, piece.get(), count);
     if (done == 0) skip = size > 3 && piece[3] == '{' ? 6 : 9;
     const size_t from = skip > done ? std::min<size_t>(skip - done, count) : 0;
-    vote.Count(piece.get() + from, count - from);
-    parser.RunSeparate(piece.get() + from, piece.get() + count);
+    parser.RunSeparate(piece.get() + from, piece.get() + count, vote);
     done += count;
   }
   piece.reset();
@@ -514,11 +524,11 @@ void TMetaStore::TImpl::ReadAndParse(const WideString& fileName, TMetaStore& sto
   TextBytes = parser.Length + 1;
   AutoIds.shrink_to_fit();
   NoteSections(*this, parsed, store);
-  BuildIndexes(parsed.Texts, parsed.ParentNodes, parsed.Nodes, parsed.Items, parsed.Places);
+  BuildIndexes(parsed.Texts, parsed.ParentNodes, parsed.Nodes, parsed.Keys);
 }
 
 void TMetaStore::TImpl::BuildIndexes(TLargeVector<TRef>& texts, TLargeVector<uint32_t>& parentNodes,
-                                     TLargeVector<TRef>& ids, TLargeVector<TSortItem>& items, size_t places) {
+                                     TLargeVector<TRef>& ids, TKeyBuckets& keys) {
   // Same result as inserting one by one into sorted arrays: a repeated identifier keeps
   // its first key text and takes the last record; a parent's children come newest first.
   const uint32_t count = uint32_t(ids.size());
@@ -528,36 +538,37 @@ void TMetaStore::TImpl::BuildIndexes(TLargeVector<TRef>& texts, TLargeVector<uin
   bool allDigits = true;
   uint32_t runs = 0;
   {
-    // Keys packed as nine places become keys of as many places as the longest has: an
-    // exact division by a power of 11, which is odd, so a product with its inverse.
-    uint32_t inverse = 1;
-    {
-      const uint32_t d = Pow11[MaxPackedPlaces - places];
-      uint32_t x = d;
-      for (int i = 0; i < 5; ++i) x *= 2 - d * x;
-      inverse = x;
-    }
-    int bits = 0;
-    while (bits < 32 && (uint64_t(1) << bits) < Pow11[places]) ++bits;
-    bool allSimple = true;
-    for (TSortItem& item : items) {
-      if (item.Simple())
-        item.Key *= inverse;
-      else
-        allSimple = false;
-    }
-    allDigits = allSimple || std::all_of(ids.begin(), ids.end(), [&](TRef id) { return AllDigits(View(id)); });
-    SortByKey(items, bits, idOf);
+    allDigits = keys.Others.empty() || std::all_of(ids.begin(), ids.end(), [&](TRef id) { return AllDigits(View(id)); });
+    auto less = [&](const TSortItem& a, const TSortItem& b) {
+      if (a.Simple() && b.Simple()) return a.Packed() < b.Packed();
+      return KeyCompare(idOf(a.Index()), idOf(b.Index())) < 0;
+    };
     auto same = [&](const TSortItem& a, const TSortItem& b) {
       if (a.Simple() && b.Simple()) return a.Packed() == b.Packed();
       return KeyCompare(idOf(a.Index()), idOf(b.Index())) == 0;
     };
+    TLargeVector<TSortItem>& others = keys.Others;
+    std::sort(others.begin(), others.end(), less);
     positions.resize(count);
-    for (size_t i = 0; i < items.size(); ++i) {
-      if (i == 0 || !same(items[i - 1], items[i])) ++runs;
-      positions[items[i].Index()] = runs - 1;
-    }
-    TLargeVector<TSortItem>().swap(items);
+    TSortItem previous;
+    auto place = [&](const TSortItem& item) {
+      if (runs == 0 || !same(previous, item)) ++runs;
+      positions[item.Index()] = runs - 1;
+      previous = item;
+    };
+    // The digit keys bucket by bucket, the others merged in where they fall.
+    size_t other = 0;
+    std::vector<TSortItem> scratch;
+    keys.ForEachBucket([&](TSortItem* items, size_t size) {
+      SortBucket(items, size, scratch);
+      for (size_t i = 0; i < size; ++i) {
+        while (other < others.size() && less(others[other], items[i])) place(others[other++]);
+        place(items[i]);
+      }
+    });
+    keys.Release();
+    while (other < others.size()) place(others[other++]);
+    TLargeVector<TSortItem>().swap(others);
   }
   // Column by column, in text order, each temporary freed once its column stands: the
   // last node of an identifier gives the record, the first the key's spelling.

@@ -132,6 +132,57 @@ struct TSortItem {
   static constexpr uint32_t SimpleBit = 0x80000000u;
 };
 
+// The sort items as the parse makes them, short digit keys put by their top bits into one
+// of Buckets buckets, each a chain of chunks of one pool: the bucket sort's permutation is
+// done as the keys come, with their digits still in the cache, and each bucket is then
+// sorted in a scratch of its own size. The other keys wait in a list of their own.
+class TKeyBuckets {
+public:
+  static constexpr int Shift = 22;  // nine-place keys are below 2^32: 1,024 buckets
+  static constexpr uint32_t Buckets = 1u << (32 - Shift);
+  static constexpr uint32_t ChunkItems = 256;
+
+  TKeyBuckets();
+  // Room for about this many items.
+  void Reserve(size_t items);
+  void Add(TSortItem item) {
+    if (!item.Simple()) {
+      Others.push_back(item);
+      return;
+    }
+    const uint32_t b = item.Key >> Shift;
+    if (Fill[b] == ChunkItems) NewChunk(b);
+    Pool[size_t(Tail[b]) * ChunkItems + Fill[b]++] = item;
+    ++Sizes[b];
+  }
+  // Calls take(bucket's items, count) for each bucket in key order, the items in no order;
+  // the span is the caller's to reorder.
+  template <class Take> void ForEachBucket(const Take& take) {
+    std::vector<TSortItem> gathered;
+    for (uint32_t b = 0; b < Buckets; ++b) {
+      if (Sizes[b] == 0) continue;
+      gathered.clear();
+      for (uint32_t chunk = Head[b]; chunk != None; chunk = Next[chunk]) {
+        const TSortItem* from = Pool.data() + size_t(chunk) * ChunkItems;
+        gathered.insert(gathered.end(), from, from + (chunk == Tail[b] ? Fill[b] : ChunkItems));
+      }
+      take(gathered.data(), gathered.size());
+    }
+  }
+  // Gives back the pool once the buckets are sorted.
+  void Release();
+
+  TLargeVector<TSortItem> Others;
+
+private:
+  static constexpr uint32_t None = UINT32_MAX;
+  void NewChunk(uint32_t bucket);
+
+  TLargeVector<TSortItem> Pool;
+  std::vector<uint32_t> Next;  // a chunk's successor in its bucket
+  std::vector<uint32_t> Head, Tail, Fill, Sizes;
+};
+
 struct TMetaStore::TImpl {
   // Node texts and explicit identifiers, compacted: in place over a buffer handed in
   // (TextString), or from the stream into a block of their own (TextBlock).
@@ -186,10 +237,9 @@ struct TMetaStore::TImpl {
   void ReadAndParse(const WideString& fileName, TMetaStore& store);
   // From the nodes in text order: their texts, parents' node indexes and identifiers. Each
   // vector is emptied as soon as the build is done with it.
-  // items hold each node's key packed as nine places where it is a short digit string;
-  // places is the longest such key's length.
+  // keys hold each node's key, packed as nine places where it is a short digit string.
   void BuildIndexes(TLargeVector<TRef>& texts, TLargeVector<uint32_t>& parentNodes, TLargeVector<TRef>& ids,
-                    TLargeVector<TSortItem>& items, size_t places);
+                    TKeyBuckets& keys);
   // The parent index when every identifier is all digits, from each node's parent and
   // identifier-index position; empties both vectors.
   void BuildParents(TLargeVector<uint32_t>& parentNodes, TLargeVector<uint32_t>& positions, uint32_t runs);
