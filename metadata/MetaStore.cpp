@@ -253,73 +253,39 @@ void TParser::RunSeparate(const char* p, const char* end, TOemVote& vote) {
 // left and an arena apart from the input. A branch a block and a branch an event instead of
 // one for every run of sixteen bytes.
 KALAMOS_SSE2 const char* TParser::RunBlocks(const char* p, const char* end, TOemVote& vote) {
-  const __m128i top = _mm_set1_epi8(char(0x80)), controlBelow = _mm_set1_epi8(char(0x20 - 0x80));
-  const __m128i open = _mm_set1_epi8('{'), close = _mm_set1_epi8('}');
-  // The vote's counts as TOemVote::Count keeps them, a lane each (0xC0-0xFF high, 0x80-0xAF
-  // low, compared with the top bit flipped), summed before a lane can overflow.
-  const __m128i highFrom = _mm_set1_epi8(0x3F), lowBelow = _mm_set1_epi8(0x30), lowAbove = _mm_set1_epi8(-1);
-  __m128i highLanes = _mm_setzero_si128(), lowLanes = _mm_setzero_si128(), zeros = _mm_setzero_si128();
+  TBlockLanes lanes;
   int counted = 0;
-  auto sum = [&]() {
-    const __m128i lowSums = _mm_sad_epu8(lowLanes, _mm_setzero_si128());
-    const __m128i highSums = _mm_sad_epu8(highLanes, _mm_setzero_si128());
-    vote.Low += size_t(_mm_cvtsi128_si32(lowSums)) + size_t(_mm_cvtsi128_si32(_mm_srli_si128(lowSums, 8)));
-    vote.High += size_t(_mm_cvtsi128_si32(highSums)) + size_t(_mm_cvtsi128_si32(_mm_srli_si128(highSums, 8)));
-    lowLanes = highLanes = _mm_setzero_si128();
-    counted = 0;
-  };
-  auto specials = [&](const char* at) {
-    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
-    const __m128i flipped = _mm_xor_si128(x, top);
-    const __m128i control = _mm_cmplt_epi8(flipped, controlBelow);
-    const __m128i braces = _mm_or_si128(_mm_cmpeq_epi8(x, open), _mm_cmpeq_epi8(x, close));
-    // A lane that matches is all ones: subtracting it adds one.
-    highLanes = _mm_sub_epi8(highLanes, _mm_cmpgt_epi8(flipped, highFrom));
-    lowLanes = _mm_sub_epi8(lowLanes, _mm_and_si128(_mm_cmpgt_epi8(flipped, lowAbove), _mm_cmplt_epi8(flipped, lowBelow)));
-    zeros = _mm_or_si128(zeros, _mm_cmpeq_epi8(x, _mm_setzero_si128()));
-    return uint64_t(uint32_t(_mm_movemask_epi8(_mm_or_si128(control, braces))));
-  };
-  auto copy64 = [](char* to, const char* from) {
-    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 16));
-    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 32));
-    const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 48));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(to), a);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 16), b);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 32), c);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 48), d);
-  };
   char* const out = Arena;
   size_t length = Length;
   // Counting stops at the vote's end, a zero byte: the block that holds it is counted byte
   // by byte, and so is everything after it (not at all).
   while (size_t(end - p) >= 128) {
-    const __m128i high = highLanes, low = lowLanes;
-    uint64_t special = specials(p) | specials(p + 16) << 16 | specials(p + 32) << 32 | specials(p + 48) << 48;
-    if (vote.Ended || _mm_movemask_epi8(zeros) != 0) {
-      highLanes = high;
-      lowLanes = low;
-      zeros = _mm_setzero_si128();
+    const TBlockLanes before = lanes;
+    uint64_t special = lanes.Specials(p) | lanes.Specials(p + 16) << 16 | lanes.Specials(p + 32) << 32 |
+                       lanes.Specials(p + 48) << 48;
+    if (vote.Ended || lanes.SawZero()) {
+      lanes = before;
       vote.Count(p, 64);
     } else if (++counted == 63) {
-      sum();
+      lanes.Sum(vote.Low, vote.High);
+      counted = 0;
     }
     size_t from = 0;
     while (special != 0) {
       const size_t k = size_t(LowestSetBit64(special));
       special &= special - 1;
       if (k > from) {
-        copy64(out + length, p + from);
+        Copy64(out + length, p + from);
         length += k - from;
       }
       from = k + 1;
       Special(uint8_t(p[k]), length);
     }
-    copy64(out + length, p + from);
+    Copy64(out + length, p + from);
     length += 64 - from;
     p += 64;
   }
-  sum();
+  lanes.Sum(vote.Low, vote.High);
   Length = length;
   return p;
 }
