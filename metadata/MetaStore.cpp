@@ -279,7 +279,12 @@ KALAMOS_SSE2 const char* TParser::RunBlocks(const char* p, const char* end, TOem
         length += k - from;
       }
       from = k + 1;
-      Special(uint8_t(p[k]), length);
+      // Most are the line breaks between lists, which only drop out.
+      const uint8_t c = uint8_t(p[k]);
+      if (c >= 0x20)
+        Special(c, length);
+      else if (c == 0 && ZeroMark == SIZE_MAX)
+        ZeroMark = length;
     }
     Copy64(out + length, p + from);
     length += 64 - from;
@@ -358,7 +363,7 @@ void SortBucket(TSortItem* items, size_t count, std::vector<TSortItem>& scratch)
 
 }  // namespace
 
-TKeyBuckets::TKeyBuckets() : Head(Buckets, None), Tail(Buckets, None), Fill(Buckets, ChunkItems), Sizes(Buckets) {}
+TKeyBuckets::TKeyBuckets() : Head(Buckets, None), Tails(Buckets, TTail{None, ChunkItems}) {}
 
 void TKeyBuckets::Reserve(size_t items) {
   Pool.reserve(items + size_t(Buckets) * ChunkItems / 4);
@@ -369,12 +374,12 @@ void TKeyBuckets::NewChunk(uint32_t bucket) {
   const uint32_t chunk = uint32_t(Next.size());
   Pool.resize(Pool.size() + ChunkItems);
   Next.push_back(None);
-  if (Tail[bucket] == None)
+  TTail& tail = Tails[bucket];
+  if (tail.Chunk == None)
     Head[bucket] = chunk;
   else
-    Next[Tail[bucket]] = chunk;
-  Tail[bucket] = chunk;
-  Fill[bucket] = 0;
+    Next[tail.Chunk] = chunk;
+  tail = {chunk, 0};
 }
 
 void TKeyBuckets::Release() {

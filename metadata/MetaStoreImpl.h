@@ -151,20 +151,19 @@ public:
       return;
     }
     const uint32_t b = item.Key >> Shift;
-    if (Fill[b] == ChunkItems) NewChunk(b);
-    Pool[size_t(Tail[b]) * ChunkItems + Fill[b]++] = item;
-    ++Sizes[b];
+    if (Tails[b].Fill == ChunkItems) NewChunk(b);
+    Pool[size_t(Tails[b].Chunk) * ChunkItems + Tails[b].Fill++] = item;
   }
   // Calls take(bucket's items, count) for each bucket in key order, the items in no order;
   // the span is the caller's to reorder.
   template <class Take> void ForEachBucket(const Take& take) {
     std::vector<TSortItem> gathered;
     for (uint32_t b = 0; b < Buckets; ++b) {
-      if (Sizes[b] == 0) continue;
+      if (Head[b] == None) continue;
       gathered.clear();
       for (uint32_t chunk = Head[b]; chunk != None; chunk = Next[chunk]) {
         const TSortItem* from = Pool.data() + size_t(chunk) * ChunkItems;
-        gathered.insert(gathered.end(), from, from + (chunk == Tail[b] ? Fill[b] : ChunkItems));
+        gathered.insert(gathered.end(), from, from + (chunk == Tails[b].Chunk ? Tails[b].Fill : ChunkItems));
       }
       take(gathered.data(), gathered.size());
     }
@@ -180,7 +179,11 @@ private:
 
   TLargeVector<TSortItem> Pool;
   std::vector<uint32_t> Next;  // a chunk's successor in its bucket
-  std::vector<uint32_t> Head, Tail, Fill, Sizes;
+  std::vector<uint32_t> Head;  // a bucket's first chunk
+  struct TTail {
+    uint32_t Chunk, Fill;  // a bucket's last chunk and the items in it
+  };
+  std::vector<TTail> Tails;
 };
 
 struct TMetaStore::TImpl {
