@@ -363,9 +363,11 @@ void SortBucket(TSortItem* items, size_t count, std::vector<TSortItem>& scratch)
 
 }  // namespace
 
-TKeyBuckets::TKeyBuckets() : Head(Buckets, None), Tails(Buckets, TTail{None, ChunkItems}) {}
+// A bucket without a chunk counts as one whose last chunk is full.
+TKeyBuckets::TKeyBuckets() : Head(Buckets, None), Tails(Buckets, TTail{None, UINT32_MAX}) {}
 
 void TKeyBuckets::Reserve(size_t items) {
+  ChunkItems = items >= (size_t(1) << 16) ? 256 : 16;
   Pool.reserve(items + size_t(Buckets) * ChunkItems / 4);
   Next.reserve(Pool.capacity() / ChunkItems + 1);
 }
@@ -569,7 +571,7 @@ void TMetaStore::TImpl::BuildIndexes(TLargeVector<TRef>& texts, TLargeVector<uin
   }
   // Some identifier may be spelt in another letter case than its key: each entry keeps its
   // own spellings, so the entries are placed by counting, node by node.
-  TLargeVector<uint32_t> starts(size_t(runs) + 2);
+  TLargeVector<uint32_t> starts(size_t(runs) + 2, 0);
   for (uint32_t node = 0; node < count; ++node) ++starts[bucketOf(node) + 1];
   for (size_t b = 1; b < starts.size(); ++b) starts[b] += starts[b - 1];
   Parents.resize(count);

@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "metadata/MetaStore.h"
@@ -105,6 +106,12 @@ template <class T> struct TLargeAllocator {
     return static_cast<T*>(AllocateVectorBlock(n * sizeof(T)));
   }
   void deallocate(T* p, size_t n) { FreeVectorBlock(p, n * sizeof(T)); }
+  // resize leaves elements without initialisers as they are: every column is written in
+  // full after it is sized, and clearing tens of megabytes first costs a pass over them.
+  template <class U> void construct(U* p) noexcept { ::new (static_cast<void*>(p)) U; }
+  template <class U, class... Args> void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
   template <class U> bool operator==(const TLargeAllocator<U>&) const { return true; }
 };
 template <class T> using TLargeVector = std::vector<T, TLargeAllocator<T>>;
@@ -140,10 +147,9 @@ class TKeyBuckets {
 public:
   static constexpr int Shift = 22;  // nine-place keys are below 2^32: 1,024 buckets
   static constexpr uint32_t Buckets = 1u << (32 - Shift);
-  static constexpr uint32_t ChunkItems = 256;
 
   TKeyBuckets();
-  // Room for about this many items.
+  // Room for about this many items; before the first Add.
   void Reserve(size_t items);
   void Add(TSortItem item) {
     if (!item.Simple()) {
@@ -151,7 +157,7 @@ public:
       return;
     }
     const uint32_t b = item.Key >> Shift;
-    if (Tails[b].Fill == ChunkItems) NewChunk(b);
+    if (Tails[b].Fill >= ChunkItems) NewChunk(b);
     Pool[size_t(Tails[b].Chunk) * ChunkItems + Tails[b].Fill++] = item;
   }
   // Calls take(bucket's items, count) for each bucket in key order, the items in no order;
@@ -184,6 +190,8 @@ private:
     uint32_t Chunk, Fill;  // a bucket's last chunk and the items in it
   };
   std::vector<TTail> Tails;
+  // Items a chunk: few for a small text, whose keys may each take a bucket of their own.
+  uint32_t ChunkItems = 16;
 };
 
 struct TMetaStore::TImpl {
