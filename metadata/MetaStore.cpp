@@ -367,7 +367,7 @@ void SortBucket(TSortItem* items, size_t count, std::vector<TSortItem>& scratch)
 TKeyBuckets::TKeyBuckets() : Head(Buckets, None), Tails(Buckets, TTail{None, UINT32_MAX}) {}
 
 void TKeyBuckets::Reserve(size_t items) {
-  ChunkItems = items >= (size_t(1) << 16) ? 256 : 16;
+  ChunkItems = items >= (size_t(1) << 16) ? 64 : 16;
   Pool.reserve(items + size_t(Buckets) * ChunkItems / 4);
   Next.reserve(Pool.capacity() / ChunkItems + 1);
 }
