@@ -28,16 +28,6 @@ constexpr size_t MaxPackedPlaces = 9;
 constexpr uint32_t Pow11[MaxPackedPlaces + 1] = {1,      11,      121,      1331,      14641,
                                                  161051, 1771561, 19487171, 214358881, 2357947691u};
 
-bool PackDigits(std::string_view s, size_t places, uint32_t& packed) {
-  if (s.size() > places) return false;
-  uint32_t value = 0;
-  for (char c : s) {
-    if (!IsDigit(c)) return false;
-    value = value * 11 + uint32_t(c - '0' + 1);
-  }
-  packed = value * Pow11[places - s.size()];
-  return true;
-}
 
 }  // namespace
 
@@ -92,6 +82,25 @@ int Decimal(uint32_t value, char* out) {
   return n;
 }
 
+// The first comma from p on, or nullptr. An identifier is short, so its comma is nearly
+// always in the first word: a call of memchr would cost more than the search.
+const char* FindComma(const char* p, const char* end) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  while (size_t(end - p) >= sizeof(TWord)) {
+    TWord x;
+    std::memcpy(&x, p, sizeof x);
+    const TWord v = x ^ (Ones * ',');
+    // The lowest lane marked is the first comma; lanes above it may be marked wrongly.
+    const TWord hit = (v - Ones) & ~v & (Ones * 0x80);
+    if (hit) return p + LowestSetBit(hit) / 8;
+    p += sizeof x;
+  }
+#endif
+  for (; p < end; ++p)
+    if (*p == ',') return p;
+  return nullptr;
+}
+
 // An identifier reference of no length: a node without an identifier.
 bool IsNone(TRef ref) { return (ref.Length & ~AutoBit) == 0; }
 
@@ -100,6 +109,8 @@ struct TParsed {
   TLargeVector<TRef> Texts;
   TLargeVector<uint32_t> ParentNodes;
   TLargeVector<TRef> Nodes;  // identifiers
+  // The sort items, keys packed as they are read (the digits are in the cache then).
+  TKeyBuckets Keys;
   // Nodes with an automatic identifier directly under 32001: the section candidates, told
   // apart once the text has its final code page (some OEM bytes become Latin letters).
   std::vector<uint32_t> SectionNodes;
@@ -108,6 +119,30 @@ struct TParsed {
     Texts.reserve(lists);
     ParentNodes.reserve(lists);
     Nodes.reserve(lists);
+    Keys.Reserve(lists);
+  }
+  void Add(TRef text, TRef id, const char* key, uint32_t parentNode) {
+    const uint32_t node = uint32_t(Nodes.size());
+    Texts.push_back(text);
+    Nodes.push_back(id);
+    ParentNodes.push_back(parentNode);
+    const size_t length = id.Length & ~AutoBit;
+    TSortItem item;
+    item.Tagged = node;
+    if (length <= MaxPackedPlaces) {
+      uint32_t value = 0;
+      bool digits = true;
+      for (size_t i = 0; i < length; ++i) {
+        const uint32_t d = uint32_t(uint8_t(key[i])) - '0';
+        digits &= d < 10;
+        value = value * 11 + d + 1;
+      }
+      if (digits) {
+        item.Key = value * Pow11[MaxPackedPlaces - length];
+        item.Tagged |= TSortItem::SimpleBit;
+      }
+    }
+    Keys.Add(item);
   }
 };
 
@@ -118,13 +153,23 @@ public:
   TParser(char* arena, TLargeVector<char>& autoIds, TParsed& parsed, TMetaStore& store)
       : Arena(arena), AutoIds(autoIds), Parsed(parsed), Store(store), Stack(1) {}
 
+  // Text that may lie in the arena itself, behind the writing.
   void Run(const char* p, const char* end);
+  // Text apart from the arena: the same, faster, and its bytes counted for the vote on its
+  // code page on the way.
+  void RunSeparate(const char* p, const char* end, TOemVote& vote);
 
   size_t Length = 0;           // bytes written to the arena
   size_t ZeroMark = SIZE_MAX;  // Length when the first zero byte was read
 
 private:
+  // A control byte, "{" or "}" read when length bytes of text are written.
+  void Special(uint8_t c, size_t length);
   TRef AddNode(TFrame& frame);
+#if defined(KALAMOS_SCAN_SSE2)
+  // Returns where it stopped, less than 128 bytes before end.
+  KALAMOS_SSE2 const char* RunBlocks(const char* p, const char* end, TOemVote& vote);
+#endif
 
   char* Arena;
   TLargeVector<char>& AutoIds;
@@ -155,41 +200,101 @@ void TParser::Run(const char* p, const char* end) {
     length = CopyRun(p, end, out, length);
     if (p >= end) break;
     const uint8_t c = uint8_t(*p++);
-    const uint8_t cls = classes[c];
-    if (cls == 0) {
+    if (classes[c] == 0)
       out[length++] = char(c);
-      continue;
-    }
-    if (cls == 1) {
-      if (c == 0 && ZeroMark == SIZE_MAX) ZeroMark = length;
-      continue;
-    }
-    Length = length;
-    TFrame& frame = Stack.back();
-    if (cls == 2) {
-      if (IsNone(frame.ChildParent)) {
-        frame.ChildParent = AddNode(frame);
-        frame.ChildParentNode = uint32_t(Parsed.Nodes.size() - 1);
-      }
-      // A node without an identifier opens no level; its text keeps growing.
-      if (!IsNone(frame.ChildParent)) {
-        TFrame child;
-        child.Parent = frame.ChildParent;
-        child.ParentNode = frame.ChildParentNode;
-        child.Restart(length);
-        Stack.push_back(child);
-      }
-    } else {
-      if (length > frame.TextStart) AddNode(frame);
-      // A surplus "}" at the top level keeps the pending text.
-      if (!IsNone(frame.Parent)) {
-        Stack.pop_back();
-        Stack.back().Restart(length);
-      }
-    }
+    else
+      Special(c, length);
   }
   Length = length;
 }
+
+void TParser::Special(uint8_t c, size_t length) {
+  if (c < 0x20) {
+    if (c == 0 && ZeroMark == SIZE_MAX) ZeroMark = length;
+    return;
+  }
+  Length = length;
+  TFrame& frame = Stack.back();
+  if (c == '{') {
+    if (IsNone(frame.ChildParent)) {
+      frame.ChildParent = AddNode(frame);
+      frame.ChildParentNode = uint32_t(Parsed.Nodes.size() - 1);
+    }
+    // A node without an identifier opens no level; its text keeps growing.
+    if (!IsNone(frame.ChildParent)) {
+      TFrame child;
+      child.Parent = frame.ChildParent;
+      child.ParentNode = frame.ChildParentNode;
+      child.Restart(length);
+      Stack.push_back(child);
+    }
+  } else {
+    if (length > frame.TextStart) AddNode(frame);
+    // A surplus "}" at the top level keeps the pending text.
+    if (!IsNone(frame.Parent)) {
+      Stack.pop_back();
+      Stack.back().Restart(length);
+    }
+  }
+}
+
+void TParser::RunSeparate(const char* p, const char* end, TOemVote& vote) {
+#if defined(KALAMOS_SCAN_SSE2)
+  if (HasSse2()) p = RunBlocks(p, end, vote);
+#endif
+  vote.Count(p, size_t(end - p));
+  Run(p, end);
+}
+
+#if defined(KALAMOS_SCAN_SSE2)
+// Sixty-four bytes at a time: a mask of the bytes that end a run of ordinary ones, and the
+// runs between them copied whole. Every copy moves 64 bytes, reading at most 127 past the
+// block's start and writing at most 63 past the text's end, so it needs 128 bytes of input
+// left and an arena apart from the input. A branch a block and a branch an event instead of
+// one for every run of sixteen bytes.
+KALAMOS_SSE2 const char* TParser::RunBlocks(const char* p, const char* end, TOemVote& vote) {
+  TBlockLanes lanes;
+  int counted = 0;
+  char* const out = Arena;
+  size_t length = Length;
+  // Counting stops at the vote's end, a zero byte: the block that holds it is counted byte
+  // by byte, and so is everything after it (not at all).
+  while (size_t(end - p) >= 128) {
+    const TBlockLanes before = lanes;
+    uint64_t special = lanes.Specials(p) | lanes.Specials(p + 16) << 16 | lanes.Specials(p + 32) << 32 |
+                       lanes.Specials(p + 48) << 48;
+    if (vote.Ended || lanes.SawZero()) {
+      lanes = before;
+      vote.Count(p, 64);
+    } else if (++counted == 63) {
+      lanes.Sum(vote.Low, vote.High);
+      counted = 0;
+    }
+    size_t from = 0;
+    while (special != 0) {
+      const size_t k = size_t(LowestSetBit64(special));
+      special &= special - 1;
+      if (k > from) {
+        Copy64(out + length, p + from);
+        length += k - from;
+      }
+      from = k + 1;
+      // Most are the line breaks between lists, which only drop out.
+      const uint8_t c = uint8_t(p[k]);
+      if (c >= 0x20)
+        Special(c, length);
+      else if (c == 0 && ZeroMark == SIZE_MAX)
+        ZeroMark = length;
+    }
+    Copy64(out + length, p + from);
+    length += 64 - from;
+    p += 64;
+  }
+  lanes.Sum(vote.Low, vote.High);
+  Length = length;
+  return p;
+}
+#endif
 
 TRef TParser::AddNode(TFrame& frame) {
   TRef t{uint32_t(frame.TextStart), uint32_t(Length - frame.TextStart)};
@@ -197,9 +302,9 @@ TRef TParser::AddNode(TFrame& frame) {
   const TRef parent = frame.Parent;
   if (t.Length >= 2 && IsDigit(Arena[t.Offset + 1])) {
     if (frame.FirstComma == SIZE_MAX) {
-      const void* hit = std::memchr(Arena + frame.CommaScanFrom, ',', Length - frame.CommaScanFrom);
-      if (hit)
-        frame.FirstComma = size_t(static_cast<const char*>(hit) - Arena);
+      const char* const q = FindComma(Arena + frame.CommaScanFrom, Arena + Length);
+      if (q)
+        frame.FirstComma = size_t(q - Arena);
       else
         frame.CommaScanFrom = Length;
     }
@@ -207,9 +312,7 @@ TRef TParser::AddNode(TFrame& frame) {
     if (comma < t.Length) {
       // A comma right at the start leaves the identifier empty.
       const TRef id{t.Offset + 1, uint32_t(comma >= 2 ? comma - 2 : 0)};
-      Parsed.Texts.push_back({uint32_t(t.Offset + comma + 1), uint32_t(t.Length - comma - 1)});
-      Parsed.Nodes.push_back(id);
-      Parsed.ParentNodes.push_back(frame.ParentNode);
+      Parsed.Add({uint32_t(t.Offset + comma + 1), uint32_t(t.Length - comma - 1)}, id, Arena + id.Offset, frame.ParentNode);
       return id;
     }
   }
@@ -221,24 +324,9 @@ TRef TParser::AddNode(TFrame& frame) {
       ? std::string_view(AutoIds.data() + parent.Offset, parent.Length & ~AutoBit)
       : std::string_view(Arena + parent.Offset, parent.Length);
   if (parentId == "32001") Parsed.SectionNodes.push_back(uint32_t(Parsed.Nodes.size()));
-  Parsed.Texts.push_back(t);
-  Parsed.Nodes.push_back(id);
-  Parsed.ParentNodes.push_back(frame.ParentNode);
+  Parsed.Add(t, id, digits, frame.ParentNode);
   return id;
 }
-
-// Sort item for the index build: the key packed when it is a short digit string, which
-// covers nearly every key, so the sort rarely has to call CompareKeys. Eight bytes: the items
-// are part of a load's peak of memory.
-struct TSortItem {
-  uint32_t Key = 0;
-  uint32_t Tagged = 0;  // the index, and the top bit for Simple
-
-  uint32_t Packed() const { return Key; }
-  uint32_t Index() const { return Tagged & ~SimpleBit; }
-  bool Simple() const { return (Tagged & SimpleBit) != 0; }
-  static constexpr uint32_t SimpleBit = 0x80000000u;
-};
 
 void InsertionSort(TSortItem* items, size_t count) {
   for (size_t i = 1; i < count; ++i) {
@@ -249,97 +337,59 @@ void InsertionSort(TSortItem* items, size_t count) {
   }
 }
 
-// Radix sort of packed keys below 2^bits: the top bits in place (one permutation pass), the
-// low 16 at most bucket by bucket, least significant byte first, through a scratch of the
-// largest bucket's size. A scratch of all the items would add to a load's peak of memory.
-// Not stable, and need not be: the build takes first and last nodes from text order.
-void RadixSort(TSortItem* items, size_t count, int bits) {
-  if (count < 2 || bits <= 0) return;
-  const int low = std::min(bits, 16), width = bits - low;
-  const uint32_t buckets = 1u << width;
-  std::vector<uint32_t> next(buckets), end(buckets);
-  if (width > 0) {
-    for (size_t i = 0; i < count; ++i) ++next[items[i].Key >> low];
+// The items of one bucket in key order: their keys differ only in the low Shift bits, sorted
+// least significant half first, through a scratch of the bucket's size.
+void SortBucket(TSortItem* items, size_t count, std::vector<TSortItem>& scratch) {
+  if (count <= 32) {
+    InsertionSort(items, count);
+    return;
+  }
+  constexpr int Half = (TKeyBuckets::Shift + 1) / 2;
+  constexpr uint32_t Mask = (1u << Half) - 1;
+  uint32_t counts[2][Mask + 1] = {};
+  for (size_t i = 0; i < count; ++i) {
+    ++counts[0][items[i].Key & Mask];
+    ++counts[1][(items[i].Key >> Half) & Mask];
+  }
+  scratch.resize(count);
+  TSortItem *from = items, *to = scratch.data();
+  for (int pass = 0; pass < 2; ++pass) {
     uint32_t at = 0;
-    for (uint32_t b = 0; b < buckets; ++b) {
-      at += next[b];
-      end[b] = at;
-      next[b] = at - next[b];
-    }
-    for (uint32_t b = 0; b < buckets; ++b) {
-      while (next[b] < end[b]) {
-        TSortItem item = items[next[b]];
-        for (uint32_t d = item.Key >> low; d != b; d = item.Key >> low) std::swap(item, items[next[d]++]);
-        items[next[b]++] = item;
-      }
-    }
-  } else {
-    end[0] = uint32_t(count);
-  }
-  uint32_t largest = 0;
-  for (uint32_t b = 0, from = 0; b < buckets; from = end[b++]) largest = std::max(largest, end[b] - from);
-  TLargeVector<TSortItem> scratch;
-  const int passes = low > 8 ? 2 : 1, pass = (low + passes - 1) / passes;
-  const uint32_t mask = (1u << pass) - 1;
-  uint32_t counts[2][256];
-  for (uint32_t b = 0, from = 0; b < buckets; from = end[b++]) {
-    TSortItem* part = items + from;
-    const uint32_t size = end[b] - from;
-    if (size <= 32) {
-      InsertionSort(part, size);
-      continue;
-    }
-    if (scratch.empty()) scratch.resize(largest);
-    std::fill(&counts[0][0], &counts[0][0] + 512, 0);
-    for (uint32_t i = 0; i < size; ++i)
-      for (int p = 0; p < passes; ++p) ++counts[p][(part[i].Key >> (p * pass)) & mask];
-    TSortItem *from_ = part, *to = scratch.data();
-    for (int p = 0; p < passes; ++p) {
-      uint32_t at = 0;
-      for (uint32_t c = 0; c <= mask; ++c) at += std::exchange(counts[p][c], at);
-      for (uint32_t i = 0; i < size; ++i) to[counts[p][(from_[i].Key >> (p * pass)) & mask]++] = from_[i];
-      std::swap(from_, to);
-    }
-    if (from_ != part) std::copy(from_, from_ + size, part);
+    for (uint32_t& c : counts[pass]) at += std::exchange(c, at);
+    for (size_t i = 0; i < count; ++i) to[counts[pass][(from[i].Key >> (pass * Half)) & Mask]++] = from[i];
+    std::swap(from, to);
   }
 }
 
-// Items in key order, equal keys together. The items come in index order.
-template <class KeyOf>
-void SortByKey(TLargeVector<TSortItem>& items, int bits, const KeyOf& keyOf) {
-  // Digit keys by radix, the rest by comparison, then one merge.
-  auto simple = [](const TSortItem& i) { return i.Simple(); };
-  const auto split = std::partition(items.begin(), items.end(), simple);
-  RadixSort(items.data(), size_t(split - items.begin()), bits);
-  if (split == items.end()) return;
-  auto less = [&](const TSortItem& a, const TSortItem& b) {
-    if (a.Simple() && b.Simple()) return a.Packed() < b.Packed();
-    return KeyCompare(keyOf(a.Index()), keyOf(b.Index())) < 0;
-  };
-  std::sort(split, items.end(), less);
-  std::inplace_merge(items.begin(), split, items.end(), less);
+}  // namespace
+
+// A bucket without a chunk counts as one whose last chunk is full.
+TKeyBuckets::TKeyBuckets() : Head(Buckets, None), Tails(Buckets, TTail{None, UINT32_MAX}) {}
+
+void TKeyBuckets::Reserve(size_t items) {
+  ChunkItems = items >= (size_t(1) << 16) ? 64 : 16;
+  Pool.reserve(items + size_t(Buckets) * ChunkItems / 4);
+  Next.reserve(Pool.capacity() / ChunkItems + 1);
 }
 
-// The items in index order, and the bits their packed keys take: as many places as the
-// longest short key has.
-template <class KeyOf>
-TLargeVector<TSortItem> SortItems(size_t count, const KeyOf& keyOf, int& bits) {
-  size_t places = 0;
-  for (size_t i = 0; i < count; ++i) {
-    const size_t length = keyOf(uint32_t(i)).size();
-    if (length <= MaxPackedPlaces) places = std::max(places, length);
-  }
-  bits = 0;
-  while (bits < 32 && (uint64_t(1) << bits) < Pow11[places]) ++bits;
-  TLargeVector<TSortItem> items(count);
-  for (size_t i = 0; i < count; ++i) {
-    uint32_t packed = 0;
-    const bool simple = PackDigits(keyOf(uint32_t(i)), places, packed);
-    items[i].Key = packed;
-    items[i].Tagged = uint32_t(i) | (simple ? TSortItem::SimpleBit : 0);
-  }
-  return items;
+void TKeyBuckets::NewChunk(uint32_t bucket) {
+  const uint32_t chunk = uint32_t(Next.size());
+  Pool.resize(Pool.size() + ChunkItems);
+  Next.push_back(None);
+  TTail& tail = Tails[bucket];
+  if (tail.Chunk == None)
+    Head[bucket] = chunk;
+  else
+    Next[tail.Chunk] = chunk;
+  tail = {chunk, 0};
 }
+
+void TKeyBuckets::Release() {
+  TLargeVector<TSortItem>().swap(Pool);
+  std::vector<uint32_t>().swap(Next);
+}
+
+namespace {
 
 // Number of "}" bytes, a word at a time; each lane counts its own, at most 255 before the
 // lanes are summed.
@@ -399,7 +449,7 @@ void TMetaStore::TImpl::ParseInPlace(std::string&& bytes, size_t start, TMetaSto
   TParser(arena, AutoIds, parsed, store).Run(begin, end);
   AutoIds.shrink_to_fit();
   NoteSections(*this, parsed, store);
-  BuildIndexes(parsed.Texts, parsed.ParentNodes, parsed.Nodes);
+  BuildIndexes(parsed.Texts, parsed.ParentNodes, parsed.Nodes, parsed.Keys);
 }
 
 void TMetaStore::TImpl::ReadAndParse(const WideString& fileName, TMetaStore& store) {
@@ -429,8 +479,7 @@ void TMetaStore::TImpl::ReadAndParse(const WideString& fileName, TMetaStore& sto
     ReadStreamPart(open, piece.get(), count);
     if (done == 0) skip = size > 3 && piece[3] == '{' ? 6 : 9;
     const size_t from = skip > done ? std::min<size_t>(skip - done, count) : 0;
-    vote.Count(piece.get() + from, count - from);
-    parser.Run(piece.get() + from, piece.get() + count);
+    parser.RunSeparate(piece.get() + from, piece.get() + count, vote);
     done += count;
   }
   piece.reset();
@@ -448,11 +497,11 @@ void TMetaStore::TImpl::ReadAndParse(const WideString& fileName, TMetaStore& sto
   TextBytes = parser.Length + 1;
   AutoIds.shrink_to_fit();
   NoteSections(*this, parsed, store);
-  BuildIndexes(parsed.Texts, parsed.ParentNodes, parsed.Nodes);
+  BuildIndexes(parsed.Texts, parsed.ParentNodes, parsed.Nodes, parsed.Keys);
 }
 
 void TMetaStore::TImpl::BuildIndexes(TLargeVector<TRef>& texts, TLargeVector<uint32_t>& parentNodes,
-                                     TLargeVector<TRef>& ids) {
+                                     TLargeVector<TRef>& ids, TKeyBuckets& keys) {
   // Same result as inserting one by one into sorted arrays: a repeated identifier keeps
   // its first key text and takes the last record; a parent's children come newest first.
   const uint32_t count = uint32_t(ids.size());
@@ -462,20 +511,37 @@ void TMetaStore::TImpl::BuildIndexes(TLargeVector<TRef>& texts, TLargeVector<uin
   bool allDigits = true;
   uint32_t runs = 0;
   {
-    int bits = 0;
-    TLargeVector<TSortItem> items = SortItems(count, idOf, bits);
-    allDigits = std::all_of(items.begin(), items.end(), [](const TSortItem& i) { return i.Simple(); }) ||
-                std::all_of(ids.begin(), ids.end(), [&](TRef id) { return AllDigits(View(id)); });
-    SortByKey(items, bits, idOf);
+    allDigits = keys.Others.empty() || std::all_of(ids.begin(), ids.end(), [&](TRef id) { return AllDigits(View(id)); });
+    auto less = [&](const TSortItem& a, const TSortItem& b) {
+      if (a.Simple() && b.Simple()) return a.Packed() < b.Packed();
+      return KeyCompare(idOf(a.Index()), idOf(b.Index())) < 0;
+    };
     auto same = [&](const TSortItem& a, const TSortItem& b) {
       if (a.Simple() && b.Simple()) return a.Packed() == b.Packed();
       return KeyCompare(idOf(a.Index()), idOf(b.Index())) == 0;
     };
+    TLargeVector<TSortItem>& others = keys.Others;
+    std::sort(others.begin(), others.end(), less);
     positions.resize(count);
-    for (size_t i = 0; i < items.size(); ++i) {
-      if (i == 0 || !same(items[i - 1], items[i])) ++runs;
-      positions[items[i].Index()] = runs - 1;
-    }
+    TSortItem previous;
+    auto place = [&](const TSortItem& item) {
+      if (runs == 0 || !same(previous, item)) ++runs;
+      positions[item.Index()] = runs - 1;
+      previous = item;
+    };
+    // The digit keys bucket by bucket, the others merged in where they fall.
+    size_t other = 0;
+    std::vector<TSortItem> scratch;
+    keys.ForEachBucket([&](TSortItem* items, size_t size) {
+      SortBucket(items, size, scratch);
+      for (size_t i = 0; i < size; ++i) {
+        while (other < others.size() && less(others[other], items[i])) place(others[other++]);
+        place(items[i]);
+      }
+    });
+    keys.Release();
+    while (other < others.size()) place(others[other++]);
+    TLargeVector<TSortItem>().swap(others);
   }
   // Column by column, in text order, each temporary freed once its column stands: the
   // last node of an identifier gives the record, the first the key's spelling.
@@ -505,7 +571,7 @@ void TMetaStore::TImpl::BuildIndexes(TLargeVector<TRef>& texts, TLargeVector<uin
   }
   // Some identifier may be spelt in another letter case than its key: each entry keeps its
   // own spellings, so the entries are placed by counting, node by node.
-  TLargeVector<uint32_t> starts(size_t(runs) + 2);
+  TLargeVector<uint32_t> starts(size_t(runs) + 2, 0);
   for (uint32_t node = 0; node < count; ++node) ++starts[bucketOf(node) + 1];
   for (size_t b = 1; b < starts.size(); ++b) starts[b] += starts[b - 1];
   Parents.resize(count);
@@ -574,6 +640,26 @@ void TMetaStore::TImpl::BuildParents(TLargeVector<uint32_t>& parentNodes, TLarge
     for (const TParentEntry& e : Parents) scratch[starts[place(pass, e.Parent)]++] = e;
     Parents.swap(scratch);
   }
+}
+
+void* AllocateVectorBlock(size_t bytes) {
+  if (bytes < TLargeAllocator<char>::LargeBytes) return ::operator new(bytes);
+  char* block = TSpareBlock::Take(bytes + TSpareBlock::Header);
+  if (!block) {
+    block = static_cast<char*>(AllocateLargeBlock(bytes + TSpareBlock::Header));
+    if (!block) throw std::bad_alloc();
+    TSpareBlock::Head(block) = {bytes + TSpareBlock::Header, bytes + TSpareBlock::Header};
+  }
+  return block + TSpareBlock::Header;
+}
+
+void FreeVectorBlock(void* p, size_t bytes) {
+  if (bytes < TLargeAllocator<char>::LargeBytes) {
+    ::operator delete(p);
+    return;
+  }
+  char* block = static_cast<char*>(p) - TSpareBlock::Header;
+  if (!TSpareBlock::Keep(block)) TSpareBlock::Free(block);
 }
 
 TMetaStore::TMetaStore(const std::string& FileName) : Impl(std::make_unique<TImpl>()) {

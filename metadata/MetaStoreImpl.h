@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "metadata/MetaStore.h"
@@ -89,6 +90,11 @@ struct TLoadScope {
   TLoadScope& operator=(const TLoadScope&) = delete;
 };
 
+// Memory for a vector's elements: from a large block from LargeBytes on, else from the heap.
+// Out of line, so that the vectors' appends stay small enough to be inlined.
+void* AllocateVectorBlock(size_t bytes);
+void FreeVectorBlock(void* p, size_t bytes);
+
 // Vectors of a load's size take their memory from large blocks, the rest from the heap.
 template <class T> struct TLargeAllocator {
   using value_type = T;
@@ -97,23 +103,14 @@ template <class T> struct TLargeAllocator {
   template <class U> TLargeAllocator(const TLargeAllocator<U>&) {}
   T* allocate(size_t n) {
     if (n > (SIZE_MAX - TSpareBlock::Header) / sizeof(T)) throw std::bad_alloc();
-    const size_t bytes = n * sizeof(T);
-    if (bytes < LargeBytes) return static_cast<T*>(::operator new(bytes));
-    char* block = TSpareBlock::Take(bytes + TSpareBlock::Header);
-    if (!block) {
-      block = static_cast<char*>(AllocateLargeBlock(bytes + TSpareBlock::Header));
-      if (!block) throw std::bad_alloc();
-      TSpareBlock::Head(block) = {bytes + TSpareBlock::Header, bytes + TSpareBlock::Header};
-    }
-    return reinterpret_cast<T*>(block + TSpareBlock::Header);
+    return static_cast<T*>(AllocateVectorBlock(n * sizeof(T)));
   }
-  void deallocate(T* p, size_t n) {
-    if (n * sizeof(T) < LargeBytes) {
-      ::operator delete(p);
-      return;
-    }
-    char* block = reinterpret_cast<char*>(p) - TSpareBlock::Header;
-    if (!TSpareBlock::Keep(block)) TSpareBlock::Free(block);
+  void deallocate(T* p, size_t n) { FreeVectorBlock(p, n * sizeof(T)); }
+  // resize leaves elements without initialisers as they are: every column is written in
+  // full after it is sized, and clearing tens of megabytes first costs a pass over them.
+  template <class U> void construct(U* p) noexcept { ::new (static_cast<void*>(p)) U; }
+  template <class U, class... Args> void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
   }
   template <class U> bool operator==(const TLargeAllocator<U>&) const { return true; }
 };
@@ -127,6 +124,74 @@ struct TLargeBlock {
   TLargeBlock(const TLargeBlock&) = delete;
   TLargeBlock& operator=(const TLargeBlock&) = delete;
   ~TLargeBlock() { FreeLargeBlock(Data, Bytes); }
+};
+
+// Sort item for the index build: the key packed when it is a short digit string, which
+// covers nearly every key, so the sort rarely has to call CompareKeys. Eight bytes: the items
+// are part of a load's peak of memory.
+struct TSortItem {
+  uint32_t Key = 0;
+  uint32_t Tagged = 0;  // the index, and the top bit for Simple
+
+  uint32_t Packed() const { return Key; }
+  uint32_t Index() const { return Tagged & ~SimpleBit; }
+  bool Simple() const { return (Tagged & SimpleBit) != 0; }
+  static constexpr uint32_t SimpleBit = 0x80000000u;
+};
+
+// The sort items as the parse makes them, short digit keys put by their top bits into one
+// of Buckets buckets, each a chain of chunks of one pool: the bucket sort's permutation is
+// done as the keys come, with their digits still in the cache, and each bucket is then
+// sorted in a scratch of its own size. The other keys wait in a list of their own.
+class TKeyBuckets {
+public:
+  static constexpr int Shift = 22;  // nine-place keys are below 2^32: 1,024 buckets
+  static constexpr uint32_t Buckets = 1u << (32 - Shift);
+
+  TKeyBuckets();
+  // Room for about this many items; before the first Add.
+  void Reserve(size_t items);
+  void Add(TSortItem item) {
+    if (!item.Simple()) {
+      Others.push_back(item);
+      return;
+    }
+    const uint32_t b = item.Key >> Shift;
+    if (Tails[b].Fill >= ChunkItems) NewChunk(b);
+    Pool[size_t(Tails[b].Chunk) * ChunkItems + Tails[b].Fill++] = item;
+  }
+  // Calls take(bucket's items, count) for each bucket in key order, the items in no order;
+  // the span is the caller's to reorder.
+  template <class Take> void ForEachBucket(const Take& take) {
+    std::vector<TSortItem> gathered;
+    for (uint32_t b = 0; b < Buckets; ++b) {
+      if (Head[b] == None) continue;
+      gathered.clear();
+      for (uint32_t chunk = Head[b]; chunk != None; chunk = Next[chunk]) {
+        const TSortItem* from = Pool.data() + size_t(chunk) * ChunkItems;
+        gathered.insert(gathered.end(), from, from + (chunk == Tails[b].Chunk ? Tails[b].Fill : ChunkItems));
+      }
+      take(gathered.data(), gathered.size());
+    }
+  }
+  // Gives back the pool once the buckets are sorted.
+  void Release();
+
+  TLargeVector<TSortItem> Others;
+
+private:
+  static constexpr uint32_t None = UINT32_MAX;
+  void NewChunk(uint32_t bucket);
+
+  TLargeVector<TSortItem> Pool;
+  std::vector<uint32_t> Next;  // a chunk's successor in its bucket
+  std::vector<uint32_t> Head;  // a bucket's first chunk
+  struct TTail {
+    uint32_t Chunk, Fill;  // a bucket's last chunk and the items in it
+  };
+  std::vector<TTail> Tails;
+  // Items a chunk: few for a small text, whose keys may each take a bucket of their own.
+  uint32_t ChunkItems = 16;
 };
 
 struct TMetaStore::TImpl {
@@ -183,7 +248,9 @@ struct TMetaStore::TImpl {
   void ReadAndParse(const WideString& fileName, TMetaStore& store);
   // From the nodes in text order: their texts, parents' node indexes and identifiers. Each
   // vector is emptied as soon as the build is done with it.
-  void BuildIndexes(TLargeVector<TRef>& texts, TLargeVector<uint32_t>& parentNodes, TLargeVector<TRef>& ids);
+  // keys hold each node's key, packed as nine places where it is a short digit string.
+  void BuildIndexes(TLargeVector<TRef>& texts, TLargeVector<uint32_t>& parentNodes, TLargeVector<TRef>& ids,
+                    TKeyBuckets& keys);
   // The parent index when every identifier is all digits, from each node's parent and
   // identifier-index position; empties both vectors.
   void BuildParents(TLargeVector<uint32_t>& parentNodes, TLargeVector<uint32_t>& positions, uint32_t runs);

@@ -57,6 +57,15 @@ inline TWord SpecialLanes(TWord x) {
   return (((x - Ones * 0x20) & ~x) | ((open - Ones) & ~open) | ((close - Ones) & ~close)) & Highs;
 }
 
+inline int LowestSetBit64(uint64_t x) {
+#if defined(__x86_64__) || defined(_M_X64) || !defined(__i386__)
+  return __builtin_ctzll(x);
+#else
+  const uint32_t low = uint32_t(x);
+  return low ? __builtin_ctz(low) : 32 + __builtin_ctz(uint32_t(x >> 32));
+#endif
+}
+
 inline int LowestSetBit(TWord x) {
   if constexpr (sizeof(TWord) == 8)
     return __builtin_ctzll(x);
@@ -121,6 +130,56 @@ KALAMOS_SSE2 inline size_t CopyRunSse2(const char*& p, const char* end, char* ou
   }
   return length;
 }
+#endif
+
+#if defined(KALAMOS_SCAN_SSE2)
+// Sixty-four bytes moved as four chunks, all read before any is written.
+KALAMOS_SSE2 inline void Copy64(char* to, const char* from) {
+  const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+  const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 16));
+  const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 32));
+  const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 48));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(to), a);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 16), b);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 32), c);
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 48), d);
+}
+
+// The parse's view of sixteen bytes at a time: which of them end a run of ordinary bytes,
+// and the code-page vote's counts as TOemVote::Count keeps them (0xC0-0xFF high, 0x80-0xAF
+// low), a lane each, which Sum adds up before a lane can overflow (at most 255 chunks).
+struct TBlockLanes {
+  __m128i High, Low, Zeros;
+
+  KALAMOS_SSE2 TBlockLanes() : High(_mm_setzero_si128()), Low(_mm_setzero_si128()), Zeros(_mm_setzero_si128()) {}
+
+  // Bit i set for a control byte, "{" or "}" at at[i].
+  KALAMOS_SSE2 uint64_t Specials(const char* at) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    // With the top bit flipped bytes compare as signed: control bytes below 0x20 - 0x80,
+    // 0x80-0xAF from 0 to 0x2F, 0xC0-0xFF above 0x3F.
+    const __m128i flipped = _mm_xor_si128(x, _mm_set1_epi8(char(0x80)));
+    const __m128i control = _mm_cmplt_epi8(flipped, _mm_set1_epi8(char(0x20 - 0x80)));
+    const __m128i braces =
+        _mm_or_si128(_mm_cmpeq_epi8(x, _mm_set1_epi8('{')), _mm_cmpeq_epi8(x, _mm_set1_epi8('}')));
+    // A lane that matches is all ones: subtracting it adds one.
+    High = _mm_sub_epi8(High, _mm_cmpgt_epi8(flipped, _mm_set1_epi8(0x3F)));
+    Low = _mm_sub_epi8(Low, _mm_and_si128(_mm_cmpgt_epi8(flipped, _mm_set1_epi8(-1)),
+                                          _mm_cmplt_epi8(flipped, _mm_set1_epi8(0x30))));
+    Zeros = _mm_or_si128(Zeros, _mm_cmpeq_epi8(x, _mm_setzero_si128()));
+    return uint64_t(uint32_t(_mm_movemask_epi8(_mm_or_si128(control, braces))));
+  }
+  // Whether a zero byte was among the bytes seen.
+  KALAMOS_SSE2 bool SawZero() const { return _mm_movemask_epi8(Zeros) != 0; }
+  // Adds the counts to low and high and starts the lanes again.
+  KALAMOS_SSE2 void Sum(size_t& low, size_t& high) {
+    const __m128i lowSums = _mm_sad_epu8(Low, _mm_setzero_si128());
+    const __m128i highSums = _mm_sad_epu8(High, _mm_setzero_si128());
+    low += size_t(_mm_cvtsi128_si32(lowSums)) + size_t(_mm_cvtsi128_si32(_mm_srli_si128(lowSums, 8)));
+    high += size_t(_mm_cvtsi128_si32(highSums)) + size_t(_mm_cvtsi128_si32(_mm_srli_si128(highSums, 8)));
+    High = Low = _mm_setzero_si128();
+  }
+};
 #endif
 
 #if defined(__SSE2__)

@@ -210,7 +210,7 @@ namespace {
 // Thousands of lists of digit identifiers up to `digits` long, many repeated, nested up to
 // three deep: enough for the sort's buckets and the parent index's passes to hold more than
 // a few entries each, and for nodes of one identifier to sit under different parents.
-std::string DigitText(uint32_t seed, int digits, int lists) {
+std::string DigitText(uint32_t seed, int digits, int lists, const std::string& prefix = "") {
   std::mt19937 random(seed);
   auto pick = [&](uint32_t n) { return random() % n; };
   std::string text;
@@ -220,7 +220,7 @@ std::string DigitText(uint32_t seed, int digits, int lists) {
       text += "},";
       open.pop_back();
     }
-    text += "{\"";
+    text += "{\"" + prefix;
     const int length = 1 + int(pick(uint32_t(digits)));
     for (int k = 0; k < length; ++k) text += char('0' + pick(10));
     text += "\",\"n" + std::to_string(i) + "\"";
@@ -245,8 +245,9 @@ std::string DigitText(uint32_t seed, int digits, int lists) {
 }  // namespace
 
 TEST(StoreModel, ManyDigitIdentifiersAgreeWithThePlainModel) {
-  for (int digits : {3, 6, 9}) {
-    const std::string text = DigitText(uint32_t(digits), digits, 2500);
+  // The last: thousands of identifiers of one prefix, in the few sort buckets it spans.
+  for (int digits : {3, 6, 9, 5}) {
+    const std::string text = digits == 5 ? DigitText(5, 5, 3000, "12") : DigitText(uint32_t(digits), digits, 2500);
     SCOPED_TRACE("identifiers of up to " + std::to_string(digits) + " digits");
     auto store = StoreOf(text);
     TModel model;

@@ -2,6 +2,8 @@
 // whole stream, normalised at once, gives.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "platform/Text.h"
 #include "tests/support/ContainerBuilder.h"
 #include "tests/unit/store_util.h"
@@ -76,4 +78,63 @@ TEST(StorePieces, IdentifiersSpeltInTwoLetterCasesKeepTheirSpellings) {
   EXPECT_EQ(count, 1);
   EXPECT_EQ(store->ChildIdAt(first), "6");
   ExpectFileAsBuffer(MakeStreamBytes(text), "two spellings");
+}
+
+namespace {
+
+// Lists of every shape the parse meets, braces and control bytes at every offset of its
+// 64-byte blocks: nested, unclosed and surplus braces, tabs inside texts, letters and long
+// digit strings as identifiers, repeated identifiers.
+std::string RuggedText(uint32_t seed, size_t lists) {
+  std::mt19937 random(seed);
+  auto pick = [&](uint32_t n) { return random() % n; };
+  static const char* const ids[] = {"1", "12", "1a", "1A", "0", "", "32001", "123456789", "1234567890", "x"};
+  static const char* const junk[] = {"{", "}", "}}", ",", "\t", "\r\n", "\"", "{{", ",,"};
+  std::string text;
+  for (size_t i = 0; i < lists; ++i) {
+    text += '{';
+    if (pick(3)) text += "\"" + std::string(ids[pick(10)]) + "\",";
+    text += "\"" + std::string(pick(40), char('a' + pick(26))) + "\"";
+    if (pick(4) == 0) text += junk[pick(9)];
+    if (pick(3)) text += '}';
+    text += pick(2) ? ",\r\n" : ",";
+  }
+  return text;
+}
+
+}  // namespace
+
+TEST(StorePieces, RuggedTextsLoadAsTheirBuffers) {
+  // Long enough for the file's parse to take its blocks, with a zero byte (the end of the
+  // code-page vote and of the conversion) at several places or none.
+  for (uint32_t seed = 1; seed <= 4; ++seed) {
+    std::string text = RuggedText(seed, 3000);
+    const std::string name = "seed " + std::to_string(seed);
+    ExpectFileAsBuffer(MakeStreamBytes(text), name);
+    for (size_t at : {size_t(0), size_t(63), text.size() / 3, text.size() - 1}) {
+      std::string zeroed = text;
+      zeroed.insert(at, 1, '\0');
+      ExpectFileAsBuffer(MakeStreamBytes(zeroed), name + ", zero byte at " + std::to_string(at));
+    }
+  }
+}
+
+TEST(StorePieces, TheVoteCountsTheFileUpToItsFirstZeroByte) {
+  // Before the zero byte one OEM letter more than 1251 ones, after it many 1251 ones: the text
+  // is OEM only if the count stops at the zero, wherever in a block of the parse it falls.
+  // Thousands of each, more than a byte can count.
+  const std::string oem(3001, '\x8E'), ansi(3000, '\xCE');
+  for (size_t shift = 0; shift < 130; ++shift) {
+    const std::string text = "{\"9\",\"" + std::string(shift, ' ') + "\"},\r\n{\"1\",\"" + oem + ansi + "\"}" +
+                             '\0' + "{\"2\",\"" + std::string(400, '\xCE') + "\"}\r\n}";
+    const std::string what = "shift " + std::to_string(shift);
+    TTempDir dir;
+    ASSERT_EQ(WriteContainerBytes(dir, MakeStreamBytes(text)), S_OK);
+    TMetaStore fromFile(dir.AnsiFile("vellum.md"));
+    int32_t position = -1;
+    ASSERT_TRUE(fromFile.FindId("1", position)) << what;
+    // OEM 0x8E is 1251's 0xCE once converted.
+    ASSERT_EQ(fromFile.TextAt(position).substr(1, 3), "\xCE\xCE\xCE") << what;
+    ExpectSameStore(fromFile, TMetaStore(NormaliseStreamBytes(MakeStreamBytes(text))), what);
+  }
 }

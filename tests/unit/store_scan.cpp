@@ -1,10 +1,12 @@
 // The scans that take the text many bytes at a time agree with a byte-at-a-time reading at
-// every length and alignment: the code-page vote and the parse's copy of ordinary bytes.
+// every length and alignment: the code-page vote, the parse's copy of ordinary bytes and its
+// marks of the bytes that end a run.
 #include <gtest/gtest.h>
 
 #include <random>
 
 #include "metadata/MetaStoreImpl.h"
+#include "metadata/Scan.h"
 #include "tests/unit/store_util.h"
 
 using namespace kalamos;
@@ -84,3 +86,38 @@ TEST(StoreScan, NodeTextsKeepEveryOrdinaryByteWhereverTheBracesAndControlBytesFa
     }
   }
 }
+
+#if defined(KALAMOS_SCAN_SSE2)
+TEST(StoreScan, BlockLanesMarkRunEndsAndCountTheVoteAsTheByteRule) {
+  if (!HasSse2()) GTEST_SKIP() << "no SSE2 on this processor";
+  std::mt19937 random(11);
+  // Every byte value, so that each class meets every lane.
+  std::string buffer(70000, 'x');
+  for (char& c : buffer) c = char(random() % 256);
+  for (char& c : buffer)
+    if (c == 0) c = 'z';  // the lanes count up to a zero byte only when none is there
+  size_t low = 0, high = 0, chunks = 0;
+  TBlockLanes lanes;
+  for (size_t at = 0; at + 16 <= buffer.size(); at += 16) {
+    const uint64_t mask = lanes.Specials(buffer.data() + at);
+    for (size_t i = 0; i < 16; ++i) {
+      const unsigned char c = buffer[at + i];
+      ASSERT_EQ((mask >> i) & 1, uint64_t(c < 0x20 || c == '{' || c == '}')) << at + i;
+    }
+    // Summed as the parse does it: well before a lane's count can pass 255.
+    if (++chunks == 252) {
+      lanes.Sum(low, high);
+      chunks = 0;
+    }
+  }
+  lanes.Sum(low, high);
+  size_t plainLow = 0, plainHigh = 0;
+  PlainVote(buffer.substr(0, buffer.size() / 16 * 16), plainLow, plainHigh);
+  EXPECT_EQ(low, plainLow);
+  EXPECT_EQ(high, plainHigh);
+  EXPECT_FALSE(lanes.SawZero());
+  buffer[100] = '\0';
+  lanes.Specials(buffer.data() + 96);
+  EXPECT_TRUE(lanes.SawZero());
+}
+#endif
