@@ -39,7 +39,7 @@ private:
   const char* Data;
   size_t Size;
   size_t Sector = 512;
-  uint32_t MiniCutoff = 4096;
+  static constexpr uint32_t MiniCutoff = 4096;
   std::vector<uint32_t> Fat;
   std::vector<size_t> Entries;
 
@@ -57,8 +57,9 @@ private:
     const unsigned shift = unsigned(uint8_t(Data[0x1E])) | unsigned(uint8_t(Data[0x1F])) << 8;
     if (shift != 9 && shift != 12) return false;
     Sector = size_t(1) << shift;
-    MiniCutoff = U32(0x38);
-    return true;
+    // Any other cutoff between the mini stream and sectors: libraries differ on which they
+    // obey, so the library's read decides.
+    return U32(0x38) == MiniCutoff;
   }
 
   bool ReadFat() {

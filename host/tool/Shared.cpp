@@ -42,17 +42,28 @@ std::array<uint32_t, 256> MakeUtf8Codes() {
 }
 }  // namespace
 
-// Made before main: no static's constructor writes text.
+// Made before main; a static's constructor that converts text earlier (the table still all
+// zeros) goes the slow way.
 const std::array<uint32_t, 256> Utf8Codes = MakeUtf8Codes();
+
+namespace {
+bool TableMade() { return Utf8Codes['A'] != 0; }
+}  // namespace
 
 // U(text) through a table: names and synonyms are most of what text writes, and
 // converting each into a string of its own costs more than the rest.
 size_t AnsiToUtf8Into(char* out, std::string_view ansi) {
+  if (!TableMade()) {
+    const std::string text = AnsiToUtf8(ansi);
+    std::memcpy(out, text.data(), text.size());
+    return text.size();
+  }
   uint32_t marks;
   return Utf8Into(out, ansi, marks);
 }
 
 size_t PlainAnsiToUtf8Into(char* out, std::string_view ansi) {
+  if (!TableMade()) return SIZE_MAX;
   uint32_t marks;
   const size_t n = Utf8Into(out, ansi, marks);
   return marks & 0x80000000u ? SIZE_MAX : n;
