@@ -6,7 +6,7 @@
 #include <functional>
 
 #include "host/tool/Commands.h"
-#include "host/tool/MappedStream.h"
+#include "host/tool/CompoundDirectory.h"
 #include "metadata/getInfo.h"
 #include "platform/Text.h"
 

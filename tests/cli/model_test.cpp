@@ -10,8 +10,8 @@
 #include <string>
 
 #include "host/Pack.h"
+#include "host/tool/CompoundDirectory.h"
 #include "host/tool/Contents.h"
-#include "host/tool/MappedStream.h"
 #include "host/tool/Model.h"
 #include "host/tool/folder/Directory.h"
 #include "host/tool/Queries.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <unistd.h>
 
-#include "host/tool/MappedStream.h"
+#include "host/tool/CompoundDirectory.h"
 #include "host/tool/Streams.h"
 #include "metadata/MetaStore.h"
 #include "platform/Text.h"
