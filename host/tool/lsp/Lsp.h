@@ -71,6 +71,8 @@ private:
   std::map<std::string, TLspDocument> Documents;
   int ModuleOf(const std::string& uri);
   std::string UriOf(int module) const;
+  // Where a procedure's name stands in its module; null when the module has no file.
+  TJson DeclarationOf(int module, int procedure) const;
   std::vector<std::string> Republish(int module);
 };
 

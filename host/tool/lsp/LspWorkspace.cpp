@@ -552,11 +552,14 @@ TJson TLspWorkspace::Definition(const std::string& uri, const TJson& position) {
     return Location(Root + "/" + UriEscaped(file), StartOfFile());
   }
   const std::optional<code::TProcedureRef> target = ProcedureAt(State->Base.Set, m, line, column);
-  if (!target) return nullptr;
-  const std::string to = UriOf(target->Module);
+  return target ? DeclarationOf(target->Module, target->Procedure) : TJson(nullptr);
+}
+
+TJson TLspWorkspace::DeclarationOf(int module, int procedure) const {
+  const std::string to = UriOf(module);
   if (to.empty()) return nullptr;
-  const code::TModule& home = State->Module(target->Module);
-  const code::TProcedure& p = home.Procedures[size_t(target->Procedure)];
+  const code::TModule& home = State->Module(module);
+  const code::TProcedure& p = home.Procedures[size_t(procedure)];
   return Location(to, RangeAt(home, p.NameLine, p.NameColumn));
 }
 
@@ -570,12 +573,9 @@ TJson TLspWorkspace::References(const std::string& uri, const TJson& position, b
   if (!PlaceOf(State->Module(m), position, line, column, text, byte)) return list;
   const std::optional<code::TProcedureRef> target = ProcedureAt(State->Base.Set, m, line, column);
   if (!target) return list;
-  if (withDeclaration) {
-    const code::TModule& home = State->Module(target->Module);
-    const code::TProcedure& p = home.Procedures[size_t(target->Procedure)];
-    if (const std::string to = UriOf(target->Module); !to.empty())
-      list.push_back(Location(to, RangeAt(home, p.NameLine, p.NameColumn)));
-  }
+  if (withDeclaration)
+    if (TJson declaration = DeclarationOf(target->Module, target->Procedure); !declaration.is_null())
+      list.push_back(std::move(declaration));
   for (const code::TCallRef& ref : State->Base.Set.CallersOf(*target)) {
     const std::string to = UriOf(ref.Module);
     if (to.empty()) continue;
