@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "host/Pack.h"
-#include "host/tool/Model.h"
+#include "host/tool/model/Model.h"
 #include "platform/Text.h"
 #include "tests/support/ConfigGen.h"
 #include "tests/support/TempDir.h"

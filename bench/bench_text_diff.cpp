@@ -8,8 +8,9 @@
 #include <string>
 
 #include "host/Pack.h"
-#include "host/tool/Commands.h"
-#include "host/tool/Model.h"
+#include "host/tool/ground/Ground.h"
+#include "host/tool/vc/Vc.h"
+#include "host/tool/model/Model.h"
 #include "metadata/MetaStore.h"
 #include "platform/Text.h"
 #include "tests/support/ConfigGen.h"

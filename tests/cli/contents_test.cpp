@@ -4,16 +4,17 @@
 
 #include <random>
 
-#include "host/tool/LineDiff.h"
-#include "host/tool/Contents.h"
+#include "host/tool/ground/LineDiff.h"
+#include "host/tool/answers/Contents.h"
 #include "tests/support/Deflate.h"
-#include "host/tool/Streams.h"
+#include "host/tool/container/Streams.h"
 #include "platform/Storage.h"
 #include "platform/Text.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/ConfigGen.h"
 #include "host/Pack.h"
-#include "host/tool/Commands.h"
+#include "host/tool/ground/Ground.h"
+#include "host/tool/vc/Vc.h"
 
 using namespace kalamos;
 

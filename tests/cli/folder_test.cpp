@@ -8,9 +8,11 @@
 #include <random>
 
 #include "host/Pack.h"
-#include "host/tool/Commands.h"
-#include "host/tool/Model.h"
-#include "host/tool/Streams.h"
+#include "host/tool/ground/Ground.h"
+#include "host/tool/model/Source.h"
+#include "host/tool/vc/Vc.h"
+#include "host/tool/model/Model.h"
+#include "host/tool/container/Streams.h"
 #include "host/tool/folder/Codec.h"
 #include "host/tool/folder/Directory.h"
 #include "host/tool/folder/Folder.h"

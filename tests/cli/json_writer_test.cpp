@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "host/tool/Configuration.h"
+#include "host/tool/component/Component.h"
 
 using namespace kalamos;
 

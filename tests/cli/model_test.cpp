@@ -10,11 +10,11 @@
 #include <string>
 
 #include "host/Pack.h"
-#include "host/tool/CompoundDirectory.h"
-#include "host/tool/Contents.h"
-#include "host/tool/Model.h"
+#include "host/tool/container/CompoundDirectory.h"
+#include "host/tool/answers/Contents.h"
+#include "host/tool/model/Model.h"
 #include "host/tool/folder/Directory.h"
-#include "host/tool/Queries.h"
+#include "host/tool/answers/Queries.h"
 #include "metadata/getInfo.h"
 #include "platform/Text.h"
 #include "platform/FileMapping.h"

@@ -11,10 +11,11 @@
 #include <regex>
 
 #include "host/Pack.h"
-#include "host/tool/Commands.h"
-#include "host/tool/Contents.h"
+#include "host/tool/ground/Ground.h"
+#include "host/tool/vc/Vc.h"
+#include "host/tool/answers/Contents.h"
 #include "tests/support/Deflate.h"
-#include "host/tool/Queries.h"
+#include "host/tool/answers/Queries.h"
 #include "platform/Storage.h"
 #include "platform/Text.h"
 #include "tests/support/TempDir.h"

@@ -9,8 +9,8 @@
 #include <string>
 #include <unistd.h>
 
-#include "host/tool/CompoundDirectory.h"
-#include "host/tool/Streams.h"
+#include "host/tool/container/CompoundDirectory.h"
+#include "host/tool/container/Streams.h"
 #include "metadata/MetaStore.h"
 #include "platform/Text.h"
 #include "tests/fuzz/FuzzCheck.h"

@@ -3,7 +3,7 @@
 #include <map>
 #include <random>
 
-#include "host/tool/Commands.h"
+#include "host/tool/ground/Ground.h"
 #include "host/tool/folder/Folder.h"
 
 namespace kalamos {

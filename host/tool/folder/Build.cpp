@@ -9,7 +9,7 @@
 #include <random>
 #include <set>
 
-#include "host/tool/Commands.h"
+#include "host/tool/ground/Ground.h"
 #include "host/tool/folder/Codec.h"
 #include "host/tool/folder/Folder.h"
 #include "host/tool/folder/Manifest.h"

@@ -3,8 +3,11 @@
 #include "host/tool/folder/Codec.h"
 
 #include <array>
+#include <fstream>
+#include <zlib.h>
 #include <vector>
 
+#include "host/tool/ground/Ground.h"
 #include "platform/Text.h"
 
 namespace kalamos {
@@ -68,6 +71,37 @@ TConverted ToCodePage(std::string_view utf8, unsigned codePage, std::string& out
     at += length;
   }
   return TConverted::Ok;
+}
+
+std::string Hex(std::string_view bytes) {
+  static const char digits[] = "0123456789abcdef";
+  std::string out;
+  for (unsigned char c : bytes) out += digits[c >> 4], out += digits[c & 15];
+  return out;
+}
+
+bool ReadWholeFile(const std::string& file, std::string& bytes) {
+  std::ifstream in(PathOf(file), std::ios::binary | std::ios::ate);
+  if (!in) return false;
+  const std::streamoff size = in.tellg();
+  if (size < 0) return false;
+  bytes.resize(size_t(size));
+  in.seekg(0);
+  return size == 0 || bool(in.read(bytes.data(), size));
+}
+
+std::string DeflateRaw(std::string_view text, int level) {
+  z_stream z{};
+  deflateInit2(&z, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
+  std::string out(deflateBound(&z, uLong(text.size())), '\0');
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+  z.avail_in = uInt(text.size());
+  z.next_out = reinterpret_cast<Bytef*>(out.data());
+  z.avail_out = uInt(out.size());
+  deflate(&z, Z_FINISH);
+  out.resize(out.size() - z.avail_out);
+  deflateEnd(&z);
+  return out;
 }
 
 }  // namespace kalamos

@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <fstream>
 
-#include "host/tool/Commands.h"
+#include "host/tool/ground/Ground.h"
 #include "platform/Text.h"
 
 namespace kalamos {

@@ -4,8 +4,8 @@
 #include <set>
 #include <vector>
 
-#include "host/tool/Commands.h"
-#include "host/tool/CompoundDirectory.h"
+#include "host/tool/ground/Ground.h"
+#include "host/tool/container/CompoundDirectory.h"
 #include "host/tool/folder/Codec.h"
 #include "platform/Text.h"
 

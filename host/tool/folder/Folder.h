@@ -23,6 +23,8 @@ bool BuildFolder(const std::string& folder, const std::string& file, std::string
 // The container the folder stands for, built into a temporary file (again only when a file of
 // the folder changed); removed when the tool ends.
 bool FolderAsContainer(const std::string& folder, std::string& file, std::string& error);
+// The command: the folder as a container again (a file, or DIR: its vellum.md).
+int RunBuild(const std::string& folder, const std::string& container);
 
 // The folder unpack puts the objects of a kind in ("Справочники"), "Прочее" for none.
 std::string KindFolder(int kind);

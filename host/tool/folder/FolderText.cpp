@@ -5,6 +5,7 @@
 
 #include "host/tool/folder/Folder.h"
 #include "host/tool/folder/Manifest.h"
+#include "host/tool/ground/Ground.h"
 
 namespace kalamos {
 
@@ -314,6 +315,16 @@ bool ReadManifest(const std::string& text, TManifest& manifest, size_t& line, st
   }
   if (line == 0) return why = kalamos::Say("the manifest is empty", "манифест пуст"), false;
   return true;
+}
+
+
+std::string KindFolder(int kind) {
+  // In the kind table's order.
+  static const char* const folders[] = {"Конфигурация", "ГрафыОтбора", "ОбщиеРеквизиты", "Нумераторы", "Константы",
+                                        "Справочники", "Регистры", "Документы", "ЖурналыДокументов", "Перечисления",
+                                        "Отчеты", "ЖурналыРасчетов", "Календари", "Расчеты", "Обработки",
+                                        "ГруппыРасчетов", "Бухгалтерия"};
+  return kind >= 0 && kind < int(std::size(folders)) ? folders[kind] : "Прочее";
 }
 
 }  // namespace kalamos

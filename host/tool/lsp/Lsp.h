@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "host/tool/Configuration.h"
+#include "host/tool/answers/Json.h"
 
 namespace kalamos {
 

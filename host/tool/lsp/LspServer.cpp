@@ -7,10 +7,12 @@
 #include <new>
 
 #include "code/Letters.h"
-#include "host/tool/Commands.h"
-#include "host/tool/JsonRpc.h"
+#include "host/Session.h"
+#include "host/tool/answers/JsonRpc.h"
+#include "host/tool/ground/Ground.h"
 #include "host/tool/lsp/Lsp.h"
 #include "platform/Console.h"
+#include "platform/Text.h"
 
 namespace kalamos {
 

@@ -7,8 +7,9 @@
 
 #include "code/Letters.h"
 #include "code/Navigation.h"
-#include "host/tool/Code.h"
-#include "host/tool/Commands.h"
+#include "host/tool/answers/Code.h"
+#include "host/tool/ground/Ground.h"
+#include "platform/Text.h"
 #include "host/tool/folder/Folder.h"
 #include "host/tool/lsp/Lsp.h"
 #include "host/tool/lsp/LspComponent.h"

@@ -1,0 +1,117 @@
+// The answers behind show, find, refs, path and id, apart from how they are printed.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/tool/answers/Json.h"
+#include "host/tool/ground/Ground.h"
+#include "host/tool/model/Model.h"
+
+namespace kalamos {
+
+// A name as people write it: "Name", "Kind.Name" or, for a path, "Kind.Name.Attr.Attr";
+// the kind in either language of the kind table, any letter case. Segments are 8-bit 1251.
+struct TNameQuery {
+  int Kind = -1;                       // -1 when no kind was written
+  std::vector<std::string> Segments;   // the object's name first
+};
+TNameQuery ParseName(const std::string& utf8);
+
+// The objects a query names (its first segment); empty with a message for people, closest
+// names included, when there is none.
+std::vector<int32_t> ResolveObjects(const TModel& model, const TNameQuery& query, std::string& error);
+
+// Up to most names (UTF-8) close to wanted: holding it, held by it, or a few letters away;
+// the closest first.
+std::vector<std::string> ClosestNames(const std::vector<std::string_view>& names, std::string_view wanted, size_t most);
+
+// A type as people write it: "Число 15.2", "Строка 50", "Дата", "Справочник.Контрагенты";
+// another letter as it stands.
+std::string TypeWords(const TModel& model, const TValueType& type);
+void AppendTypeWords(const TModel& model, const TValueType& type, std::string& out);
+class TOut;
+void AppendTypeWords(const TModel& model, const TValueType& type, TOut& out);
+// Whether TypeWords says all that fields 4-7 (letter, length, precision, reference; fields
+// points at field 4) say, so that they need not be shown as written too.
+bool TypeSaysAll(const TModel& model, const TValueType& type, const std::string_view* fields, size_t count);
+
+// "Документ Счет", or the kind alone for an object without a name.
+std::string ObjectWords(const TModel& model, int32_t object);
+// A sub-section as people call it ("шапка", "реквизит"); one without words of its own as
+// "раздел (TAG)".
+std::string PartWordsOf(std::string_view tag);
+// The words alone: empty for a tag that has none.
+std::string KnownPartWords(std::string_view tag);
+// What follows an item's name: "Число 15.2, комментарий "...", синоним "..."" (the type
+// only when given).
+std::string ItemWords(const TModel& model, const TNamed& node, const TValueType* type);
+
+// The object with everything the model holds about it.
+TJson ShowJson(const TModel& model, int32_t object);
+
+// The places that refer to an object (TRefUse, in the model's header), sorted by kind
+// (English), object, part, item and how, as UTF-8 bytes.
+std::vector<TRefUse> FindUses(const TModel& model, int32_t target);
+
+// One match of find: where, which field, its text.
+struct TFindMatch {
+  int32_t Object;
+  std::string_view Part, Item;
+  const char* Field;  // "name", "synonym", "comment"
+  std::string_view Text;
+};
+// Objects and items whose name, synonym or comment holds text (8-bit 1251), ignoring
+// letter case; in model order.
+std::vector<TFindMatch> FindText(const TModel& model, std::string_view text);
+
+struct TPathStep {
+  int32_t Object;          // the object whose attribute this is
+  std::string_view Part;   // the sub-section it stands in
+  TItem Item;
+};
+struct TPathResult {
+  bool Found = false;
+  std::vector<TPathStep> Steps;
+  std::string Missing;                  // UTF-8; empty when found
+  std::vector<std::string> Candidates;  // UTF-8
+  bool Ambiguous = false;               // the object's name alone fits several kinds
+  bool Dead = false;                    // the last step's type has no attributes
+};
+TPathResult ResolvePath(const TModel& model, const TNameQuery& query);
+
+// One question answered as the commands print it: Json for --json, Text for people, and the
+// exit status (ExitFailed also when nothing was found: find, path and id still answer). When
+// there is no answer at all (no such object, a misspelt question) Error says why, for people.
+struct TAnswer {
+  int Status = ExitOk;
+  TJson Json;
+  std::string Text;
+  std::string Error;
+};
+// Objects per kind.
+TAnswer AnswerSummary(const TModel& model);
+// One object (Name or Kind.Name, UTF-8), with everything the model holds.
+TAnswer AnswerShow(const TModel& model, const std::string& name);
+// The objects of one kind (either language of the kind table, or the tool's label; every kind
+// when empty), in the order of the text: an array of {"kind", "id", "name", "comment", "synonym"}.
+TAnswer AnswerList(const TModel& model, const std::string& kind);
+TAnswer AnswerFind(const TModel& model, const std::string& text);
+// The uses of the objects a name names; with a window, only the uses from offset on, at most
+// limit of them, with total set to how many there are in all.
+TAnswer AnswerRefs(const TModel& model, const std::string& name, size_t offset = 0, size_t limit = SIZE_MAX,
+                   size_t* total = nullptr);
+TAnswer AnswerPath(const TModel& model, const std::string& attributePath);
+TAnswer AnswerId(const TModel& model, const std::string& id);
+
+// The one object Name or Kind.Name names; -1 with refusal set (status and message, closest
+// names included) when there is none or several kinds use the name.
+int32_t OneObjectNamed(const TModel& model, const std::string& name, TAnswer& refusal);
+// Prints an answer as the commands do: Error to standard error, else Json or Text; the status.
+int PrintAnswer(const TAnswer& answer, bool json);
+// No answer: the status and what to tell people.
+TAnswer Refused(int status, std::string error);
+
+}  // namespace kalamos
