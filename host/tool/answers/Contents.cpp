@@ -208,7 +208,8 @@ std::vector<TFact> ObjectFacts(const TModel& model, int32_t index, bool raw) {
     std::string names;
     TJson values = raw ? TJson::array() : TJson();
     for (size_t i = 0; i < list.Ids.size(); ++i) {
-      const std::string one = list.Objects[i] >= 0 ? ObjectWords(model, list.Objects[i]) : IdWords(model, list.Ids[i]);
+      std::string one = list.Objects[i] >= 0 ? ObjectWords(model, list.Objects[i]) : IdWords(model, list.Ids[i]);
+      if (list.Objects[i] < 0 && one == U(list.Ids[i])) one += " (нет такого объекта)";
       names += (i ? ", " : "") + one;
       if (raw) values.push_back(one);
     }

@@ -54,34 +54,17 @@ bool OneSegment(const TNameQuery& query, const std::string& name, std::string& e
   return false;
 }
 
+// The object's facts as text and diff have them, with what only show tells beside them: the
+// catalogues a catalogue owns, a journal's documents, and the parts with their items.
 std::string ShowText(const TModel& model, int32_t index) {
   const TObject& object = model.Object(index);
   std::string text = ObjectWords(model, index) + "\n";
   auto line = [&](const std::string& label, const std::string& value) { text += "  " + label + ": " + value + "\n"; };
-  line("идентификатор", U(object.Id));
-  if (!object.Comment.empty()) line("комментарий", Quoted(object.Comment));
-  if (!object.Synonym.empty()) line("синоним", Quoted(object.Synonym));
-  if (object.Typed) line("тип", TypeWords(model, object.Type));
-  if (object.Kind == KindReference) {
-    if (object.Owner >= 0) line("владелец", ObjectWords(model, object.Owner));
-    std::string owned;
-    for (int32_t o : object.Owned) owned += (owned.empty() ? "" : ", ") + U(model.Object(o).Name);
-    if (!owned.empty()) line("подчиненные справочники", owned);
-  }
-  if (object.Journal >= 0) line("журнал", ObjectWords(model, object.Journal));
-  if (!object.Documents.empty()) {
-    std::string documents;
-    for (int32_t d : object.Documents) documents += (documents.empty() ? "" : ", ") + U(model.Object(d).Name);
-    line("документы", documents);
-  }
-  // The fields a typed object's type already showed are not repeated.
-  const size_t skip =
-      object.Typed && TypeSaysAll(model, object.Type, object.Fields.data(), object.Fields.size()) ? 4 : 0;
-  if (object.Fields.size() > skip) {
-    std::string fields;
-    for (size_t i = skip; i < object.Fields.size(); ++i) fields += (i > skip ? ", " : "") + Quoted(object.Fields[i]);
-    line("поля " + std::to_string(4 + skip) + "-" + std::to_string(3 + object.Fields.size()), fields);
-  }
+  auto names = [&](const std::vector<int32_t>& objects) {
+    std::string list;
+    for (int32_t o : objects) list += (list.empty() ? "" : ", ") + U(model.Object(o).Name);
+    return list;
+  };
   // Parts and their items, and below an item its own parts (a plan's accounts), indented.
   std::function<void(const std::vector<TPart>&, const std::string&)> parts = [&](const std::vector<TPart>& list,
                                                                                   const std::string& indent) {
@@ -105,17 +88,20 @@ std::string ShowText(const TModel& model, int32_t index) {
       }
     }
   };
+  // What only show tells goes before the object's own fields; the parts after them, before
+  // its reference lists.
+  auto related = [&] {
+    if (object.Kind == KindReference && !object.Owned.empty()) line("подчиненные справочники", names(object.Owned));
+    if (!object.Documents.empty()) line("документы", names(object.Documents));
+  };
+  const std::vector<TFact> facts = ObjectFacts(model, index, false);
+  size_t at = 0;
+  for (; at < facts.size() && facts[at].Key != "fields" && facts[at].Key.rfind("refers", 0) != 0; ++at)
+    line(facts[at].Label, facts[at].Value);
+  related();
+  for (; at < facts.size() && facts[at].Key.rfind("refers", 0) != 0; ++at) line(facts[at].Label, facts[at].Value);
   parts(object.Parts, "  ");
-  for (const TRefersList& list : object.Refers) {
-    std::string where = "ссылки";
-    if (!list.Part.empty()) where += " (" + PartWordsOf(list.Part) + (list.Item.empty() ? "" : ": " + U(list.Item)) + ")";
-    std::string names;
-    for (size_t i = 0; i < list.Ids.size(); ++i) {
-      const std::string words = list.Objects[i] >= 0 ? ObjectWords(model, list.Objects[i]) : IdWords(model, list.Ids[i]);
-      names += (i ? ", " : "") + (words == U(list.Ids[i]) ? words + " (нет такого объекта)" : words);
-    }
-    line(where, names.empty() ? "пусто" : names);
-  }
+  for (; at < facts.size(); ++at) line(facts[at].Label, facts[at].Value);
   return text;
 }
 

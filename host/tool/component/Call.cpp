@@ -1,4 +1,3 @@
-#include <array>
 #include <charconv>
 #include <climits>
 
@@ -16,42 +15,55 @@ struct TParam {
   const char* Name;
   bool Out;
 };
+// The names of a function's parameters, beside its row in the component's function table:
+// one signature a function, in the table's order, as many parameters as the table says.
 struct TSignature {
   TMethod Method;
   int Required;  // leading inputs without a default value
-  std::vector<TParam> Params;
+  size_t Count;
+  TParam Params[7];
 };
 
-const std::vector<TParam> AttributeItem = {{"object", false}, {"name", true},      {"type", true}, {"kind", true},
-                                           {"length", true},  {"precision", true}, {"ref", true}};
+#define KALAMOS_ATTRIBUTE_ITEM \
+  7, {{"object", false}, {"name", true}, {"type", true}, {"kind", true}, {"length", true}, {"precision", true}, {"ref", true}}
 
-const TSignature& SignatureOf(LONG method) {
-  static const std::array<TSignature, MethodCount> table = {{
-      {MethodLoad, 0, {{"directory", false}}},
-      {MethodHasAttr, 2, {{"object", false}, {"attribute", false}}},
-      {MethodSetAttr, 3, {{"object", false}, {"attribute", false}, {"value", false}, {"date", false}}},
-      {MethodGetAttr, 2, {{"object", false}, {"attribute", false}, {"value", true}, {"date", false}}},
-      {MethodEnumDocHead, 1, AttributeItem},
-      {MethodEnumDocTable, 1, AttributeItem},
-      {MethodEnumRef, 1, AttributeItem},
-      {MethodEnumRegDim, 1, {{"register", false}, {"name", true}, {"type", true}}},
-      {MethodEnumRegRes, 1, {{"register", false}, {"name", true}, {"type", true}}},
-      {MethodEnumValues, 1, {{"enumeration", false}, {"name", true}}},
-      {MethodEnumObjects, 1, {{"kind", false}, {"name", true}}},
-      {MethodEnumOwnedRefs, 1, {{"owner", false}, {"name", true}}},
-      {MethodSbKindType, 1, {{"name", false}}},
-      {MethodSbKindKind, 1, {{"name", false}}},
-      {MethodEnumValCount, 1, {{"enumeration", false}}},
-      {MethodValueByNum, 2, {{"enumeration", false}, {"number", false}}},
-      {MethodEnumValInternal, 2, {{"enumeration", false}, {"value", false}}},
-      {MethodResetEnum, 1, {{"slot", false}}},
-      {MethodRefInfo, 2, {{"catalogue", false}, {"selector", false}}},
-  }};
-  // Found by name, not by place: the method comes from the component's own FindMethod.
-  for (const TSignature& signature : table)
-    if (signature.Method == method) return signature;
-  return table[0];
+constexpr TSignature Signatures[] = {
+    {MethodLoad, 0, 1, {{"directory", false}}},
+    {MethodHasAttr, 2, 2, {{"object", false}, {"attribute", false}}},
+    {MethodSetAttr, 3, 4, {{"object", false}, {"attribute", false}, {"value", false}, {"date", false}}},
+    {MethodGetAttr, 2, 4, {{"object", false}, {"attribute", false}, {"value", true}, {"date", false}}},
+    {MethodEnumDocHead, 1, KALAMOS_ATTRIBUTE_ITEM},
+    {MethodEnumDocTable, 1, KALAMOS_ATTRIBUTE_ITEM},
+    {MethodEnumRef, 1, KALAMOS_ATTRIBUTE_ITEM},
+    {MethodEnumRegDim, 1, 3, {{"register", false}, {"name", true}, {"type", true}}},
+    {MethodEnumRegRes, 1, 3, {{"register", false}, {"name", true}, {"type", true}}},
+    {MethodEnumValues, 1, 2, {{"enumeration", false}, {"name", true}}},
+    {MethodEnumObjects, 1, 2, {{"kind", false}, {"name", true}}},
+    {MethodEnumOwnedRefs, 1, 2, {{"owner", false}, {"name", true}}},
+    {MethodSbKindType, 1, 1, {{"name", false}}},
+    {MethodSbKindKind, 1, 1, {{"name", false}}},
+    {MethodEnumValCount, 1, 1, {{"enumeration", false}}},
+    {MethodValueByNum, 2, 2, {{"enumeration", false}, {"number", false}}},
+    {MethodEnumValInternal, 2, 2, {{"enumeration", false}, {"value", false}}},
+    {MethodResetEnum, 1, 1, {{"slot", false}}},
+    {MethodRefInfo, 2, 2, {{"catalogue", false}, {"selector", false}}},
+};
+#undef KALAMOS_ATTRIBUTE_ITEM
+
+constexpr bool SignaturesMatchFunctions() {
+  if (sizeof(Signatures) / sizeof(Signatures[0]) != size_t(MethodCount)) return false;
+  for (int m = 0; m < MethodCount; ++m) {
+    const TSignature& s = Signatures[m];
+    if (s.Method != m || s.Count != FunctionRows[m].Params || s.Required < 0 || size_t(s.Required) > s.Count) return false;
+    for (size_t i = 0; i < s.Count; ++i)
+      if (s.Params[i].Name == nullptr) return false;
+  }
+  return true;
 }
+static_assert(SignaturesMatchFunctions(), "a function's parameter names disagree with methods/Functions.def");
+
+// The method comes from the component's own FindMethod, so it is one of the table's.
+const TSignature& SignatureOf(LONG method) { return Signatures[method]; }
 
 // A function that walks a cursor hands out one item per call.
 bool IsListing(LONG method) { return MethodInRange(method) && FunctionRows[method].Slot != NoSlot; }
@@ -71,7 +83,7 @@ bool WholeNumber(const std::string& text, LONG& value) {
 
 std::string OutputsLine(const TSignature& signature, const TCallOutcome& outcome) {
   std::string line;
-  for (size_t i = 0; i < signature.Params.size() && i < outcome.Params.size(); ++i) {
+  for (size_t i = 0; i < signature.Count && i < outcome.Params.size(); ++i) {
     if (!signature.Params[i].Out) continue;
     if (!line.empty()) line += ", ";
     line += signature.Params[i].Name;
@@ -105,7 +117,7 @@ TJson ValueJson(const TVariant& value) {
 
 TJson OutputsJson(const TSignature& signature, const TCallOutcome& outcome) {
   TJson outputs = TJson::object();
-  for (size_t i = 0; i < signature.Params.size() && i < outcome.Params.size(); ++i)
+  for (size_t i = 0; i < signature.Count && i < outcome.Params.size(); ++i)
     if (signature.Params[i].Out) outputs[signature.Params[i].Name] = ValueJson(outcome.Params[i]);
   return outputs;
 }
@@ -127,6 +139,9 @@ TCallAnswer Called(TSession& session, const TCallRequest& request) {
   LONG method = session.FindMethodUtf8(request.Function);
   if (method < 0) return Misused(Say("unknown function: ", "неизвестная функция: ") + request.Function);
   LONG count = session.ParamCount(method);
+  if (!MethodInRange(method) || size_t(count) != SignatureOf(method).Count)
+    return Misused(Say("the component's function has no known signature: ", "у функции компоненты нет известной сигнатуры: ") +
+                   request.Function);
   const TSignature& signature = SignatureOf(method);
   TCallAnswer answer;
   const std::string name = session.MethodName(method, 0);
@@ -168,7 +183,7 @@ TCallAnswer Called(TSession& session, const TCallRequest& request) {
     answer.Json["result"] = ValueJson(outcome.Return);
     answer.Json["outputs"] = OutputsJson(signature, outcome);
     answer.Text = NameValue("result", outcome.Return.ToUtf8());
-    for (size_t i = 0; i < signature.Params.size() && i < outcome.Params.size(); ++i)
+    for (size_t i = 0; i < signature.Count && i < outcome.Params.size(); ++i)
       if (signature.Params[i].Out) answer.Text += NameValue(signature.Params[i].Name, outcome.Params[i].ToUtf8());
     return answer;
   }

@@ -52,9 +52,11 @@ private:
 };
 }  // namespace
 
-void PrintReports(TSession& session) {
+std::string TakeReportsText(TSession& session) {
+  std::string text;
   for (const TErrorReport& report : session.Log().TakeReports())
-    Err(std::to_string(report.Code) + ": " + report.Description + "\n");
+    text += std::to_string(report.Code) + ": " + report.Description + "\n";
+  return text;
 }
 
 bool StartAndLoad(TSession& session, const std::string& path, std::string& error) {
@@ -77,12 +79,7 @@ bool StartAndLoad(TSession& session, const std::string& path, std::string& error
     directory = container.Directory();
     shownFile = path;
   }
-  auto reports = [&session] {
-    std::string text;
-    for (const TErrorReport& report : session.Log().TakeReports())
-      text += std::to_string(report.Code) + ": " + report.Description + "\n";
-    return text;
-  };
+  auto reports = [&session] { return TakeReportsText(session); };
   if (session.Load(directory, &hr)) {
     error = reports();
     return true;
@@ -91,19 +88,23 @@ bool StartAndLoad(TSession& session, const std::string& path, std::string& error
   return false;
 }
 
-bool StartAndLoad(TSession& session, const std::string& path, int& status) {
-  std::string said;
-  const bool loaded = StartAndLoad(session, path, said);
+int PrintLoaded(const std::string& said, bool loaded) {
   if (loaded) {
     Err(said);
-    return true;
+    return ExitOk;
   }
   // The component's reports stand as they are, what ostrak saw after them.
   const size_t last = said.rfind('\n');
   Err(last == std::string::npos ? "ostrak: " + said + "\n"
                                 : said.substr(0, last + 1) + "ostrak: " + said.substr(last + 1) + "\n");
-  status = ExitFailed;
-  return false;
+  return ExitFailed;
+}
+
+bool StartAndLoad(TSession& session, const std::string& path, int& status) {
+  std::string said;
+  const bool loaded = StartAndLoad(session, path, said);
+  status = PrintLoaded(said, loaded);
+  return loaded;
 }
 
 }  // namespace kalamos

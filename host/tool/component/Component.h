@@ -43,8 +43,11 @@ bool StartAndLoad(TSession& session, const std::string& path, int& status);
 // The same, saying nothing: error gets the component's reports as "code: text" lines and,
 // on failure, a last line without a newline saying what is wrong.
 bool StartAndLoad(TSession& session, const std::string& path, std::string& error);
-// Prints the error log's reports to standard error as "code: text", and forgets them.
-void PrintReports(TSession& session);
+// The error log's reports as "code: text" lines, taken from it.
+std::string TakeReportsText(TSession& session);
+// Prints what StartAndLoad(session, path, error) said (the reports, and on failure why, after
+// "ostrak: ") to standard error; the exit status.
+int PrintLoaded(const std::string& said, bool loaded);
 
 // Receives a configuration as it is read: the objects of every kind whole, then the sections
 // "documents", "catalogues", "registers" and "enumerations" in that order, each opened (even
@@ -60,10 +63,11 @@ public:
 };
 
 // Loads DIR or a container file and reads everything the functions tell about it: objects by
-// kind, documents, catalogues, registers, enumerations. False, with the exit status, when it
-// cannot be loaded (the reasons are on standard error); the sink has then been given nothing.
+// kind, documents, catalogues, registers, enumerations. Says nothing: said gets what
+// StartAndLoad says (the component's reports; on failure, last, why). False when it cannot be
+// loaded; the sink has then been given nothing.
 bool ReadConfiguration(const TSessionOptions& options, const std::string& path, TConfigurationSink& sink,
-                       int& status);
+                       std::string& said);
 
 // Writes the dump's JSON text (the whole object as JsonText(out, 2) would print it, then a
 // newline) piece by piece through write.

@@ -17,7 +17,7 @@ std::string TextOf(const TVariant& value) {
 
 class TDumper {
 public:
-  explicit TDumper(TSession& session) : Session(session) {}
+  TDumper(TSession& session, std::string& said) : Session(session), Said(said) {}
 
   // Walks a listing to its end; a failing call ends it. Each item is the array after the call.
   std::vector<std::vector<TVariant>> Walk(LONG method, const WideString& name) {
@@ -25,7 +25,7 @@ public:
     for (;;) {
       TCallOutcome outcome;
       HRESULT hr = Session.Call(method, {TVariant::Text(name)}, outcome);
-      PrintReports(Session);
+      Keep();
       if (FAILED(hr) || !outcome.Return.IsInt() || outcome.Return.AsInt() == 0) return items;
       items.push_back(std::move(outcome.Params));
     }
@@ -41,7 +41,7 @@ public:
   TJson Single(LONG method, std::vector<TVariant> args) {
     TCallOutcome outcome;
     HRESULT hr = Session.Call(method, args, outcome);
-    PrintReports(Session);
+    Keep();
     if (FAILED(hr)) return nullptr;
     if (outcome.Return.IsInt()) return outcome.Return.AsInt();
     if (outcome.Return.IsText()) return WideToUtf8(outcome.Return.AsWide());
@@ -67,15 +67,19 @@ public:
     return list;
   }
 
+  // The component's reports of a call, kept for the caller to show.
+  void Keep() { Said += TakeReportsText(Session); }
+
   TSession& Session;
+  std::string& Said;
 };
 }  // namespace
 
 bool ReadConfiguration(const TSessionOptions& options, const std::string& path, TConfigurationSink& sink,
-                       int& status) {
+                       std::string& said) {
   TSession session(options);
-  if (!StartAndLoad(session, path, status)) return false;
-  TDumper dumper(session);
+  if (!StartAndLoad(session, path, said)) return false;
+  TDumper dumper(session, said);
 
   // The English half of each kind table entry, in kind-index order.
   TJson objects = TJson::object();

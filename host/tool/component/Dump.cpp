@@ -4,9 +4,9 @@ namespace kalamos {
 
 int RunDump(const TSessionOptions& options, const std::string& path) {
   TJsonWriter writer(Out);
-  int status = ExitOk;
-  if (!ReadConfiguration(options, path, writer, status)) return status;
-  return ExitOk;
+  std::string said;
+  const bool read = ReadConfiguration(options, path, writer, said);
+  return PrintLoaded(said, read);
 }
 
 }  // namespace kalamos
