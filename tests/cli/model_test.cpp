@@ -14,6 +14,7 @@
 #include "host/tool/answers/Contents.h"
 #include "host/tool/model/Model.h"
 #include "host/tool/folder/Directory.h"
+#include "host/tool/ground/Ground.h"
 #include "host/tool/answers/Queries.h"
 #include "metadata/getInfo.h"
 #include "platform/Text.h"
@@ -350,4 +351,28 @@ TEST(ModelInPlace, OnlyAWholeRunOfSectors) {
   EXPECT_FALSE(FindContiguousStream(whole.data(), whole.size() / 2, "Metadata", "Main MetaData Stream", offset, size));
   EXPECT_FALSE(FindContiguousStream(whole.data(), whole.size(), "Metadata", "Other", offset, size));
   EXPECT_FALSE(FindContiguousStream(bytes.data(), bytes.size(), "Metadata", "Main MetaData Stream", offset, size));
+}
+
+// A container the reader refuses says the reader's reason, not a guess made by opening the
+// file again; troubles of the file itself come first.
+TEST(ModelLoad, SaysTheReadersReason) {
+  TTempDir dir;
+  std::string why;
+  const std::string empty = dir.Utf8File("empty.md");
+  ASSERT_TRUE(WriteContainer(empty, {{OLESTR("Metadata"), OLESTR("Main MetaData Stream"), std::string()}}, {}, why)) << why;
+  const std::string other = dir.Utf8File("other.md");
+  ASSERT_TRUE(WriteContainer(other, {{OLESTR("Metadata"), OLESTR("Other"), std::string("{}")}}, {}, why)) << why;
+  for (bool inPlace : {true, false}) {
+    ReadContainersInPlace(inPlace);
+    TModelResult result = LoadModel(empty);
+    EXPECT_FALSE(result.Model);
+    EXPECT_EQ(result.Error, empty + Say(": the metadata stream is empty", ": поток описания пуст"));
+    result = LoadModel(other);
+    EXPECT_EQ(result.Error, other + Say(": no stream Main MetaData Stream",
+                                        ": в хранилище \"Metadata\" нет потока \"Main MetaData Stream\""));
+    result = LoadModel(dir.Utf8File("missing.md"));
+    EXPECT_NE(result.Error.find("missing.md"), std::string::npos);
+    EXPECT_EQ(result.Error.find("Metadata"), std::string::npos) << result.Error;
+  }
+  ReadContainersInPlace(false);
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstdio>
 
 #include "host/tool/answers/Queries.h"
 #include "host/tool/ground/Ground.h"
@@ -142,8 +143,12 @@ bool LoadContents(const std::string& path, TContents& contents, std::string& err
   TSource source;
   if (!FindSource(path, source, error)) return false;
   // The description's own stream is the model's; its lines stand for it.
-  if (FAILED(ReadContainerStreams(Utf8ToWide(source.File), contents.Streams, std::string(DescriptionStream)))) {
-    error = DiagnoseContainer(source.File, source.Shown);
+  if (const HRESULT hr = ReadContainerStreams(Utf8ToWide(source.File), contents.Streams, std::string(DescriptionStream));
+      FAILED(hr)) {
+    char code[16];
+    std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(hr));
+    error = DiagnoseContainer(source.File, source.Shown,
+                              Say("the container's streams cannot be read (", "потоки контейнера не читаются (") + code + ")");
     return false;
   }
   const TModel& m = *contents.Model;

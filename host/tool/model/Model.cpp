@@ -484,8 +484,8 @@ TModelResult LoadModel(const std::string& path) {
       result.Model = std::make_unique<TModel>(std::move(file), offset, size);
     else
       result.Model = std::make_unique<TModel>(ReadConfigurationBlock(Utf8ToWide(source.File)));
-  } catch (const TStoreError&) {
-    result.Error = DiagnoseContainer(source.File, source.Shown);
+  } catch (const TStoreError& trouble) {
+    result.Error = DiagnoseContainer(source.File, source.Shown, trouble.what());
   }
   return result;
 }

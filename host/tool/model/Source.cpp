@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fstream>
 #include <system_error>
+#include <utility>
 
 #include "host/tool/folder/Folder.h"
 #include "host/tool/ground/Ground.h"
@@ -14,7 +15,26 @@ namespace kalamos {
 
 namespace fs = std::filesystem;
 
-std::string DiagnoseContainer(const std::string& file, const std::string& shown) {
+namespace {
+// The store's reasons in the user's language; another reason as the store gives it.
+std::string CauseWords(std::string_view cause) {
+  static const std::pair<std::string_view, std::string_view> words[] = {
+      {"the metadata stream is empty", "поток описания пуст"},
+      {"the metadata stream ends early", "поток описания обрывается раньше своей длины"},
+      {"the metadata stream is too large", "поток описания слишком велик"},
+      {"the metadata stream cannot be read", "поток описания не читается"},
+      {"the metadata stream size is unknown", "длина потока описания неизвестна"},
+      {"no storage Metadata", "в контейнере нет хранилища \"Metadata\""},
+      {"no stream Main MetaData Stream", "в хранилище \"Metadata\" нет потока \"Main MetaData Stream\""},
+      {"the configuration file cannot be opened", "файл конфигурации не открывается"},
+  };
+  for (const auto& [english, russian] : words)
+    if (cause == english) return Say(english, russian);
+  return std::string(cause);
+}
+}  // namespace
+
+std::string DiagnoseContainer(const std::string& file, const std::string& shown, std::string_view cause) {
   std::error_code error;
   const fs::path path = PathOf(file);
   if (!fs::exists(path, error)) return shown + Say(": no such file", ": нет такого файла");
@@ -30,6 +50,7 @@ std::string DiagnoseContainer(const std::string& file, const std::string& shown)
   char head[8] = {};
   if (!in.read(head, sizeof head) || std::memcmp(head, kCompoundFileSignature, sizeof head) != 0)
     return shown + Say(": not a compound file", ": это не составной файл (контейнер)");
+  if (!cause.empty()) return shown + ": " + CauseWords(cause);
   return shown + Say(": no readable configuration in the container (storage \"Metadata\", stream \"Main MetaData Stream\")",
                      ": в контейнере нет читаемой конфигурации (хранилище \"Metadata\", поток \"Main MetaData Stream\")");
 }

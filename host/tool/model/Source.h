@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace kalamos {
 
@@ -17,7 +18,9 @@ bool FindSource(const std::string& path, TSource& source, std::string& error);
 // shownFile names the container in the message (default DIR/vellum.md).
 std::string DiagnoseDirectory(const std::string& directory, const std::string& shownFile = "");
 // Why a container file (UTF-8 path) cannot be loaded: missing, a directory, unreadable (the
-// system's reason), not a compound file, or no configuration in it. shown names it.
-std::string DiagnoseContainer(const std::string& file, const std::string& shown);
+// system's reason), not a compound file; else cause, what the reader said went wrong (in the
+// store's English words, said in the user's language), or no configuration in it. shown
+// names it.
+std::string DiagnoseContainer(const std::string& file, const std::string& shown, std::string_view cause = {});
 
 }  // namespace kalamos
