@@ -146,7 +146,7 @@ bool LoadContents(const std::string& path, TContents& contents, std::string& err
   if (const HRESULT hr = ReadContainerStreams(Utf8ToWide(source.File), contents.Streams, std::string(DescriptionStream));
       FAILED(hr)) {
     char code[16];
-    std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(hr));
+    std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(static_cast<uint32_t>(hr)));
     error = DiagnoseContainer(source.File, source.Shown,
                               Say("the container's streams cannot be read (", "потоки контейнера не читаются (") + code + ")");
     return false;
