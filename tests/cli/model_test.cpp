@@ -30,7 +30,6 @@ TTextBuffer TextOf(const std::string& utf8Text) {
   return NormaliseStreamBytes(MakeStreamBytes(Utf8ToAnsi(utf8Text) + "\r\n}"));
 }
 
-std::string U(std::string_view ansi) { return AnsiToUtf8(ansi); }
 
 const char* const Text = R"({"GenJrnlFldDef",
 {"151","Комментарий","Произвольный комментарий к документу","","S","0","0","0"}},
@@ -375,4 +374,27 @@ TEST(ModelLoad, SaysTheReadersReason) {
     EXPECT_EQ(result.Error.find("Metadata"), std::string::npos) << result.Error;
   }
   ReadContainersInPlace(false);
+}
+
+// show states an object's facts as text and diff state them, every one, and adds what only
+// it tells; a reference to no object says so everywhere.
+TEST_F(ModelTest, ShowStatesTheFactsTextStates) {
+  for (size_t i = 0; i < Model.Objects().size(); ++i) {
+    const TObject& object = Model.Object(int32_t(i));
+    if (object.Name.empty()) continue;
+    const TAnswer shown = AnswerShow(Model, std::string(KindEnglish(object.Kind)) + "." + U(object.Name));
+    ASSERT_EQ(ExitOk, shown.Status) << shown.Error;
+    for (const TFact& fact : ObjectFacts(Model, int32_t(i), false))
+      EXPECT_NE(std::string::npos, shown.Text.find("\n  " + fact.Label + ": " + fact.Value + "\n")) << shown.Text;
+  }
+  const TAnswer owner = AnswerShow(Model, "Справочник.Склады");
+  EXPECT_NE(std::string::npos, owner.Text.find("\n  подчиненные справочники: Ячейки\n")) << owner.Text;
+
+  TModel dangling{TextOf(R"({"Documents",{"50","Приход","","",{"Head Fields",{"51","Склад","","","S","10","0","0"}},
+{"Refers",{"999"}}}})")};
+  const TAnswer shown = AnswerShow(dangling, "Приход");
+  EXPECT_NE(std::string::npos, shown.Text.find("\n  ссылки: 999 (нет такого объекта)\n")) << shown.Text;
+  std::string text;
+  DescriptionText(dangling, 0, text);
+  EXPECT_NE(std::string::npos, text.find("Документ Приход: ссылки: 999 (нет такого объекта)\n")) << text;
 }
