@@ -154,6 +154,22 @@ TEST(Places, AStreamBelongsToTheIdentifierItsStorageNames) {
     EXPECT_EQ(words, c.Words) << c.Path;
     EXPECT_EQ(key, c.Key) << c.Path;
   }
+  // What a stream is comes with its place, not from its words.
+  const std::pair<const char*, TStreamRole> roles[] = {
+      {"TypedText/ModuleText_Number1/MD Programm text", TStreamRole::GlobalModule},
+      {"Journal/Journal_Number215/WorkBook/Page.1", TStreamRole::Layout},
+      {"Journal/Journal_Number215/WorkBook/Page.x", TStreamRole::Unplaced},
+      {"X_Number/MD Programm text", TStreamRole::Unplaced},
+      {"TypedText/UserHelp_Number134/MD Programm text", TStreamRole::Placed},
+      {"SubList/SubList_Number143/WorkBook/Dialog Stream", TStreamRole::Placed},
+  };
+  for (const auto& [path, expected] : roles) {
+    TStreamKind kind;
+    TStreamRole role = TStreamRole::Placed;
+    std::string id, words, key;
+    PlaceOf(path, kind, id, words, key, &role);
+    EXPECT_EQ(role, expected) << path;
+  }
 }
 
 TEST(Streams, EveryStreamAtEveryDepthSortedByPath) {

@@ -59,7 +59,9 @@ size_t FormPrefix(std::string_view bytes) {
   return length <= bytes.size() - prefix ? prefix : 0;
 }
 
-void PlaceOf(const std::string& path, TStreamKind& kind, std::string& id, std::string& words, std::string& key) {
+void PlaceOf(const std::string& path, TStreamKind& kind, std::string& id, std::string& words, std::string& key,
+             TStreamRole* role) {
+  TStreamRole is = TStreamRole::Placed;
   const std::vector<std::string> parts = Segments(path);
   const std::string& name = parts.back();
   kind = name == ModuleStream ? TStreamKind::Module : name == FormStream ? TStreamKind::Form : TStreamKind::Other;
@@ -79,7 +81,8 @@ void PlaceOf(const std::string& path, TStreamKind& kind, std::string& id, std::s
   }
   const bool workBook = below == "WorkBook/";
   const std::string list = prefix == "SubList" ? " списка" : "";
-  if (kind == TStreamKind::Module && prefix == "ModuleText" && below.empty()) words = "глобальный модуль";
+  if (kind == TStreamKind::Module && prefix == "ModuleText" && below.empty())
+    words = "глобальный модуль", is = TStreamRole::GlobalModule;
   // An object's help text, kept as modules are.
   else if (kind == TStreamKind::Module && prefix == "UserHelp" && below.empty()) words = "описание";
   else if (kind == TStreamKind::Module && prefix == "Transact" && below.empty()) words = "модуль документа";
@@ -90,12 +93,13 @@ void PlaceOf(const std::string& path, TStreamKind& kind, std::string& id, std::s
     words = "модуль формы" + list + " (" + below.substr(0, below.size() - 1) + ")";
   else if (kind == TStreamKind::Form && !id.empty() && below.size() > 1 && below.find('/') == below.size() - 1)
     words = "форма" + list + " (" + below.substr(0, below.size() - 1) + ")";
-  else if (kind == TStreamKind::Module) words = "модуль " + path;
-  else if (kind == TStreamKind::Form) words = "форма " + path;
+  else if (kind == TStreamKind::Module) words = "модуль " + path, is = TStreamRole::Unplaced;
+  else if (kind == TStreamKind::Form) words = "форма " + path, is = TStreamRole::Unplaced;
   // A print layout: a worksheet beside the object's form.
   else if (name.rfind("Page.", 0) == 0 && Digits(std::string_view(name).substr(5)) && !id.empty())
-    words = "макет " + name.substr(5) + list;
-  else words = path;
+    words = "макет " + name.substr(5) + list, is = TStreamRole::Layout;
+  else words = path, is = TStreamRole::Unplaced;
+  if (role) *role = is;
 }
 
 TStreamText TextOfStream(const TPlacedStream& stream) {
@@ -157,9 +161,9 @@ bool LoadContents(const std::string& path, TContents& contents, std::string& err
     TPlacedStream placed;
     placed.Stream = &stream;
     std::string id;
-    PlaceOf(stream.Path, placed.Kind, id, placed.Words, placed.Key);
+    PlaceOf(stream.Path, placed.Kind, id, placed.Words, placed.Key, &placed.Role);
     // The configuration-wide module stands with the container's own streams.
-    if (!id.empty() && placed.Words != "глобальный модуль") {
+    if (!id.empty() && placed.Role != TStreamRole::GlobalModule) {
       const TLocation where = m.Locate(Utf8ToAnsi(id));
       placed.Object = where.Object;
       // An identifier of an item (a list form of a catalogue) names it.

@@ -18,9 +18,19 @@ namespace kalamos {
 
 enum class TStreamKind { Module, Form, Other };
 
+// What a stream is to the configuration, apart from the words for it: the decisions are made
+// on this, the words are for people.
+enum class TStreamRole {
+  Placed,        // an object's module, form or help text, or a print layout: named by its place
+  GlobalModule,  // the configuration's own module
+  Layout,        // a print layout (placed too)
+  Unplaced,      // no place known: the words are its path
+};
+
 struct TPlacedStream {
   const TContainerStream* Stream = nullptr;
   TStreamKind Kind = TStreamKind::Other;
+  TStreamRole Role = TStreamRole::Unplaced;
   int32_t Object = -1;  // -1: the configuration's own (the global module) or the container's
   std::string Words;    // "модуль документа", "форма списка", ...; for other streams the path
   std::string Key;      // the path with the identifier put as "*": the same place in another version
@@ -58,9 +68,10 @@ bool LoadContentsOrSay(const std::string& path, TContents& contents);
 // They change whenever the platform saves, and say nothing a person changed.
 bool IsBookkeeping(std::string_view path);
 
-// Where a stream stands, found from its path alone (for tests): kind, owning identifier
-// (empty when none), words.
-void PlaceOf(const std::string& path, TStreamKind& kind, std::string& id, std::string& words, std::string& key);
+// Where a stream stands, found from its path alone: kind, owning identifier (empty when
+// none), words, key, and what it is (role, when asked).
+void PlaceOf(const std::string& path, TStreamKind& kind, std::string& id, std::string& words, std::string& key,
+             TStreamRole* role = nullptr);
 
 // What people read of an object, for text and diff: its own facts (key for scripts, label
 // and value for people), then its sub-sections' items.

@@ -26,7 +26,7 @@ struct TCounts {
   std::string Name;  // "Документ Счет", as people read it
   std::string Bare;  // "Счет", as the JSON answers name objects
   int Kind = 0;
-  std::string State;  // "добавлен", "удален", or empty for an object on both sides
+  enum class TState { Both, Added, Removed } State = TState::Both;
   size_t Added = 0, Removed = 0, Changed = 0, LinesAdded = 0, LinesRemoved = 0;
 };
 
@@ -161,7 +161,7 @@ private:
     size_t items = 0;
     for (const TPart& part : model.Object(o).Parts) items += model.Items(part).size();
     (op == "added" ? Counted().Added : Counted().Removed) += items;
-    Counted().State = op == "added" ? "добавлен" : "удален";
+    Counted().State = op == "added" ? TCounts::TState::Added : TCounts::TState::Removed;
     std::string human = Mark(op) + Cur() + "\n";
     if (Options.Full) {
       std::string text;
@@ -471,13 +471,13 @@ std::string StatText(const std::vector<TCounts>& counts) {
   TCounts total;
   size_t added = 0, removed = 0, changed = 0;
   for (const TCounts& c : counts) {
-    if (!c.Added && !c.Removed && !c.Changed && c.State.empty()) continue;
+    if (!c.Added && !c.Removed && !c.Changed && c.State == TCounts::TState::Both) continue;
     text += c.Name + ": ";
-    if (!c.State.empty()) text += c.State + ", ";
+    if (c.State != TCounts::TState::Both) text += c.State == TCounts::TState::Added ? "добавлен, " : "удален, ";
     text += "+" + Count(c.Added) + " -" + Count(c.Removed) + " ~" + Count(c.Changed);
     if (c.LinesAdded || c.LinesRemoved) text += ", строк модулей +" + Count(c.LinesAdded) + " -" + Count(c.LinesRemoved);
     text += "\n";
-    (c.State == "добавлен" ? added : c.State == "удален" ? removed : changed) += 1;
+    (c.State == TCounts::TState::Added ? added : c.State == TCounts::TState::Removed ? removed : changed) += 1;
     total.Added += c.Added, total.Removed += c.Removed, total.Changed += c.Changed;
     total.LinesAdded += c.LinesAdded, total.LinesRemoved += c.LinesRemoved;
   }
@@ -491,9 +491,11 @@ TJson StatJson(const std::vector<TCounts>& counts) {
   TJson objects = TJson::array();
   TJson total{{"added", 0}, {"removed", 0}, {"changed", 0}, {"lines_added", 0}, {"lines_removed", 0}};
   for (const TCounts& c : counts) {
-    if (!c.Added && !c.Removed && !c.Changed && c.State.empty()) continue;
+    if (!c.Added && !c.Removed && !c.Changed && c.State == TCounts::TState::Both) continue;
     objects.push_back(TJson{{"kind", KindEnglish(c.Kind)}, {"object", c.Bare},
-                            {"state", c.State == "добавлен" ? "added" : c.State == "удален" ? "removed" : "changed"},
+                            {"state", c.State == TCounts::TState::Added     ? "added"
+                                      : c.State == TCounts::TState::Removed ? "removed"
+                                                                            : "changed"},
                             {"added", c.Added}, {"removed", c.Removed}, {"changed", c.Changed},
                             {"lines_added", c.LinesAdded}, {"lines_removed", c.LinesRemoved}});
     for (const char* key : {"added", "removed", "changed", "lines_added", "lines_removed"})

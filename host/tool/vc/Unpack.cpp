@@ -255,8 +255,9 @@ int RunUnpack(const std::string& container, const std::string& folder) {
       continue;
     }
     TStreamKind kind;
+    TStreamRole role;
     std::string id, words, key;
-    PlaceOf(stream.Path, kind, id, words, key);
+    PlaceOf(stream.Path, kind, id, words, key, &role);
     const int32_t object = model && !id.empty() ? model->ObjectById(id) : -1;
     TManifestEntry entry;
     entry.Path = stream.Path;
@@ -296,15 +297,15 @@ int RunUnpack(const std::string& container, const std::string& folder) {
     if (entry.How == "bytes") entry.Options.clear();
     const bool text = entry.How != "bytes";
     const std::string name = stream.Path.substr(stream.Path.rfind('/') + 1);
-    const bool layout = name.rfind("Page.", 0) == 0 && words.rfind("макет ", 0) == 0;
+    const bool layout = role == TStreamRole::Layout;
     // Named after the object and its place; what has no words keeps its storages' names.
-    if (object >= 0 && words != stream.Path && words.find('/') == std::string::npos && (text || layout))
+    if (object >= 0 && role != TStreamRole::Unplaced && words.find('/') == std::string::npos && (text || layout))
       entry.File = names.Take(objectDirs[size_t(object)], SafeFileName(Capitalised(words)), text ? ".txt" : ".mxl");
     else if (object >= 0) {
       const size_t mark = stream.Path.find("_Number" + id);
       const size_t below = stream.Path.find('/', mark);
       entry.File = names.Take(objectDirs[size_t(object)], SafePath(stream.Path.substr(below + 1)), "");
-    } else if (words == "глобальный модуль" && text)
+    } else if (role == TStreamRole::GlobalModule && text)
       entry.File = names.Take("", "Глобальный модуль", ".txt");
     else entry.File = names.Take("Контейнер", SafePath(stream.Path), text ? ".txt" : "");
     files.push_back({entry.File, text ? utf8 : stream.Bytes});
