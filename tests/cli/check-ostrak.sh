@@ -618,8 +618,10 @@ assert p["found"] is True and p["missing"] is None and p["candidates"] == []
 assert [s["name"] for s in p["steps"]] == ["Склад", "Район"]
 s = p["steps"][0]
 assert s == {"name": "Склад", "kind": "DOCUMENT", "object": "Приход", "part": "Head Fields", "type": "B",
-             "length": 0, "precision": 0, "ref": {"kind": "REFERENCE", "name": "Склады"}}, s
-assert p["steps"][1]["ref"] == {"kind": "REFERENCE", "name": "Районы"}
+             "length": 0, "precision": 0, "ref": {"kind": "REFERENCE", "name": "Склады", "id": "21"}}, s
+assert p["steps"][1]["ref"] == {"kind": "REFERENCE", "name": "Районы", "id": "13"}
+# One shape of a reference wherever it stands: the uses' targets, a show's owner and items.
+assert all(set(e["to"]) == {"kind", "name", "id"} for e in refs)
 p = load("path.json")
 assert p["found"] is False and p["missing"] == "Райн" and "Район" in p["candidates"] and len(p["steps"]) == 1
 i = load("id-found.json")
@@ -632,7 +634,7 @@ assert {"kind": "REFERENCE", "object": "Контрагенты", "part": "Params
 assert any(e["kind"] == "ENUM" and e["part"] == "EnumVal" and e["item"] == "Физическое" for e in f)
 c = load("show-catalogue.json")
 assert c["kind"] == "REFERENCE" and c["id"] == "21" and c["comment"] == "или собственное" and c["synonym"] == "Места хранения"
-assert c["owned"][0]["name"] == "Ячейки" and c["owner"] is None
+assert c["owned"][0]["name"] == "Ячейки" and c["owner"] is None and set(c["owned"][0]) == {"kind", "name", "id"}
 item = c["parts"][0]["items"][0]
 assert c["parts"][0]["part"] == "Params" and item["name"] == "Район" and item["ref"]["name"] == "Районы" and item["type"] == "B"
 k = load("show.json")

@@ -268,9 +268,7 @@ std::string ItemValue(const TModel& model, const TItem& item) {
 }
 
 TJson ItemJson(const TModel& model, const TItem& item) {
-  TJson ref = nullptr;
-  if (item.Type.RefObject >= 0)
-    ref = TJson{{"kind", KindEnglish(model.Object(item.Type.RefObject).Kind)}, {"name", U(model.Object(item.Type.RefObject).Name)}};
+  TJson ref = TypeRefJson(model, item.Type);
   TJson fields = TJson::array();
   const std::vector<std::string_view> all = model.FieldsOf(item.Node);
   for (size_t i = item.Id.empty() ? 0 : 7; i < all.size(); ++i) fields.push_back(U(all[i]));

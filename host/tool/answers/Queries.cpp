@@ -18,12 +18,10 @@ namespace kalamos {
 
 using namespace std::literals;
 
-namespace {
-TJson RefJson(const TModel& model, const TValueType& type) {
+TJson TypeRefJson(const TModel& model, const TValueType& type) {
   if (!type.Refers()) return nullptr;
   if (type.RefObject < 0) return TJson{{"kind", ""}, {"name", ""}, {"id", U(type.RefId)}};
-  const TObject& target = model.Object(type.RefObject);
-  return TJson{{"kind", KindEnglish(target.Kind)}, {"name", U(target.Name)}, {"id", U(type.RefId)}};
+  return ObjectRefJson(model, type.RefObject);
 }
 
 TJson ObjectRefJson(const TModel& model, int32_t index) {
@@ -32,11 +30,12 @@ TJson ObjectRefJson(const TModel& model, int32_t index) {
   return TJson{{"kind", KindEnglish(object.Kind)}, {"name", U(object.Name)}, {"id", U(object.Id)}};
 }
 
+namespace {
 void TypeJson(const TModel& model, const TValueType& type, TJson& out) {
   out["type"] = U(type.Letter);
   out["length"] = type.Length;
   out["precision"] = type.Precision;
-  out["ref"] = RefJson(model, type);
+  out["ref"] = TypeRefJson(model, type);
 }
 
 }  // namespace

@@ -36,6 +36,11 @@ std::string ItemWords(const TModel& model, const TNamed& node, const TValueType*
 
 // The object with everything the model holds about it.
 TJson ShowJson(const TModel& model, int32_t object);
+// The one shape of a reference to an object in every answer: {"kind", "name", "id"}; null for
+// no object. A type's reference the same way, kind and name empty when its identifier names no
+// object; null when the type refers to nothing.
+TJson ObjectRefJson(const TModel& model, int32_t object);
+TJson TypeRefJson(const TModel& model, const TValueType& type);
 
 // One question answered as the commands print it: Json for --json, Text for people, and the
 // exit status (ExitFailed also when nothing was found: find, path and id still answer). When

@@ -248,7 +248,7 @@ TAnswer AnswerRefs(const TModel& model, const std::string& name, size_t offset, 
       const TRefUse& use = uses[i];
       TJson entry = Place(model, use.Object, use.Part, use.Item);
       entry["how"] = use.How;
-      entry["to"] = TJson{{"kind", KindEnglish(model.Object(target).Kind)}, {"name", U(model.Object(target).Name)}};
+      entry["to"] = ObjectRefJson(model, target);
       answer.Json.push_back(std::move(entry));
       const std::string how = use.How == std::string("type")      ? "тип"
                               : use.How == std::string("owner")   ? "подчиненный справочник"
@@ -289,11 +289,7 @@ TAnswer AnswerPath(const TModel& model, const std::string& attributePath) {
   TJson steps = TJson::array();
   for (const TPathStep& step : result.Steps) {
     const TItem& item = step.Item;
-    TJson ref = nullptr;
-    if (item.Type.Refers())
-      ref = item.Type.RefObject >= 0 ? TJson{{"kind", KindEnglish(model.Object(item.Type.RefObject).Kind)},
-                                             {"name", U(model.Object(item.Type.RefObject).Name)}}
-                                     : TJson{{"kind", ""}, {"name", ""}};
+    TJson ref = TypeRefJson(model, item.Type);
     steps.push_back(TJson{{"name", U(item.Name)}, {"kind", KindEnglish(model.Object(step.Object).Kind)},
                           {"object", U(model.Object(step.Object).Name)}, {"part", U(step.Part)},
                           {"type", U(item.Type.Letter)}, {"length", item.Type.Length},

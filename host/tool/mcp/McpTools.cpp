@@ -325,7 +325,7 @@ const std::vector<TMcpTool> ToolTable = {
      Input(Argument("name", ArgumentText, NameHelp) + ", " + PageArguments, R"("name")"),
      Object(R"("uses": )" +
                 ArrayOf(Object(PlaceMembers + R"(, "how": {"type": "string", "enum": ["type", "owner", "journal", "refers"]}, "to": )" +
-                                   Object(R"("kind": )" + Text + R"(, "name": )" + Text, R"("kind", "name")"),
+                                   RefSchema,
                                R"("kind", "object", "part", "item", "how", "to")")) +
                 PageMembers,
             R"("uses")" + PageRequired),
