@@ -63,8 +63,14 @@ void* AllocateLargeBlock(size_t bytes) {
     if (tail) ::munmap(end, tail);
     start = aligned;
 #ifdef MADV_HUGEPAGE
-    // Only a hint: without huge pages the block works all the same.
-    ::madvise(start, size, MADV_HUGEPAGE);
+    // Only a hint: without huge pages the block works all the same. KALAMOS_SMALL_PAGES=1
+    // leaves them out, for measuring against Windows and Wine, which give a DLL small pages
+    // only (large ones need the lock-memory privilege).
+    static const bool small = [] {
+      const char* value = std::getenv("KALAMOS_SMALL_PAGES");
+      return value && *value && *value != '0';
+    }();
+    if (!small) ::madvise(start, size, MADV_HUGEPAGE);
 #endif
   }
   return start;
