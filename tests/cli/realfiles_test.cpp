@@ -194,3 +194,36 @@ TEST_F(RealFiles, EveryFieldChangeShows) {
 }
 
 }  // namespace
+
+namespace {
+// diff decides on what the description writes: an object renamed is that object's change, not
+// a change of every object that names it, even of one that changed otherwise.
+TEST(DiffDecides, OnTheWrittenValuesNotTheirWords) {
+  TTempDir dir;
+  const std::string before = R"({"SbCnts",
+{"21","Склады","","","0"},
+{"22","Ячейки","","","21",
+{"Params",{"23","Склад","","","B","0","0","21"}}}},
+{"Documents",
+{"50","Приход","старый","","",
+{"Head Fields",{"51","Склад","","","B","0","0","21"}},
+{"Refers",{"21"}}}})";
+  std::string after = before;
+  const auto change = [&](std::string_view from, std::string_view to) { after.replace(after.find(from), from.size(), to); };
+  change("\"Склады\"", "\"Хранилища\"");
+  change("\"старый\"", "\"новый\"");
+  const std::string a = dir.Utf8File("a.md"), b = dir.Utf8File("b.md");
+  ASSERT_EQ(S_OK, WriteConfigurationContainer(a, PackStreamBytes(Utf8ToAnsi(before) + "\r\n}")));
+  ASSERT_EQ(S_OK, WriteConfigurationContainer(b, PackStreamBytes(Utf8ToAnsi(after) + "\r\n}")));
+  std::string out, error;
+  bool different = false;
+  ASSERT_TRUE(DiffText(a, b, {}, out, different, error)) << error;
+  EXPECT_TRUE(different);
+  EXPECT_NE(std::string::npos, out.find("~ Справочник Склады → Хранилища\n")) << out;
+  EXPECT_NE(std::string::npos, out.find("~ Документ Приход: комментарий\n")) << out;
+  // Neither the document's reference list nor its attribute, nor the owned catalogue, changed.
+  EXPECT_EQ(std::string::npos, out.find("ссылки")) << out;
+  EXPECT_EQ(std::string::npos, out.find("Склад (51)")) << out;
+  EXPECT_EQ(std::string::npos, out.find("владелец")) << out;
+}
+}  // namespace

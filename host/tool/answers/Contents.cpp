@@ -185,27 +185,39 @@ bool LoadContents(const std::string& path, TContents& contents, std::string& err
 std::vector<TFact> ObjectFacts(const TModel& model, int32_t index, bool raw) {
   const TObject& object = model.Object(index);
   std::vector<TFact> facts;
-  facts.push_back({"id", "идентификатор", U(object.Id), U(object.Id)});
-  if (!object.Comment.empty()) facts.push_back({"comment", "комментарий", Quoted(object.Comment), U(object.Comment)});
-  if (!object.Synonym.empty()) facts.push_back({"synonym", "синоним", Quoted(object.Synonym), U(object.Synonym)});
-  if (object.Typed) facts.push_back({"type", "тип", TypeWords(model, object.Type), TypeWords(model, object.Type)});
+  auto idOf = [&](int32_t o) { return o >= 0 ? std::string(model.Object(o).Id) : std::string(); };
+  facts.push_back({"id", "идентификатор", U(object.Id), U(object.Id), std::string(object.Id)});
+  if (!object.Comment.empty())
+    facts.push_back({"comment", "комментарий", Quoted(object.Comment), U(object.Comment), std::string(object.Comment)});
+  if (!object.Synonym.empty())
+    facts.push_back({"synonym", "синоним", Quoted(object.Synonym), U(object.Synonym), std::string(object.Synonym)});
+  if (object.Typed) {
+    const TValueType& t = object.Type;
+    std::string basis = std::string(t.Letter) + ',' + std::to_string(t.Length) + ',' + std::to_string(t.Precision) + ',';
+    basis += t.RefId;
+    facts.push_back({"type", "тип", TypeWords(model, t), TypeWords(model, t), std::move(basis)});
+  }
   if (object.Owner >= 0)
-    facts.push_back({"owner", "владелец", ObjectWords(model, object.Owner), ObjectWords(model, object.Owner)});
+    facts.push_back({"owner", "владелец", ObjectWords(model, object.Owner), ObjectWords(model, object.Owner),
+                     idOf(object.Owner)});
   if (object.Journal >= 0)
-    facts.push_back({"journal", "журнал", ObjectWords(model, object.Journal), ObjectWords(model, object.Journal)});
+    facts.push_back({"journal", "журнал", ObjectWords(model, object.Journal), ObjectWords(model, object.Journal),
+                     idOf(object.Journal)});
   // The fields a typed object's type already showed are not repeated.
   const size_t skip =
       object.Typed && TypeSaysAll(model, object.Type, object.Fields.data(), object.Fields.size()) ? 4 : 0;
   if (object.Fields.size() > skip) {
-    std::string fields;
+    std::string fields, basis;
     TJson values = raw ? TJson::array() : TJson();
     for (size_t i = skip; i < object.Fields.size(); ++i) {
       if (i > skip) fields += ", ";
       AppendQuoted(fields, object.Fields[i]);
+      basis += object.Fields[i];
+      basis += '\0';
       if (raw) values.push_back(U(object.Fields[i]));
     }
     facts.push_back({"fields", "поля " + std::to_string(4 + skip) + "-" + std::to_string(3 + object.Fields.size()), fields,
-                     std::move(values)});
+                     std::move(values), std::move(basis)});
   }
   std::map<std::string, int> seen;
   for (const TRefersList& list : object.Refers) {
@@ -214,15 +226,17 @@ std::vector<TFact> ObjectFacts(const TModel& model, int32_t index, bool raw) {
     std::string key = "refers";
     if (!list.Part.empty()) key += "/" + U(list.Part) + (list.Item.empty() ? "" : "/" + U(list.Item));
     if (const int n = ++seen[key]; n > 1) key += "#" + std::to_string(n), label += " #" + std::to_string(n);
-    std::string names;
+    std::string names, basis;
     TJson values = raw ? TJson::array() : TJson();
     for (size_t i = 0; i < list.Ids.size(); ++i) {
       std::string one = list.Objects[i] >= 0 ? ObjectWords(model, list.Objects[i]) : IdWords(model, list.Ids[i]);
       if (list.Objects[i] < 0 && one == U(list.Ids[i])) one += " (нет такого объекта)";
       names += (i ? ", " : "") + one;
+      basis += list.Ids[i];
+      basis += '\0';
       if (raw) values.push_back(one);
     }
-    facts.push_back({key, label, names.empty() ? "пусто" : names, std::move(values)});
+    facts.push_back({key, label, names.empty() ? "пусто" : names, std::move(values), std::move(basis)});
   }
   return facts;
 }

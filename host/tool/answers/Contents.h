@@ -78,6 +78,9 @@ void PlaceOf(const std::string& path, TStreamKind& kind, std::string& id, std::s
 struct TFact {
   std::string Key, Label, Value;
   TJson Raw;  // the value for scripts: the text itself, or a list of fields or names
+  // What the value is made of, as the description writes it (identifiers, not the names they
+  // stand for): two versions differ in a fact when this differs.
+  std::string Basis;
 };
 // raw: with the values for scripts (Raw); without, Raw of the lists stays empty.
 std::vector<TFact> ObjectFacts(const TModel& model, int32_t object, bool raw = true);

@@ -224,7 +224,9 @@ private:
         ++Counted().Added;
         Add("added", {kind, name, f.Key}, nullptr, f.Raw, "+ " + Cur() + ": " + f.Label + ": " + f.Value + "\n");
       } else {
-        if (found->second->Value != f.Value) {
+        // Decided on what the description writes: a referenced object's new name is that
+        // object's change, not this one's.
+        if (found->second->Basis != f.Basis) {
           ++Counted().Changed;
           Add("changed", {kind, name, f.Key}, found->second->Raw, f.Raw,
               "~ " + Cur() + ": " + f.Label + "\n    было:  " + found->second->Value + "\n    стало: " + f.Value + "\n");
@@ -371,13 +373,15 @@ private:
         here.push_back(U(ly));
         const std::string vx = ItemValue(MA, x), vy = ItemValue(MB, y);
         const bool renamed = lx != ly || x.Id != y.Id;
-        if (renamed || vx != vy) {
+        // Decided on the fields as written; the words only show it.
+        const bool valueChanged = ValueFields(MA, x) != ValueFields(MB, y);
+        if (renamed || valueChanged) {
           ++Counted().Changed;
           auto shown = [](const std::string& label, const TItem& item) {
             return U(label) + (item.Id.empty() ? "" : " (" + U(item.Id) + ")");
           };
           std::string human = "~ " + part + ": " + shown(lx, x) + (renamed ? " → " + shown(ly, y) : "") + "\n";
-          if (vx != vy) human += "    было:  " + vx + "\n    стало: " + vy + "\n";
+          if (valueChanged) human += "    было:  " + vx + "\n    стало: " + vy + "\n";
           Add(renamed ? "renamed" : "changed", here, ItemJson(MA, x), ItemJson(MB, y), human);
         }
         if (deep) {
@@ -389,6 +393,14 @@ private:
         Parts(MA.PartsOf(x.Node), MB.PartsOf(y.Node), part + ": " + U(ly) + ": ", here, true);
       }
     }
+  }
+
+  // What an item's value is made of: its fields after its identifier and name (all of them for
+  // an item without an identifier), nested lists passed over.
+  static std::vector<std::string_view> ValueFields(const TModel& model, const TItem& item) {
+    std::vector<std::string_view> fields = model.Tree().Fields(item.Node);
+    if (!item.Id.empty()) fields.erase(fields.begin(), fields.begin() + std::min<size_t>(2, fields.size()));
+    return fields;
   }
 
   // What stands below an item that only one side has: its parts, every one added or removed.
