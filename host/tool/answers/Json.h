@@ -23,4 +23,18 @@ std::string Quoted(std::string_view ansi);
 void AppendQuoted(std::string& out, std::string_view ansi);
 void AppendQuoted(TOut& out, std::string_view ansi);
 
+// JSON Schema, as text: the pieces the shapes of the answers are described with, where they
+// are made, and the MCP tools' schemas from those.
+namespace schema {
+inline const std::string Text = R"({"type": "string"})";
+inline const std::string Whole = R"({"type": "integer"})";
+inline const std::string TextOrNull = R"({"type": ["string", "null"]})";
+inline const std::string Texts = R"({"type": "array", "items": {"type": "string"}})";
+inline std::string Object(const std::string& members, const std::string& required) {
+  return R"({"type": "object", "properties": {)" + members + R"(}, "required": [)" + required + "]}";
+}
+inline std::string ArrayOf(const std::string& item) { return R"({"type": "array", "items": )" + item + "}"; }
+inline std::string Nullable(const std::string& object) { return R"({"anyOf": [)" + object + R"(, {"type": "null"}]})"; }
+}  // namespace schema
+
 }  // namespace kalamos

@@ -30,6 +30,28 @@ TJson ObjectRefJson(const TModel& model, int32_t index) {
   return TJson{{"kind", KindEnglish(object.Kind)}, {"name", U(object.Name)}, {"id", U(object.Id)}};
 }
 
+TJson PlaceJson(const TModel& model, int32_t object, std::string_view part, std::string_view item) {
+  return TJson{{"kind", KindEnglish(model.Object(object).Kind)}, {"object", U(model.Object(object).Name)},
+               {"part", U(part)}, {"item", U(item)}};
+}
+
+std::string RefSchema() {
+  using namespace schema;
+  return Nullable(Object(R"("kind": )" + Text + R"(, "name": )" + Text + R"(, "id": )" + Text, R"("kind", "name")"));
+}
+std::string PlaceSchemaMembers() {
+  using schema::Text;
+  return R"("kind": )" + Text + R"(, "object": )" + Text + R"(, "part": )" + Text + R"(, "item": )" + Text;
+}
+std::string NamedSchemaMembers() {
+  using schema::Text;
+  return R"("id": )" + Text + R"(, "name": )" + Text + R"(, "comment": )" + Text + R"(, "synonym": )" + Text;
+}
+std::string TypeSchemaMembers() {
+  using namespace schema;
+  return R"("type": )" + Text + R"(, "length": )" + Whole + R"(, "precision": )" + Whole + R"(, "ref": )" + RefSchema();
+}
+
 namespace {
 void TypeJson(const TModel& model, const TValueType& type, TJson& out) {
   out["type"] = U(type.Letter);

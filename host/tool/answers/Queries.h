@@ -41,6 +41,15 @@ TJson ShowJson(const TModel& model, int32_t object);
 // object; null when the type refers to nothing.
 TJson ObjectRefJson(const TModel& model, int32_t object);
 TJson TypeRefJson(const TModel& model, const TValueType& type);
+// Where something stands: {"kind", "object", "part", "item"}.
+TJson PlaceJson(const TModel& model, int32_t object, std::string_view part, std::string_view item);
+// The schemas of these shapes, made here with them: a reference (or null); the members of a
+// place; of anything named ("id", "name", "comment", "synonym"); of a type ("type", "length",
+// "precision", "ref").
+std::string RefSchema();
+std::string PlaceSchemaMembers();
+std::string NamedSchemaMembers();
+std::string TypeSchemaMembers();
 
 // One question answered as the commands print it: Json for --json, Text for people, and the
 // exit status (ExitFailed also when nothing was found: find, path and id still answer). When

@@ -105,10 +105,6 @@ std::string ShowText(const TModel& model, int32_t index) {
   return text;
 }
 
-TJson Place(const TModel& model, int32_t object, std::string_view part, std::string_view item) {
-  return TJson{{"kind", KindEnglish(model.Object(object).Kind)}, {"object", U(model.Object(object).Name)},
-               {"part", U(part)}, {"item", U(item)}};
-}
 }  // namespace
 
 TAnswer Refused(int status, std::string error) {
@@ -214,7 +210,7 @@ TAnswer AnswerFind(const TModel& model, const std::string& text) {
   TAnswer answer;
   answer.Json = TJson::array();
   for (const TFindMatch& m : matches) {
-    TJson entry = Place(model, m.Object, m.Part, m.Item);
+    TJson entry = PlaceJson(model, m.Object, m.Part, m.Item);
     entry["field"] = m.Field;
     entry["text"] = U(m.Text);
     answer.Json.push_back(std::move(entry));
@@ -246,7 +242,7 @@ TAnswer AnswerRefs(const TModel& model, const std::string& name, size_t offset, 
     const size_t end = one ? first + std::min(limit, uses.size() - first) : uses.size();
     for (size_t i = first; i < end; ++i) {
       const TRefUse& use = uses[i];
-      TJson entry = Place(model, use.Object, use.Part, use.Item);
+      TJson entry = PlaceJson(model, use.Object, use.Part, use.Item);
       entry["how"] = use.How;
       entry["to"] = ObjectRefJson(model, target);
       answer.Json.push_back(std::move(entry));

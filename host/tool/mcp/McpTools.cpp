@@ -14,19 +14,11 @@
 namespace kalamos {
 
 namespace {
-// Pieces of the schemas.
-const std::string Text = R"({"type": "string"})";
+// Pieces of the schemas: the answers' shapes come from where the answers are made.
+using namespace schema;
 // What an argument may hold: longer than any name or path of a configuration, short enough
 // that a question about it costs nothing.
 const std::string ArgumentText = R"({"type": "string", "maxLength": 4096})";
-const std::string Whole = R"({"type": "integer"})";
-const std::string TextOrNull = R"({"type": ["string", "null"]})";
-const std::string Texts = R"({"type": "array", "items": {"type": "string"}})";
-std::string Object(const std::string& members, const std::string& required) {
-  return R"({"type": "object", "properties": {)" + members + R"(}, "required": [)" + required + "]}";
-}
-std::string ArrayOf(const std::string& item) { return R"({"type": "array", "items": )" + item + "}"; }
-std::string Nullable(const std::string& object) { return R"({"anyOf": [)" + object + R"(, {"type": "null"}]})"; }
 std::string Input(const std::string& members, const std::string& required) {
   return R"({"type": "object", "properties": {)" + members + R"(}, "required": [)" + required +
          R"(], "additionalProperties": false})";
@@ -36,15 +28,10 @@ std::string Argument(const char* name, const std::string& type, const char* desc
   schema.pop_back();
   return std::string("\"") + name + "\": " + schema + ", \"description\": " + JsonString(description) + "}";
 }
-
-const std::string RefSchema = Nullable(Object(R"("kind": )" + Text + R"(, "name": )" + Text + R"(, "id": )" + Text,
-                                              R"("kind", "name")"));
-const std::string PlaceMembers =
-    R"("kind": )" + Text + R"(, "object": )" + Text + R"(, "part": )" + Text + R"(, "item": )" + Text;
-const std::string NamedMembers =
-    R"("id": )" + Text + R"(, "name": )" + Text + R"(, "comment": )" + Text + R"(, "synonym": )" + Text;
-const std::string TypeMembers =
-    R"("type": )" + Text + R"(, "length": )" + Whole + R"(, "precision": )" + Whole + R"(, "ref": )" + RefSchema;
+const std::string RefShape = RefSchema();
+const std::string PlaceMembers = PlaceSchemaMembers();
+const std::string NamedMembers = NamedSchemaMembers();
+const std::string TypeMembers = TypeSchemaMembers();
 
 std::string KindList() {
   std::string kinds;
@@ -277,13 +264,13 @@ const std::vector<TMcpTool> ToolTable = {
      "имена. Стандартных реквизитов платформы (код, наименование, номер, дата) в описании конфигурации нет.",
      Input(Argument("name", ArgumentText, NameHelp), R"("name")"),
      R"({"type": "object", "properties": {"kind": )" + Text + ", " + NamedMembers + R"(, "fields": )" + Texts + ", " +
-         TypeMembers + R"(, "owner": )" + RefSchema + R"(, "owned": )" + ArrayOf(RefSchema) + R"(, "parts": )" +
+         TypeMembers + R"(, "owner": )" + RefShape + R"(, "owned": )" + ArrayOf(RefShape) + R"(, "parts": )" +
          ArrayOf(Object(R"("part": )" + Text + R"(, "id": )" + Text + R"(, "items": )" +
                             ArrayOf(Object(NamedMembers + ", " + TypeMembers,
                                            R"("id", "name", "comment", "synonym", "type", "length", "precision", "ref")")),
                         R"("part", "id", "items")")) +
          R"(, "refers": )" +
-         ArrayOf(Object(R"("part": )" + Text + R"(, "item": )" + Text + R"(, "objects": )" + ArrayOf(RefSchema),
+         ArrayOf(Object(R"("part": )" + Text + R"(, "item": )" + Text + R"(, "objects": )" + ArrayOf(RefShape),
                         R"("part", "item", "objects")")) +
          R"(}, "required": ["kind", "id", "name", "comment", "synonym", "fields", "parts", "refers"]})",
      [](TMcpConfiguration& c, const TJson& a) {
@@ -325,7 +312,7 @@ const std::vector<TMcpTool> ToolTable = {
      Input(Argument("name", ArgumentText, NameHelp) + ", " + PageArguments, R"("name")"),
      Object(R"("uses": )" +
                 ArrayOf(Object(PlaceMembers + R"(, "how": {"type": "string", "enum": ["type", "owner", "journal", "refers"]}, "to": )" +
-                                   RefSchema,
+                                   RefShape,
                                R"("kind", "object", "part", "item", "how", "to")")) +
                 PageMembers,
             R"("uses")" + PageRequired),
