@@ -43,7 +43,10 @@ int main(int argc, char** argv) {
     { TMetaStore store(ReadConfigurationText(Utf8ToWide(a))); }
     const double load = Now() - start;
     start = Now();
-    { TModelResult model = LoadModel(a); }
+    {
+      std::string error;
+      std::unique_ptr<TModel> model = LoadModel(a, error);
+    }
     const double modelTime = Now() - start;
     if (round == 0 || modelTime < bestModel) bestModel = modelTime;
 

@@ -313,17 +313,18 @@ TEST(ModelInPlace, GivesTheModelTheLibrarysReadGives) {
       EXPECT_EQ(std::string_view(mapping.Data() + offset, size), c.Bytes) << c.Name;
     }
 
+    std::string inPlaceError, readError;
     ReadContainersInPlace(true);
-    TModelResult inPlace = LoadModel(file);
+    std::unique_ptr<TModel> inPlace = LoadModel(file, inPlaceError);
     ReadContainersInPlace(false);
-    TModelResult read = LoadModel(file);
-    ASSERT_TRUE(inPlace.Model && read.Model) << c.Name << inPlace.Error << read.Error;
-    ASSERT_EQ(inPlace.Model->Objects().size(), read.Model->Objects().size()) << c.Name;
-    ASSERT_GT(read.Model->Objects().size(), 0u) << c.Name;
-    for (size_t i = 0; i < read.Model->Objects().size(); ++i) {
+    std::unique_ptr<TModel> read = LoadModel(file, readError);
+    ASSERT_TRUE(inPlace && read) << c.Name << inPlaceError << readError;
+    ASSERT_EQ(inPlace->Objects().size(), read->Objects().size()) << c.Name;
+    ASSERT_GT(read->Objects().size(), 0u) << c.Name;
+    for (size_t i = 0; i < read->Objects().size(); ++i) {
       std::string a, b;
-      DescriptionText(*inPlace.Model, int32_t(i), a);
-      DescriptionText(*read.Model, int32_t(i), b);
+      DescriptionText(*inPlace, int32_t(i), a);
+      DescriptionText(*read, int32_t(i), b);
       ASSERT_EQ(a, b) << c.Name << " object " << i;
     }
   }
@@ -363,15 +364,15 @@ TEST(ModelLoad, SaysTheReadersReason) {
   ASSERT_TRUE(WriteContainer(other, {{OLESTR("Metadata"), OLESTR("Other"), std::string("{}")}}, {}, why)) << why;
   for (bool inPlace : {true, false}) {
     ReadContainersInPlace(inPlace);
-    TModelResult result = LoadModel(empty);
-    EXPECT_FALSE(result.Model);
-    EXPECT_EQ(result.Error, empty + Say(": the metadata stream is empty", ": поток описания пуст"));
-    result = LoadModel(other);
-    EXPECT_EQ(result.Error, other + Say(": no stream Main MetaData Stream",
-                                        ": в хранилище \"Metadata\" нет потока \"Main MetaData Stream\""));
-    result = LoadModel(dir.Utf8File("missing.md"));
-    EXPECT_NE(result.Error.find("missing.md"), std::string::npos);
-    EXPECT_EQ(result.Error.find("Metadata"), std::string::npos) << result.Error;
+    std::string error;
+    EXPECT_FALSE(LoadModel(empty, error));
+    EXPECT_EQ(error, empty + Say(": the metadata stream is empty", ": поток описания пуст"));
+    EXPECT_FALSE(LoadModel(other, error));
+    EXPECT_EQ(error, other + Say(": no stream Main MetaData Stream",
+                                 ": в хранилище \"Metadata\" нет потока \"Main MetaData Stream\""));
+    EXPECT_FALSE(LoadModel(dir.Utf8File("missing.md"), error));
+    EXPECT_NE(error.find("missing.md"), std::string::npos);
+    EXPECT_EQ(error.find("Metadata"), std::string::npos) << error;
   }
   ReadContainersInPlace(false);
 }

@@ -138,12 +138,8 @@ bool IsBookkeeping(std::string_view path) {
 }
 
 bool LoadContents(const std::string& path, TContents& contents, std::string& error, bool all) {
-  TModelResult model = LoadModel(path);
-  if (!model.Model) {
-    error = model.Error;
-    return false;
-  }
-  contents.Model = std::move(model.Model);
+  contents.Model = LoadModel(path, error);
+  if (!contents.Model) return false;
   TSource source;
   if (!FindSource(path, source, error)) return false;
   // The description's own stream is the model's; its lines stand for it.

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "host/tool/answers/Answer.h"
 #include "host/tool/ground/Ground.h"
 #include "host/tool/ground/Out.h"
 #include "platform/Text.h"
@@ -108,6 +109,22 @@ std::string Quoted(std::string_view ansi) {
   std::string text;
   AppendQuoted(text, ansi);
   return text;
+}
+
+TAnswer Refused(int status, std::string error) {
+  TAnswer answer;
+  answer.Status = status;
+  answer.Error = std::move(error);
+  return answer;
+}
+
+int PrintAnswer(const TAnswer& answer, bool json) {
+  if (!answer.Error.empty()) {
+    Err("ostrak: " + answer.Error + "\n");
+    return answer.Status;
+  }
+  Out(json ? JsonText(answer.Json, 2) + "\n" : answer.Text);
+  return answer.Status;
 }
 
 }  // namespace kalamos

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "host/tool/answers/Answer.h"
 #include "host/tool/answers/Json.h"
 #include "host/tool/ground/Ground.h"
 #include "host/tool/model/Lookup.h"
@@ -51,15 +52,6 @@ std::string PlaceSchemaMembers();
 std::string NamedSchemaMembers();
 std::string TypeSchemaMembers();
 
-// One question answered as the commands print it: Json for --json, Text for people, and the
-// exit status (ExitFailed also when nothing was found: find, path and id still answer). When
-// there is no answer at all (no such object, a misspelt question) Error says why, for people.
-struct TAnswer {
-  int Status = ExitOk;
-  TJson Json;
-  std::string Text;
-  std::string Error;
-};
 // Objects per kind.
 TAnswer AnswerSummary(const TModel& model);
 // One object (Name or Kind.Name, UTF-8), with everything the model holds.
@@ -78,9 +70,5 @@ TAnswer AnswerId(const TModel& model, const std::string& id);
 // The one object Name or Kind.Name names; -1 with refusal set (status and message, closest
 // names included) when there is none or several kinds use the name.
 int32_t OneObjectNamed(const TModel& model, const std::string& name, TAnswer& refusal);
-// Prints an answer as the commands do: Error to standard error, else Json or Text; the status.
-int PrintAnswer(const TAnswer& answer, bool json);
-// No answer: the status and what to tell people.
-TAnswer Refused(int status, std::string error);
 
 }  // namespace kalamos

@@ -17,12 +17,13 @@ const char* const StandardNote =
     "конфигурации, поэтому ostrak их не знает.\n";
 
 std::unique_ptr<TModel> LoadOrSay(const std::string& path, int& status) {
-  TModelResult result = LoadModel(path);
-  if (!result.Model) {
-    Err("ostrak: " + result.Error + "\n");
+  std::string error;
+  std::unique_ptr<TModel> model = LoadModel(path, error);
+  if (!model) {
+    Err("ostrak: " + error + "\n");
     status = ExitFailed;
   }
-  return std::move(result.Model);
+  return model;
 }
 
 std::string PlaceWords(const TModel& model, int32_t object, std::string_view part, std::string_view item) {
@@ -106,22 +107,6 @@ std::string ShowText(const TModel& model, int32_t index) {
 }
 
 }  // namespace
-
-TAnswer Refused(int status, std::string error) {
-  TAnswer answer;
-  answer.Status = status;
-  answer.Error = std::move(error);
-  return answer;
-}
-
-int PrintAnswer(const TAnswer& answer, bool json) {
-  if (!answer.Error.empty()) {
-    Err("ostrak: " + answer.Error + "\n");
-    return answer.Status;
-  }
-  Out(json ? JsonText(answer.Json, 2) + "\n" : answer.Text);
-  return answer.Status;
-}
 
 int32_t OneObjectNamed(const TModel& model, const std::string& name, TAnswer& refusal) {
   TNameQuery query = ParseName(name);

@@ -214,8 +214,9 @@ TCallAnswer CallFunction(TSession& session, const TCallRequest& request) {
 
 int RunCall(const TSessionOptions& options, const TCallRequest& request, bool json) {
   TSession session(options);
-  int status = ExitOk;
-  if (!StartAndLoad(session, request.Directory, status)) return status;
+  std::string said;
+  const bool loaded = StartAndLoad(session, request.Directory, said);
+  if (const int status = PrintLoaded(said, loaded); !loaded) return status;
   const TCallAnswer answer = CallFunction(session, request);
   for (const TErrorReport& report : answer.Reports) Err(std::to_string(report.Code) + ": " + report.Description + "\n");
   if (!answer.Error.empty()) Err("ostrak: " + answer.Error + "\n");

@@ -100,11 +100,4 @@ int PrintLoaded(const std::string& said, bool loaded) {
   return ExitFailed;
 }
 
-bool StartAndLoad(TSession& session, const std::string& path, int& status) {
-  std::string said;
-  const bool loaded = StartAndLoad(session, path, said);
-  status = PrintLoaded(said, loaded);
-  return loaded;
-}
-
 }  // namespace kalamos

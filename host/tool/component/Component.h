@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "host/Session.h"
+#include "host/tool/answers/Answer.h"
 #include "host/tool/answers/Json.h"
 #include "host/tool/ground/Ground.h"
 
@@ -23,12 +24,8 @@ struct TCallRequest {
 // "items", "reports"}; a listing is walked to its end, one member of items per item.
 // Status ExitFailed when the component failed (Reports say why), ExitUsage with Error for
 // people when the call was misspelt.
-struct TCallAnswer {
-  int Status = ExitOk;
-  std::string Error;
+struct TCallAnswer : TAnswer {
   std::vector<TErrorReport> Reports;
-  TJson Json;
-  std::string Text;
 };
 // Calls a function in a session whose directory is loaded, as call does.
 TCallAnswer CallFunction(TSession& session, const TCallRequest& request);
@@ -37,11 +34,9 @@ int RunCall(const TSessionOptions& options, const TCallRequest& request, bool js
 int RunDump(const TSessionOptions& options, const std::string& path);
 
 // Starts the session and loads the directory, or a container file of any name (through a
-// temporary directory in which it is vellum.md), or a folder unpack wrote; on failure prints
-// the reports and what is wrong with the path, and gives the exit status.
-bool StartAndLoad(TSession& session, const std::string& path, int& status);
-// The same, saying nothing: error gets the component's reports as "code: text" lines and,
-// on failure, a last line without a newline saying what is wrong.
+// temporary directory in which it is vellum.md), or a folder unpack wrote. Says nothing:
+// error gets the component's reports as "code: text" lines and, on failure, a last line
+// without a newline saying what is wrong.
 bool StartAndLoad(TSession& session, const std::string& path, std::string& error);
 // The error log's reports as "code: text" lines, taken from it.
 std::string TakeReportsText(TSession& session);

@@ -472,22 +472,20 @@ bool InPlace = false;
 
 void ReadContainersInPlace(bool allowed) { InPlace = allowed; }
 
-TModelResult LoadModel(const std::string& path) {
-  TModelResult result;
+std::unique_ptr<TModel> LoadModel(const std::string& path, std::string& error) {
   TSource source;
-  if (!FindSource(path, source, result.Error)) return result;
+  if (!FindSource(path, source, error)) return nullptr;
   try {
     // Read in place where the stream lies in one piece; through the storage library otherwise.
     TFileMapping file = InPlace ? TFileMapping(source.File) : TFileMapping();
     size_t offset = 0, size = 0;
     if (file.Data() && FindContiguousStream(file.Data(), file.Size(), "Metadata", "Main MetaData Stream", offset, size))
-      result.Model = std::make_unique<TModel>(std::move(file), offset, size);
-    else
-      result.Model = std::make_unique<TModel>(ReadConfigurationBlock(Utf8ToWide(source.File)));
+      return std::make_unique<TModel>(std::move(file), offset, size);
+    return std::make_unique<TModel>(ReadConfigurationBlock(Utf8ToWide(source.File)));
   } catch (const TStoreError& trouble) {
-    result.Error = DiagnoseContainer(source.File, source.Shown, trouble.what());
+    error = DiagnoseContainer(source.File, source.Shown, trouble.what());
   }
-  return result;
+  return nullptr;
 }
 
 }  // namespace kalamos

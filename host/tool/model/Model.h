@@ -211,12 +211,8 @@ TTypedItems TypedItems(std::string_view tag);
 // file cut short under it would fault.
 void ReadContainersInPlace(bool allowed);
 
-// A model read from DIR (its vellum.md) or from a container file of any name; on failure
-// Model is null and Error says why, for people.
-struct TModelResult {
-  std::unique_ptr<TModel> Model;
-  std::string Error;
-};
-TModelResult LoadModel(const std::string& path);
+// A model read from DIR (its vellum.md), a container file of any name or a folder unpack wrote;
+// null on failure, with error saying why for people (the reader's own reason).
+std::unique_ptr<TModel> LoadModel(const std::string& path, std::string& error);
 
 }  // namespace kalamos
