@@ -122,12 +122,7 @@ TJson OutputsJson(const TSignature& signature, const TCallOutcome& outcome) {
   return outputs;
 }
 
-TCallAnswer Misused(std::string error) {
-  TCallAnswer answer;
-  answer.Status = ExitUsage;
-  answer.Error = std::move(error);
-  return answer;
-}
+TCallAnswer Misused(std::string error) { return {Refused(ExitUsage, std::move(error)), {}}; }
 
 // Keeps the component's reports of one call; true when the call failed.
 bool CallFailed(HRESULT hr, TSession& session, TCallAnswer& answer) {
@@ -218,11 +213,10 @@ int RunCall(const TSessionOptions& options, const TCallRequest& request, bool js
   const bool loaded = StartAndLoad(session, request.Directory, said);
   if (const int status = PrintLoaded(said, loaded); !loaded) return status;
   const TCallAnswer answer = CallFunction(session, request);
-  for (const TErrorReport& report : answer.Reports) Err(std::to_string(report.Code) + ": " + report.Description + "\n");
-  if (!answer.Error.empty()) Err("ostrak: " + answer.Error + "\n");
-  if (answer.Status == ExitOk) Out(json ? JsonText(answer.Json, 2) + "\n" : answer.Text);
-  return answer.Status;
+  Err(ReportsText(answer.Reports));
+  // A call the component failed has its reports alone to say.
+  if (answer.Status != ExitOk && answer.Error.empty()) return answer.Status;
+  return PrintAnswer(answer, json);
 }
-
 
 }  // namespace kalamos

@@ -52,12 +52,13 @@ private:
 };
 }  // namespace
 
-std::string TakeReportsText(TSession& session) {
+std::string ReportsText(const std::vector<TErrorReport>& reports) {
   std::string text;
-  for (const TErrorReport& report : session.Log().TakeReports())
-    text += std::to_string(report.Code) + ": " + report.Description + "\n";
+  for (const TErrorReport& report : reports) text += std::to_string(report.Code) + ": " + report.Description + "\n";
   return text;
 }
+
+std::string TakeReportsText(TSession& session) { return ReportsText(session.Log().TakeReports()); }
 
 bool StartAndLoad(TSession& session, const std::string& path, std::string& error) {
   HRESULT hr = session.Start();
@@ -79,12 +80,11 @@ bool StartAndLoad(TSession& session, const std::string& path, std::string& error
     directory = container.Directory();
     shownFile = path;
   }
-  auto reports = [&session] { return TakeReportsText(session); };
   if (session.Load(directory, &hr)) {
-    error = reports();
+    error = TakeReportsText(session);
     return true;
   }
-  error = reports() + DiagnoseDirectory(directory, shownFile);
+  error = TakeReportsText(session) + DiagnoseDirectory(directory, shownFile);
   return false;
 }
 

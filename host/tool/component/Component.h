@@ -38,7 +38,8 @@ int RunDump(const TSessionOptions& options, const std::string& path);
 // error gets the component's reports as "code: text" lines and, on failure, a last line
 // without a newline saying what is wrong.
 bool StartAndLoad(TSession& session, const std::string& path, std::string& error);
-// The error log's reports as "code: text" lines, taken from it.
+// The component's reports as "code: text" lines; those of the error log, taken from it.
+std::string ReportsText(const std::vector<TErrorReport>& reports);
 std::string TakeReportsText(TSession& session);
 // Prints what StartAndLoad(session, path, error) said (the reports, and on failure why, after
 // "ostrak: ") to standard error; the exit status.

@@ -208,8 +208,7 @@ TToolResult CallFunctionTool(TMcpConfiguration& configuration, const TJson& argu
   TSession* session = configuration.Session(error);
   if (!session) return Failed(error);
   TCallAnswer answer = CallFunction(*session, request);
-  std::string reports;
-  for (const TErrorReport& report : answer.Reports) reports += std::to_string(report.Code) + ": " + report.Description + "\n";
+  const std::string reports = ReportsText(answer.Reports);
   if (answer.Status == ExitUsage) return Failed(answer.Error);
   if (answer.Status != ExitOk)
     return Failed("the component reported a failure:\n" + reports +
