@@ -21,7 +21,7 @@ bad() { failed=$((failed + 1)); echo "FAIL: $1"; [ -n "${2:-}" ] && printf '%s\n
 # run ARGS...: runs the tool, keeping standard output, standard error and the status.
 run() { "${ostrak[@]}" "$@" >out.txt 2>err.txt; rc=$?; }
 status() { [ "$rc" = "$1" ] && ok || bad "$2: exit status $rc, wanted $1" "$(cat err.txt)"; }
-stdout_is() { [ "$(cat out.txt)" = "$1" ] && ok || bad "$2: output differs" "$(diff <(printf '%s\n' "$1") out.txt)"; }
+stdout_is() { [ "$(cat out.txt)" = "$1" ] && ok || bad "$2: output differs (exit status $rc)" "$(diff <(printf '%s\n' "$1") out.txt; cat err.txt)"; }
 stderr_has() { grep -qF -- "$1" err.txt && ok || bad "$2: no \"$1\" on standard error" "$(cat err.txt)"; }
 same_file() { cmp -s "$1" "$2" && ok || bad "$3: $1 and $2 differ" "$(diff "$1" "$2" | head -20)"; }
 
