@@ -12,6 +12,7 @@
 
 #include "host/Pack.h"
 #include "host/tool/ground/Ground.h"
+#include "host/tool/vc/Compare.h"
 #include "host/tool/vc/Vc.h"
 #include "host/tool/answers/Contents.h"
 #include "tests/support/Deflate.h"
@@ -35,19 +36,23 @@ const std::string FormText = "{\"Dialogs\",{\"Форма\"}}";
 class RealFiles : public ::testing::Test {
 protected:
   RealFiles() {
+    File = Dir.Utf8File("vellum.md");
+    Write(File, Text);
+    std::string error;
+    EXPECT_TRUE(LoadContents(File, Contents, error)) << error;
+  }
+  // The description and the processing's module and form.
+  static void Write(const std::string& file, const std::string& text) {
     const std::string form = Utf8ToAnsi(FormText);
     std::string dialog = "\xFF";
     dialog += char(form.size() & 0xFF);
     dialog += char(form.size() >> 8);
     dialog += form;
-    File = Dir.Utf8File("vellum.md");
-    EXPECT_EQ(S_OK, WriteCompoundFile(Utf8ToWide(File),
-                                      {{OLESTR("Metadata"), OLESTR("Main MetaData Stream"), PackStreamBytes(Text + "\r\n}")},
+    EXPECT_EQ(S_OK, WriteCompoundFile(Utf8ToWide(file),
+                                      {{OLESTR("Metadata"), OLESTR("Main MetaData Stream"), PackStreamBytes(text + "\r\n}")},
                                        {OLESTR("CalcVar/CalcVar_Number34/WorkBook"), OLESTR("MD Programm text"),
                                         Deflated(Utf8ToAnsi("Процедура Загрузить()\r\nКонецПроцедуры\r\n"))},
                                        {OLESTR("CalcVar/CalcVar_Number34/WorkBook"), OLESTR("Dialog Stream"), dialog}}));
-    std::string error;
-    EXPECT_TRUE(LoadContents(File, Contents, error)) << error;
   }
   const TModel& Model() const { return *Contents.Model; }
   int32_t Named(const char* utf8, int kind) const {
@@ -191,6 +196,56 @@ TEST_F(RealFiles, EveryFieldChangeShows) {
   }
   EXPECT_EQ(std::vector<std::string>{}, missed);
   EXPECT_GT(fields, 300u);
+}
+
+// The comparison names what changed on each side, with no words: an item renamed in place, a
+// list of references cut short, an object renamed that others refer to, one change each.
+TEST_F(RealFiles, TheComparisonNamesTheThingsThatChanged) {
+  std::string changed = Text;
+  const auto change = [&](const char* from, const char* to) {
+    const std::string a = Utf8ToAnsi(from);
+    ASSERT_NE(std::string::npos, changed.find(a)) << from;
+    changed.replace(changed.find(a), a.size(), Utf8ToAnsi(to));
+  };
+  change(R"({"225","Поставщик",)", R"({"225","Продавец",)");
+  change(R"({"285","Контрагент","","Контрагент","0",
+{"Refers",{"205"},{"225"}})", R"({"285","Контрагент","","Контрагент","0",
+{"Refers",{"205"}})");
+  change(R"({"120","Контрагенты",)", R"({"120","Партнеры",)");
+  const std::string other = Dir.Utf8File("other.md");
+  Write(other, changed);
+  TContents after;
+  std::string error;
+  ASSERT_TRUE(LoadContents(other, after, error)) << error;
+  const std::vector<TChange> changes = Compare(Contents, after, false);
+  std::string words;
+  bool different = false;
+  ASSERT_TRUE(DiffText(File, other, {}, words, different, error)) << error;
+  // A rename alone is one change: not the whole description's lines as well.
+  ASSERT_EQ(3u, changes.size()) << words;
+
+  const TChange* name = nullptr;
+  const TChange* item = nullptr;
+  const TChange* refers = nullptr;
+  for (const TChange& c : changes)
+    (c.On == TChangeOn::Name ? name : c.On == TChangeOn::Item ? item : refers) = &c;
+  ASSERT_TRUE(name && item && refers);
+  EXPECT_EQ(Named("Контрагенты", KindReference), name->ObjectA);
+  EXPECT_EQ("Партнеры", U(after.Model->Object(name->ObjectB).Name));
+
+  EXPECT_EQ(TChangeOp::Renamed, item->Op);
+  EXPECT_EQ(Named("Поступление", KindDocument), item->ObjectA);
+  ASSERT_EQ(2u, item->Steps.size());
+  EXPECT_EQ("Head Fields", std::string(item->Steps[0].Part.Tag));
+  EXPECT_TRUE(item->Steps[1].IsItem);
+  EXPECT_EQ("Поставщик", U(item->A.Item.Name));
+  EXPECT_EQ("Продавец", U(item->B.Item.Name));
+  EXPECT_FALSE(item->ValueChanged);
+
+  EXPECT_EQ(TChangeOp::Changed, refers->Op);
+  EXPECT_EQ(TChangeOn::Fact, refers->On);
+  EXPECT_EQ(0u, refers->Fact.rfind("refers", 0)) << refers->Fact;
+  EXPECT_EQ(Named("ПриходНаСклад", KindDocJournal), refers->ObjectB);
 }
 
 }  // namespace

@@ -1,25 +1,27 @@
-// ostrak diff: two configurations compared object by object, matched by identifier first
-// and then by name, so that a rename is one change and what changed inside it still shows.
+// ostrak diff: the comparison's change list in words, for people (in the comparison's order),
+// for scripts (by path) and counted per object (--stat).
 #include <algorithm>
-#include <map>
-#include <unordered_map>
 
-#include "host/tool/answers/Contents.h"
-#include "host/tool/ground/Ground.h"
-#include "host/tool/vc/Vc.h"
-#include "host/tool/ground/LineDiff.h"
 #include "host/tool/answers/Queries.h"
+#include "host/tool/ground/Ground.h"
+#include "host/tool/vc/Compare.h"
+#include "host/tool/vc/Vc.h"
 #include "platform/Text.h"
 
 namespace kalamos {
 
 namespace {
-struct TChange {
-  std::string Op;  // "added", "removed", "changed", "renamed"
-  std::vector<std::string> Path;
-  TJson Old, New;
-  std::string Hunks;  // a module's unified diff
-};
+const char* OpWord(TChangeOp op) {
+  switch (op) {
+    case TChangeOp::Added: return "added";
+    case TChangeOp::Removed: return "removed";
+    case TChangeOp::Renamed: return "renamed";
+    case TChangeOp::Changed: break;
+  }
+  return "changed";
+}
+
+std::string Mark(TChangeOp op) { return op == TChangeOp::Added ? "+ " : op == TChangeOp::Removed ? "- " : "~ "; }
 
 // Per object for --stat.
 struct TCounts {
@@ -30,120 +32,258 @@ struct TCounts {
   size_t Added = 0, Removed = 0, Changed = 0, LinesAdded = 0, LinesRemoved = 0;
 };
 
-// Identifier "0" stands on several lists of one object and says nothing about which is which.
-bool RealId(std::string_view id) { return !id.empty() && id != "0"; }
-
-// Pairs of a's and b's entries: by identifier first, then by name among the rest, a repeated
-// name taken in order. -1 on a side means there is none.
-template <class T, class Id, class Name>
-std::vector<std::pair<int32_t, int32_t>> Match(const std::vector<T>& a, const std::vector<T>& b, Id idOf, Name nameOf) {
-  std::vector<int32_t> ofA(a.size(), -1), ofB(b.size(), -1);
-  std::unordered_map<std::string_view, int32_t> ids;
-  for (size_t j = b.size(); j-- > 0;)
-    if (RealId(idOf(b[j]))) ids[idOf(b[j])] = int32_t(j);
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (!RealId(idOf(a[i]))) continue;
-    auto found = ids.find(idOf(a[i]));
-    if (found != ids.end() && ofB[size_t(found->second)] < 0) ofA[i] = found->second, ofB[size_t(found->second)] = int32_t(i);
-  }
-  std::multimap<std::string_view, int32_t> names;
-  for (size_t j = 0; j < b.size(); ++j)
-    if (ofB[j] < 0) names.emplace(nameOf(b[j]), int32_t(j));
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (ofA[i] >= 0) continue;
-    auto found = names.find(nameOf(a[i]));
-    if (found == names.end()) continue;
-    ofA[i] = found->second, ofB[size_t(found->second)] = int32_t(i);
-    names.erase(found);
-  }
-  // In b's order, each removed entry where it stood in a's.
-  std::vector<std::pair<int32_t, int32_t>> pairs;
-  for (size_t j = 0; j < b.size(); ++j) pairs.emplace_back(ofB[j], int32_t(j));
-  for (size_t i = 0; i < a.size(); ++i)
-    if (ofA[i] < 0) pairs.emplace_back(int32_t(i), -1);
-  return pairs;
+std::string QuotedFields(const std::vector<std::string_view>& fields) {
+  std::string text;
+  for (size_t i = 0; i < fields.size(); ++i) text += (i ? ", " : "") + JsonString(U(fields[i]));
+  return text;
 }
 
-class TComparison {
+TJson RawFields(const std::vector<std::string_view>& fields) {
+  TJson raw = TJson::array();
+  for (std::string_view f : fields) raw.push_back(U(f));
+  return raw;
+}
+
+// The words of every "Refers" list of a node, in order.
+std::string RefersOf(const TModel& model, int32_t node) {
+  std::string words;
+  for (int32_t c = model.Tree().Node(node).FirstChild; c >= 0; c = model.Tree().Node(c).NextSibling)
+    if (IsRefersList(model.Tree(), c)) words += (words.empty() ? "" : "; ") + RefersWords(model, c);
+  return words;
+}
+
+// A value that is one line on each side, as people read its change.
+std::string ValueLines(TChangeOp op, const std::string& label, const std::string& vx, const std::string& vy) {
+  if (op == TChangeOp::Added) return "+ " + label + ": " + vy + "\n";
+  if (op == TChangeOp::Removed) return "- " + label + ": " + vx + "\n";
+  return "~ " + label + "\n    было:  " + vx + "\n    стало: " + vy + "\n";
+}
+
+std::string Indented(std::string_view text) {
+  std::string out;
+  for (std::string_view line : SplitLines(text)) out.append("    ").append(line).append("\n");
+  return out;
+}
+
+const char* StreamKindWord(TStreamKind kind) {
+  return kind == TStreamKind::Module ? "module" : kind == TStreamKind::Form ? "form" : "other";
+}
+
+TJson StreamJson(const TPlacedStream& s) {
+  TJson json{{"path", s.Stream->Path}, {"kind", StreamKindWord(s.Kind)}, {"place", s.Words},
+             {"digest", Digest(s.Stream->Bytes)}, {"size", s.Stream->Bytes.size()}};
+  if (s.Kind == TStreamKind::Module && TextOfStream(s).Damaged) json["damaged"] = true;
+  return json;
+}
+
+// The change list in words: lines for people, entries for scripts, counts per object.
+class TRendering {
 public:
-  TComparison(const TContents& a, const TContents& b, const TDiffOptions& options)
+  TRendering(const TContents& a, const TContents& b, const TDiffOptions& options)
       : A(a), B(b), MA(*a.Model), MB(*b.Model), Options(options) {}
 
-  std::vector<TChange> Changes;
-  std::vector<TCounts> Counts;
-  std::string Human;
-
-  void Run() {
-    for (int kind = 0; kind < KindCount; ++kind) {
-      std::vector<int32_t> xa, xb;
-      for (size_t i = 0; i < MA.Objects().size(); ++i)
-        if (MA.Object(int32_t(i)).Kind == kind) xa.push_back(int32_t(i));
-      for (size_t i = 0; i < MB.Objects().size(); ++i)
-        if (MB.Object(int32_t(i)).Kind == kind) xb.push_back(int32_t(i));
-      std::vector<TNamed> na, nb;
-      for (int32_t o : xa) na.push_back(MA.Object(o));
-      for (int32_t o : xb) nb.push_back(MB.Object(o));
-      auto pairs = Match(na, nb, [](const TNamed& n) { return n.Id; }, [](const TNamed& n) { return n.Name; });
-      for (auto [i, j] : pairs) {
-        if (i < 0) AddedObject(xb[size_t(j)]);
-        else if (j < 0) RemovedObject(xa[size_t(i)]);
-        else BothObjects(xa[size_t(i)], xb[size_t(j)]);
+  std::string Human(const TChange& c) {
+    switch (c.On) {
+      case TChangeOn::Object: {
+        std::string text = Mark(c.Op) + Words(c) + "\n";
+        if (Options.Full) {
+          std::string whole;
+          ObjectText(Side(c), Object(c), whole);
+          text += Indented(whole);
+        }
+        return text;
       }
+      case TChangeOn::Name: return "~ " + ObjectWords(MA, c.ObjectA) + " → " + U(MB.Object(c.ObjectB).Name) + "\n";
+      case TChangeOn::Fact: {
+        const TFact *fx = FactOf(c, false), *fy = FactOf(c, true);
+        if (c.Op == TChangeOp::Added) return "+ " + Words(c) + ": " + fy->Label + ": " + fy->Value + "\n";
+        if (c.Op == TChangeOp::Removed) return "- " + Words(c) + ": " + fx->Label + ": " + fx->Value + "\n";
+        return "~ " + Words(c) + ": " + fy->Label + "\n    было:  " + fx->Value + "\n    стало: " + fy->Value + "\n";
+      }
+      case TChangeOn::Description: return "~ " + Words(c) + "\n" + Indented(c.Lines.Hunks);
+      case TChangeOn::Fields:
+        return ValueLines(c.Op, StepWords(c, c.Steps.size()) + ": поля", QuotedFields(PartFields(MA, c.A)),
+                          QuotedFields(PartFields(MB, c.B)));
+      case TChangeOn::Refers:
+        return ValueLines(c.Op, StepWords(c, c.Steps.size()) + ": ссылки", RefersWordsOf(MA, c.A), RefersWordsOf(MB, c.B));
+      case TChangeOn::Item: return ItemLines(c);
+      case TChangeOn::Stream: return StreamLines(c);
     }
-    // The container's own streams count for no object.
-    TCounts none;
-    CurrentCounts = &none;
-    Streams(nullptr, -1, -1);
+    return {};
+  }
+
+  // {"op", "path", "old", "new"} and a text's "diff".
+  TJson Json(const TChange& c) {
+    TJson old, now;
+    switch (c.On) {
+      case TChangeOn::Object:
+        (c.Op == TChangeOp::Added ? now : old) = Options.Full ? Whole(Side(c), Object(c)) : Brief(c);
+        break;
+      case TChangeOn::Name: old = U(MA.Object(c.ObjectA).Name), now = U(MB.Object(c.ObjectB).Name); break;
+      case TChangeOn::Fact:
+        if (const TFact* f = FactOf(c, false)) old = f->Raw;
+        if (const TFact* f = FactOf(c, true)) now = f->Raw;
+        break;
+      case TChangeOn::Description: old = c.TextA, now = c.TextB; break;
+      case TChangeOn::Fields:
+        if (c.Op != TChangeOp::Added) old = RawFields(PartFields(MA, c.A));
+        if (c.Op != TChangeOp::Removed) now = RawFields(PartFields(MB, c.B));
+        break;
+      case TChangeOn::Refers:
+        if (c.Op != TChangeOp::Added) old = RefersWordsOf(MA, c.A);
+        if (c.Op != TChangeOp::Removed) now = RefersWordsOf(MB, c.B);
+        break;
+      case TChangeOn::Item:
+        if (c.A.Present()) old = ItemJson(MA, c.A.Item);
+        if (c.B.Present()) now = ItemJson(MB, c.B.Item);
+        break;
+      case TChangeOn::Stream:
+        if (c.StreamA) old = StreamJson(*c.StreamA);
+        if (c.StreamB) now = StreamJson(*c.StreamB);
+        break;
+    }
+    TJson entry{{"op", OpWord(c.Op)}, {"path", Path(c)}, {"old", std::move(old)}, {"new", std::move(now)}};
+    if (!c.Lines.Hunks.empty()) entry["diff"] = c.Lines.Hunks;
+    return entry;
+  }
+
+  // Where a change stands for scripts: the object's kind and name, the way down by tags and
+  // names, then what changed there.
+  std::vector<std::string> Path(const TChange& c) const {
+    std::vector<std::string> path;
+    if (Object(c) >= 0) {
+      const TObject& object = Side(c).Model->Object(Object(c));
+      path = {KindEnglish(object.Kind), U(object.Name)};
+    }
+    for (const TStep& step : c.Steps) path.push_back(step.IsItem || step.Part.Tag.empty() ? StepLabel(step) : U(step.Part.Tag));
+    switch (c.On) {
+      case TChangeOn::Fact: path.push_back(c.Fact); break;
+      case TChangeOn::Description: path.push_back("description"); break;
+      case TChangeOn::Fields: path.push_back("fields"); break;
+      case TChangeOn::Refers: path.push_back("refers"); break;
+      case TChangeOn::Stream:
+        path.push_back("streams");
+        path.push_back((c.StreamB ? c.StreamB : c.StreamA)->Stream->Path);
+        break;
+      default: break;
+    }
+    return path;
+  }
+
+  // What a change adds to its object's counts; the object's entry is made at its first change,
+  // since most objects of a large configuration have none. The container's own count nowhere.
+  void Tally(const TChange& c, std::vector<TCounts>& counts) {
+    if (Object(c) < 0) return;
+    if (counts.empty() || CountedA != c.ObjectA || CountedB != c.ObjectB) {
+      CountedA = c.ObjectA, CountedB = c.ObjectB;
+      TCounts& entry = counts.emplace_back();
+      const TObject& object = Side(c).Model->Object(Object(c));
+      entry.Name = Words(c), entry.Bare = U(object.Name), entry.Kind = object.Kind;
+    }
+    TCounts& entry = counts.back();
+    switch (c.On) {
+      case TChangeOn::Object: {
+        size_t items = 0;
+        for (const TPart& part : Side(c).Model->Object(Object(c)).Parts) items += Side(c).Model->Items(part).size();
+        (c.Op == TChangeOp::Added ? entry.Added : entry.Removed) += items;
+        entry.State = c.Op == TChangeOp::Added ? TCounts::TState::Added : TCounts::TState::Removed;
+        return;
+      }
+      case TChangeOn::Stream:
+        if (c.Texts && (c.StreamB ? c.StreamB : c.StreamA)->Kind == TStreamKind::Module)
+          entry.LinesAdded += c.Lines.Added, entry.LinesRemoved += c.Lines.Removed;
+        ++entry.Changed;
+        return;
+      case TChangeOn::Name:
+      case TChangeOn::Description: ++entry.Changed; return;
+      default:
+        ++(c.Op == TChangeOp::Added ? entry.Added : c.Op == TChangeOp::Removed ? entry.Removed : entry.Changed);
+    }
   }
 
 private:
   const TContents &A, &B;
   const TModel &MA, &MB;
-  TDiffOptions Options;
-  TCounts* CurrentCounts = nullptr;
-  const TModel* CurrentModel = nullptr;
-  int32_t CurrentObject = -1;
-  std::string Current;  // "Документ Счет"
+  const TDiffOptions& Options;
+  // The object last named and its facts: a change comes with the other changes of its object.
+  int32_t WordsA = -2, WordsB = -2, FactsA = -2, FactsB = -2, CountedA = -2, CountedB = -2;
+  std::string ObjectName;
+  std::vector<TFact> FactsX, FactsY;
 
+  // An object's change names it as its newer side has it.
+  const TContents& Side(const TChange& c) const { return c.ObjectB >= 0 ? B : A; }
+  static int32_t Object(const TChange& c) { return c.ObjectB >= 0 ? c.ObjectB : c.ObjectA; }
 
-  void Add(const std::string& op, std::vector<std::string> path, TJson old, TJson now, const std::string& human,
-           std::string hunks = std::string()) {
-    Changes.push_back({op, std::move(path), std::move(old), std::move(now), std::move(hunks)});
-    if (!Options.Stat) Human += human;
-  }
-
-  static std::string Mark(const std::string& op) { return op == "added" ? "+ " : op == "removed" ? "- " : "~ "; }
-
-  // The object whose changes come next; its words and counts are made at its first change,
-  // since most objects of a large configuration have none.
-  void StartObject(const TModel& model, int32_t o) {
-    CurrentModel = &model;
-    CurrentObject = o;
-    CurrentCounts = nullptr;
-  }
-  TCounts& Counted() {
-    if (!CurrentCounts) {
-      TCounts counts;
-      counts.Name = Cur();
-      if (CurrentObject >= 0) counts.Bare = U(CurrentModel->Object(CurrentObject).Name);
-      counts.Kind = CurrentObject >= 0 ? CurrentModel->Object(CurrentObject).Kind : 0;
-      Counts.push_back(counts);
-      CurrentCounts = &Counts.back();
+  const std::string& Words(const TChange& c) {
+    if (WordsA != c.ObjectA || WordsB != c.ObjectB) {
+      WordsA = c.ObjectA, WordsB = c.ObjectB;
+      ObjectName = Object(c) >= 0 ? ObjectWords(*Side(c).Model, Object(c)) : std::string();
     }
-    return *CurrentCounts;
-  }
-  const std::string& Cur() {
-    if (CurrentCounts) return Counted().Name;
-    Current = CurrentObject >= 0 ? ObjectWords(*CurrentModel, CurrentObject) : std::string();
-    return Current;
+    return ObjectName;
   }
 
-  TJson Brief(const TModel& model, int32_t o) {
-    return TJson{{"id", U(model.Object(o).Id)}, {"name", U(model.Object(o).Name)}};
+  const TFact* FactOf(const TChange& c, bool newer) {
+    if (FactsA != c.ObjectA || FactsB != c.ObjectB) {
+      FactsA = c.ObjectA, FactsB = c.ObjectB;
+      FactsX = ObjectFacts(MA, c.ObjectA, Options.Json);
+      FactsY = ObjectFacts(MB, c.ObjectB, Options.Json);
+    }
+    for (const TFact& f : newer ? FactsY : FactsX)
+      if (f.Key == c.Fact) return &f;
+    return nullptr;
+  }
+
+  static std::string StepLabel(const TStep& step) {
+    return step.IsItem ? U(ItemLabel(step.Item, step.Index)) : PartLabel(step.Part, step.Index);
+  }
+
+  // "Документ Счет: шапка: Склад", the object and its first count steps.
+  std::string StepWords(const TChange& c, size_t count) {
+    std::string words = Words(c);
+    for (size_t k = 0; k < count; ++k) words += ": " + StepLabel(c.Steps[k]);
+    return words;
+  }
+
+  static std::string RefersWordsOf(const TModel& model, const TStep& step) {
+    return step.Present() ? RefersOf(model, step.Node()) : std::string();
+  }
+
+  std::string ItemLines(const TChange& c) {
+    const std::string part = StepWords(c, c.Steps.size() - 1);
+    if (c.Op == TChangeOp::Added || c.Op == TChangeOp::Removed) {
+      const bool added = c.Op == TChangeOp::Added;
+      const std::string value = ItemValue(added ? MB : MA, (added ? c.B : c.A).Item);
+      return Mark(c.Op) + part + ": " + StepLabel(added ? c.B : c.A) + (value.empty() ? "" : ": " + value) + "\n";
+    }
+    auto shown = [](const TStep& step) {
+      return StepLabel(step) + (step.Item.Id.empty() ? "" : " (" + U(step.Item.Id) + ")");
+    };
+    std::string text = "~ " + part + ": " + shown(c.A) + (c.Op == TChangeOp::Renamed ? " → " + shown(c.B) : "") + "\n";
+    if (c.ValueChanged) text += "    было:  " + ItemValue(MA, c.A.Item) + "\n    стало: " + ItemValue(MB, c.B.Item) + "\n";
+    return text;
+  }
+
+  std::string StreamLines(const TChange& c) {
+    const TPlacedStream& any = c.StreamB ? *c.StreamB : *c.StreamA;
+    const std::string owner = (Object(c) >= 0 ? Words(c) : OwnerWords(c.StreamB ? B : A, any)) + ": " + any.Words;
+    if (c.Texts) return Mark(c.Op) + owner + "\n" + Indented(c.Lines.Hunks);
+    if (any.Kind != TStreamKind::Other) {
+      const TStreamText ta = c.StreamA ? TextOfStream(*c.StreamA) : TStreamText(),
+                        tb = c.StreamB ? TextOfStream(*c.StreamB) : TStreamText();
+      return Mark(c.Op) + owner + ": " + (tb.Damaged ? "поврежден" : "был поврежден") + " (" +
+             (tb.Damaged ? tb : ta).Why + ")\n";
+    }
+    return Mark(c.Op) + owner + ": " + (c.StreamA ? DigestWords(*c.StreamA->Stream) : std::string("нет")) + " → " +
+           (c.StreamB ? DigestWords(*c.StreamB->Stream) : std::string("нет")) + "\n";
+  }
+
+  TJson Brief(const TChange& c) const {
+    const TObject& object = Side(c).Model->Object(Object(c));
+    return TJson{{"id", U(object.Id)}, {"name", U(object.Name)}};
   }
 
   // With --full: the object whole, as show --json has it, its streams beside.
-  TJson Whole(const TContents& contents, int32_t o) {
+  static TJson Whole(const TContents& contents, int32_t o) {
     TJson json = ShowJson(*contents.Model, o);
     TJson streams = TJson::array();
     for (const TPlacedStream* s : contents.StreamsOf(o)) {
@@ -153,326 +293,6 @@ private:
     }
     json["streams"] = std::move(streams);
     return json;
-  }
-
-  void Whole(const TContents& contents, int32_t o, const std::string& op) {
-    const TModel& model = *contents.Model;
-    std::vector<std::string> path{KindEnglish(model.Object(o).Kind), U(model.Object(o).Name)};
-    size_t items = 0;
-    for (const TPart& part : model.Object(o).Parts) items += model.Items(part).size();
-    (op == "added" ? Counted().Added : Counted().Removed) += items;
-    Counted().State = op == "added" ? TCounts::TState::Added : TCounts::TState::Removed;
-    std::string human = Mark(op) + Cur() + "\n";
-    if (Options.Full) {
-      std::string text;
-      ObjectText(contents, o, text);
-      for (std::string_view line : SplitLines(text)) human += "    " + std::string(line) + "\n";
-    }
-    TJson value = Options.Full ? Whole(contents, o) : Brief(model, o);
-    if (op == "added") Add(op, path, nullptr, std::move(value), human);
-    else Add(op, path, std::move(value), nullptr, human);
-  }
-
-  void AddedObject(int32_t o) {
-    StartObject(MB, o);
-    Whole(B, o, "added");
-  }
-  void RemovedObject(int32_t o) {
-    StartObject(MA, o);
-    Whole(A, o, "removed");
-  }
-
-  void BothObjects(int32_t x, int32_t y) {
-    StartObject(MB, y);
-    const TObject &ox = MA.Object(x), &oy = MB.Object(y);
-    const std::string kind = KindEnglish(oy.Kind), name = U(oy.Name);
-    if (ox.Name != oy.Name) {
-      ++Counted().Changed;
-      Add("renamed", {kind, name}, U(ox.Name), name, "~ " + ObjectWords(MA, x) + " → " + U(oy.Name) + "\n");
-    }
-    // Written alike, byte for byte: nothing of the description changed.
-    if (MA.Tree().Raw(ox.Node) != MB.Tree().Raw(oy.Node)) {
-      const size_t before = Changes.size();
-      // The object's own facts, by key; they all come from its fields and its Refers lists.
-      Facts(x, y, kind, name);
-      Parts(MA.Object(x).Parts, MB.Object(y).Parts, Cur() + ": ", {kind, name}, false);
-      // Whatever the comparison above has no words for still shows, as lines of text.
-      if (Changes.size() == before) Lines(x, y, kind, name);
-    }
-    Streams(&ox, x, y);
-  }
-
-  void Lines(int32_t x, int32_t y, const std::string& kind, const std::string& name) {
-    std::string tx, ty;
-    DescriptionText(*A.Model, x, tx);
-    DescriptionText(*B.Model, y, ty);
-    if (tx == ty) return;
-    TLineDiff lines = DiffLines(SplitLines(tx), SplitLines(ty));
-    ++Counted().Changed;
-    std::string human = "~ " + Cur() + "\n";
-    for (std::string_view line : SplitLines(lines.Hunks)) human += "    " + std::string(line) + "\n";
-    Add("changed", {kind, name, "description"}, tx, ty, human, lines.Hunks);
-  }
-
-  void Facts(int32_t x, int32_t y, const std::string& kind, const std::string& name) {
-    std::vector<TFact> fx = ObjectFacts(MA, x), fy = ObjectFacts(MB, y);
-    std::map<std::string, const TFact*> byKey;
-    for (const TFact& f : fx) byKey[f.Key] = &f;
-    for (const TFact& f : fy) {
-      auto found = byKey.find(f.Key);
-      if (found == byKey.end()) {
-        ++Counted().Added;
-        Add("added", {kind, name, f.Key}, nullptr, f.Raw, "+ " + Cur() + ": " + f.Label + ": " + f.Value + "\n");
-      } else {
-        // Decided on what the description writes: a referenced object's new name is that
-        // object's change, not this one's.
-        if (found->second->Basis != f.Basis) {
-          ++Counted().Changed;
-          Add("changed", {kind, name, f.Key}, found->second->Raw, f.Raw,
-              "~ " + Cur() + ": " + f.Label + "\n    было:  " + found->second->Value + "\n    стало: " + f.Value + "\n");
-        }
-        byKey.erase(found);
-      }
-    }
-    for (const TFact& f : fx)
-      if (byKey.count(f.Key)) {
-        ++Counted().Removed;
-        Add("removed", {kind, name, f.Key}, f.Raw, nullptr, "- " + Cur() + ": " + f.Label + ": " + f.Value + "\n");
-      }
-  }
-
-  // A part's key across versions: its tag, else its identifier, else its place.
-  static std::string PartKey(const TPart& part, size_t index) {
-    if (!part.Tag.empty()) return std::string(part.Tag);
-    if (!part.Id.empty()) return "#" + std::string(part.Id);
-    return "##" + std::to_string(index);
-  }
-
-  // Parts matched by key, a repeated key taken in order. prefix: the words before the part's
-  // ("Документ Счет: "), path: the JSON path before it; deep below the first item level.
-  void Parts(const std::vector<TPart>& pa, const std::vector<TPart>& pb, const std::string& prefix,
-             const std::vector<std::string>& path, bool deep) {
-    std::multimap<std::string, std::pair<const TPart*, size_t>> keys;
-    for (size_t i = 0; i < pa.size(); ++i) keys.emplace(PartKey(pa[i], i), std::make_pair(&pa[i], i));
-    for (size_t j = 0; j < pb.size(); ++j) {
-      auto found = keys.find(PartKey(pb[j], j));
-      if (found == keys.end()) {
-        Part(nullptr, 0, &pb[j], j, prefix, path, deep);
-        continue;
-      }
-      const auto [old, i] = found->second;
-      keys.erase(found);
-      if (MA.Tree().Raw(old->Node) != MB.Tree().Raw(pb[j].Node)) Part(old, i, &pb[j], j, prefix, path, deep);
-    }
-    for (const auto& [key, part] : keys) Part(part.first, part.second, nullptr, 0, prefix, path, deep);
-  }
-
-  static std::string Quoted(const std::vector<std::string_view>& fields) {
-    std::string text;
-    for (size_t i = 0; i < fields.size(); ++i) text += (i ? ", " : "") + JsonString(U(fields[i]));
-    return text;
-  }
-  static TJson Raw(const std::vector<std::string_view>& fields) {
-    TJson raw = TJson::array();
-    for (std::string_view f : fields) raw.push_back(U(f));
-    return raw;
-  }
-
-  // A value that is one line on each side: its fields, or a Refers list's words.
-  void Value(const std::string& label, std::vector<std::string> path, const std::string& vx, const std::string& vy,
-             TJson rx, TJson ry) {
-    if (vx == vy) return;
-    if (vx.empty()) {
-      ++Counted().Added;
-      Add("added", std::move(path), nullptr, std::move(ry), "+ " + label + ": " + vy + "\n");
-    } else if (vy.empty()) {
-      ++Counted().Removed;
-      Add("removed", std::move(path), std::move(rx), nullptr, "- " + label + ": " + vx + "\n");
-    } else {
-      ++Counted().Changed;
-      Add("changed", std::move(path), std::move(rx), std::move(ry),
-          "~ " + label + "\n    было:  " + vx + "\n    стало: " + vy + "\n");
-    }
-  }
-
-  std::vector<std::string_view> OwnFields(const TModel& model, const TPart* part) {
-    if (!part) return {};
-    std::vector<std::string_view> all = model.Tree().Fields(part->Node);
-    if (!all.empty() && (!part->Tag.empty() || !part->Id.empty())) all.erase(all.begin());
-    return all;
-  }
-
-  // The words of every "Refers" list of a node, in order.
-  static std::string RefersOf(const TModel& model, int32_t node) {
-    std::string words;
-    for (int32_t c = model.Tree().Node(node).FirstChild; c >= 0; c = model.Tree().Node(c).NextSibling)
-      if (IsRefersList(model.Tree(), c)) words += (words.empty() ? "" : "; ") + RefersWords(model, c);
-    return words;
-  }
-
-  void Part(const TPart* x, size_t ix, const TPart* y, size_t iy, const std::string& prefix,
-            const std::vector<std::string>& path, bool deep) {
-    const TPart& any = y ? *y : *x;
-    const std::string label = PartLabel(any, y ? iy : ix);
-    const std::string words = prefix + label;
-    std::vector<std::string> here = path;
-    here.push_back(any.Tag.empty() ? label : U(any.Tag));
-    const std::vector<std::string_view> fx = OwnFields(MA, x), fy = OwnFields(MB, y);
-    std::vector<std::string> fieldsPath = here;
-    fieldsPath.push_back("fields");
-    Value(words + ": поля", fieldsPath, Quoted(fx), Quoted(fy), Raw(fx), Raw(fy));
-    if (deep) {
-      std::vector<std::string> refersPath = here;
-      refersPath.push_back("refers");
-      const std::string rx = x ? RefersOf(MA, x->Node) : "", ry = y ? RefersOf(MB, y->Node) : "";
-      Value(words + ": ссылки", refersPath, rx, ry, rx, ry);
-    }
-    if (x && y && SameItems(*x, *y)) return;
-    static const std::vector<TItem> none;
-    Items(words, here, x ? MA.Items(*x) : none, y ? MB.Items(*y) : none, deep);
-  }
-
-  // The same items written alike in the same order: most parts of most objects.
-  bool SameItems(const TPart& x, const TPart& y) const {
-    const std::vector<int32_t> px = MA.ItemNodes(x), py = MB.ItemNodes(y);
-    if (px.size() != py.size()) return false;
-    for (size_t k = 0; k < px.size(); ++k)
-      if (MA.Tree().Raw(px[k]) != MB.Tree().Raw(py[k])) return false;
-    return true;
-  }
-
-  void Items(const std::string& part, const std::vector<std::string>& path, const std::vector<TItem>& a,
-             const std::vector<TItem>& b, bool deep) {
-    std::vector<std::string> labelsA, labelsB;
-    for (size_t k = 0; k < a.size(); ++k) labelsA.push_back(ItemLabel(a[k], k));
-    for (size_t k = 0; k < b.size(); ++k) labelsB.push_back(ItemLabel(b[k], k));
-    auto pairs = Match(a, b, [](const TItem& i) { return i.Id; }, [](const TItem& i) { return i.Name; });
-    for (auto [i, j] : pairs) {
-      std::vector<std::string> here = path;
-      if (i < 0) {
-        const TItem& item = b[size_t(j)];
-        ++Counted().Added;
-        const std::string value = ItemValue(MB, item);
-        here.push_back(U(labelsB[size_t(j)]));
-        Add("added", here, nullptr, ItemJson(MB, item),
-            "+ " + part + ": " + U(labelsB[size_t(j)]) + (value.empty() ? "" : ": " + value) + "\n");
-        Below(nullptr, &item, part + ": " + U(labelsB[size_t(j)]) + ": ", here);
-      } else if (j < 0) {
-        const TItem& item = a[size_t(i)];
-        ++Counted().Removed;
-        const std::string value = ItemValue(MA, item);
-        here.push_back(U(labelsA[size_t(i)]));
-        Add("removed", here, ItemJson(MA, item), nullptr,
-            "- " + part + ": " + U(labelsA[size_t(i)]) + (value.empty() ? "" : ": " + value) + "\n");
-        Below(&item, nullptr, part + ": " + U(labelsA[size_t(i)]) + ": ", here);
-      } else {
-        const TItem &x = a[size_t(i)], &y = b[size_t(j)];
-        // Written alike, same item: a referenced object's new name is that object's change.
-        if (MA.Tree().Raw(x.Node) == MB.Tree().Raw(y.Node)) continue;
-        const std::string &lx = labelsA[size_t(i)], &ly = labelsB[size_t(j)];
-        here.push_back(U(ly));
-        const std::string vx = ItemValue(MA, x), vy = ItemValue(MB, y);
-        const bool renamed = lx != ly || x.Id != y.Id;
-        // Decided on the fields as written; the words only show it.
-        const bool valueChanged = ValueFields(MA, x) != ValueFields(MB, y);
-        if (renamed || valueChanged) {
-          ++Counted().Changed;
-          auto shown = [](const std::string& label, const TItem& item) {
-            return U(label) + (item.Id.empty() ? "" : " (" + U(item.Id) + ")");
-          };
-          std::string human = "~ " + part + ": " + shown(lx, x) + (renamed ? " → " + shown(ly, y) : "") + "\n";
-          if (valueChanged) human += "    было:  " + vx + "\n    стало: " + vy + "\n";
-          Add(renamed ? "renamed" : "changed", here, ItemJson(MA, x), ItemJson(MB, y), human);
-        }
-        if (deep) {
-          std::vector<std::string> refersPath = here;
-          refersPath.push_back("refers");
-          const std::string rx = RefersOf(MA, x.Node), ry = RefersOf(MB, y.Node);
-          Value(part + ": " + U(ly) + ": ссылки", refersPath, rx, ry, rx, ry);
-        }
-        Parts(MA.PartsOf(x.Node), MB.PartsOf(y.Node), part + ": " + U(ly) + ": ", here, true);
-      }
-    }
-  }
-
-  // What an item's value is made of: its fields after its identifier and name (all of them for
-  // an item without an identifier), nested lists passed over.
-  static std::vector<std::string_view> ValueFields(const TModel& model, const TItem& item) {
-    std::vector<std::string_view> fields = model.Tree().Fields(item.Node);
-    if (!item.Id.empty()) fields.erase(fields.begin(), fields.begin() + std::min<size_t>(2, fields.size()));
-    return fields;
-  }
-
-  // What stands below an item that only one side has: its parts, every one added or removed.
-  void Below(const TItem* x, const TItem* y, const std::string& prefix, const std::vector<std::string>& path) {
-    static const std::vector<TPart> none;
-    Parts(x ? MA.PartsOf(x->Node) : none, y ? MB.PartsOf(y->Node) : none, prefix, path, true);
-  }
-
-  static const char* KindWord(TStreamKind kind) {
-    return kind == TStreamKind::Module ? "module" : kind == TStreamKind::Form ? "form" : "other";
-  }
-
-  static TJson StreamJson(const TPlacedStream& s) {
-    TJson json{{"path", s.Stream->Path}, {"kind", KindWord(s.Kind)}, {"place", s.Words},
-               {"digest", Digest(s.Stream->Bytes)}, {"size", s.Stream->Bytes.size()}};
-    if (s.Kind == TStreamKind::Module && TextOfStream(s).Damaged) json["damaged"] = true;
-    return json;
-  }
-
-  // The streams of an object on both sides (x, y), or the container's own (object null),
-  // matched by their place.
-  void Streams(const TObject* object, int32_t x, int32_t y) {
-    std::map<std::string, std::vector<const TPlacedStream*>> before;
-    for (const TPlacedStream* s : A.StreamsOf(object ? x : -1)) before[s->Key].push_back(s);
-    std::vector<std::pair<const TPlacedStream*, const TPlacedStream*>> pairs;
-    for (const TPlacedStream* s : B.StreamsOf(object ? y : -1)) {
-      auto& list = before[s->Key];
-      const TPlacedStream* old = nullptr;
-      if (!list.empty()) old = list.front(), list.erase(list.begin());
-      pairs.emplace_back(old, s);
-    }
-    for (auto& [key, list] : before)
-      for (const TPlacedStream* s : list) pairs.emplace_back(s, nullptr);
-    for (auto [sa, sb] : pairs) {
-      const TPlacedStream& any = sb ? *sb : *sa;
-      if (sa && sb && sa->Stream->Bytes == sb->Stream->Bytes) continue;
-      std::vector<std::string> path;
-      if (object) path = {KindEnglish(MB.Object(y).Kind), U(MB.Object(y).Name)};
-      path.push_back("streams");
-      path.push_back(any.Stream->Path);
-      const std::string owner = (object ? Cur() : OwnerWords(sb ? B : A, any)) + ": " + any.Words;
-      const std::string op = !sa ? "added" : !sb ? "removed" : "changed";
-      TJson old = sa ? StreamJson(*sa) : TJson(), now = sb ? StreamJson(*sb) : TJson();
-      // Modules and forms by their text: a form's change shows as a module's does.
-      if (any.Kind != TStreamKind::Other) {
-        const TStreamText ta = sa ? TextOfStream(*sa) : TStreamText(), tb = sb ? TextOfStream(*sb) : TStreamText();
-        if (!ta.Damaged && !tb.Damaged) {
-          if (sa && sb && ta.Text == tb.Text) continue;  // compressed anew, the same text
-          TLineDiff lines = DiffLines(SplitLines(ta.Text), SplitLines(tb.Text), 3, Options.IgnoreSpace);
-          if (sa && sb && lines.Hunks.empty()) continue;  // blanks alone, with -w
-          if (any.Kind == TStreamKind::Module) {
-            Counted().LinesAdded += lines.Added;
-            Counted().LinesRemoved += lines.Removed;
-          }
-          ++Counted().Changed;
-          std::string human = Mark(op) + owner + "\n";
-          for (std::string_view line : SplitLines(lines.Hunks)) human += "    " + std::string(line) + "\n";
-          Add(op, path, std::move(old), std::move(now), human, lines.Hunks);
-          continue;
-        }
-        ++Counted().Changed;
-        const TStreamText& bad = tb.Damaged ? tb : ta;
-        Add(op, path, std::move(old), std::move(now),
-            Mark(op) + owner + ": " + (tb.Damaged ? "поврежден" : "был поврежден") + " (" + bad.Why + ")\n");
-        continue;
-      }
-      ++Counted().Changed;
-      std::string human = Mark(op) + owner;
-      if (any.Kind == TStreamKind::Other)
-        human += ": " + (sa ? DigestWords(*sa->Stream) : std::string("нет")) + " → " + (sb ? DigestWords(*sb->Stream) : std::string("нет"));
-      Add(op, path, std::move(old), std::move(now), human + "\n");
-    }
   }
 };
 
@@ -529,26 +349,26 @@ bool DiffText(const std::string& left, const std::string& right, const TDiffOpti
     error = readA ? errorB : errorA;
     return false;
   }
-  TComparison comparison(a, b, options);
-  comparison.Run();
-  std::vector<TChange>& changes = comparison.Changes;
+  std::vector<TChange> changes = Compare(a, b, options.IgnoreSpace);
   different = !changes.empty();
+  TRendering rendering(a, b, options);
   if (options.Stat) {
-    out = options.Json ? JsonText(StatJson(comparison.Counts), 2) + "\n" : StatText(comparison.Counts);
+    std::vector<TCounts> counts;
+    for (const TChange& c : changes) rendering.Tally(c, counts);
+    out = options.Json ? JsonText(StatJson(counts), 2) + "\n" : StatText(counts);
     return true;
   }
   if (!options.Json) {
-    out = std::move(comparison.Human);
+    out.clear();
+    for (const TChange& c : changes) out += rendering.Human(c);
     return true;
   }
   // By path, element by element; UTF-8 bytes order as code points do.
-  std::stable_sort(changes.begin(), changes.end(), [](const TChange& x, const TChange& y) { return x.Path < y.Path; });
+  std::vector<std::pair<std::vector<std::string>, size_t>> order;
+  for (size_t k = 0; k < changes.size(); ++k) order.emplace_back(rendering.Path(changes[k]), k);
+  std::stable_sort(order.begin(), order.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
   TJson list = TJson::array();
-  for (TChange& c : changes) {
-    TJson entry{{"op", c.Op}, {"path", c.Path}, {"old", std::move(c.Old)}, {"new", std::move(c.New)}};
-    if (!c.Hunks.empty()) entry["diff"] = c.Hunks;
-    list.push_back(std::move(entry));
-  }
+  for (const auto& [path, k] : order) list.push_back(rendering.Json(changes[k]));
   out = JsonText(list, 2) + "\n";
   return true;
 }
