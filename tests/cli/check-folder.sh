@@ -18,7 +18,7 @@ mkdir -p "$HOME"
 passed=0; failed=0
 ok() { passed=$((passed + 1)); }
 bad() { failed=$((failed + 1)); echo "FAIL: $1"; [ -n "${2:-}" ] && printf '%s\n' "$2" | sed 's/^/    /'; }
-run() { "${ostrak[@]}" "$@" >out.txt 2>err.txt; rc=$?; }
+source "$src/tests/cli/run-tool.sh"
 status() { [ "$rc" = "$1" ] && ok || bad "$2: exit status $rc, wanted $1" "$(cat err.txt)"; }
 stderr_has() { grep -qF -- "$1" err.txt && ok || bad "$2: no \"$1\" on standard error" "$(cat err.txt)"; }
 # Every file of a folder with its digest, in a fixed order.

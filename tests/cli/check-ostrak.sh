@@ -17,9 +17,7 @@ cd "$work" || exit 1
 passed=0; failed=0
 ok() { passed=$((passed + 1)); }
 bad() { failed=$((failed + 1)); echo "FAIL: $1"; [ -n "${2:-}" ] && printf '%s\n' "$2" | sed 's/^/    /'; }
-
-# run ARGS...: runs the tool, keeping standard output, standard error and the status.
-run() { "${ostrak[@]}" "$@" >out.txt 2>err.txt; rc=$?; }
+source "$src/tests/cli/run-tool.sh"
 status() { [ "$rc" = "$1" ] && ok || bad "$2: exit status $rc, wanted $1" "$(cat err.txt)"; }
 stdout_is() { [ "$(cat out.txt)" = "$1" ] && ok || bad "$2: output differs (exit status $rc)" "$(diff <(printf '%s\n' "$1") out.txt; cat err.txt)"; }
 stderr_has() { grep -qF -- "$1" err.txt && ok || bad "$2: no \"$1\" on standard error" "$(cat err.txt)"; }

@@ -31,12 +31,26 @@ cp "$dll" "$work/with blank/$name"
 plain=$(winpath "$work/plain/$name")
 blank=$(winpath "$work/with blank/$name")
 
+# reg query ARGS...: its output and status, standard error left out. A query that failed
+# without a word is made once more: a missing key is said on standard error, and under Wine on
+# a loaded machine a 64-bit process now and then ends with status 1 before it has done
+# anything. The repeat is said in the output.
+query() {
+  local out rc
+  out=$("$run" reg query "$@" 2>"$work/query-err.txt"); rc=$?
+  if [ $rc != 0 ] && [ -z "$out" ] && [ ! -s "$work/query-err.txt" ]; then
+    echo "note: reg query $* ended with status $rc and printed nothing; run again" >&2
+    out=$("$run" reg query "$@" 2>/dev/null); rc=$?
+  fi
+  [ -z "$out" ] || printf '%s\n' "$out"
+  return $rc
+}
 # Default values of the component's keys under a classes root, one sorted "key|value" line
 # each (the value's name is in the prefix's language, so it is cut off whole).
 keys() {
   local root=$1 key
   for key in "CLSID\\$clsid" AddIn.kalamos; do
-    "$run" reg query "$root\\$key" /s 2>/dev/null | tr -d '\r' | LC_ALL=C awk '
+    query "$root\\$key" /s | tr -d '\r' | LC_ALL=C awk '
       /^HKEY_/ { key = $0; next }
       /^ +\(/ { sub(/^ +\([^)]*\) +REG_SZ +/, ""); print key "|" $0 }'
   done | LC_ALL=C sort
@@ -48,7 +62,7 @@ entries() {
     "$root\\CLSID\\$clsid|Q9Scholion" "$root\\CLSID\\$clsid\\InprocServer32|$module" \
     "$root\\CLSID\\$clsid\\ProgID|AddIn.kalamos" | LC_ALL=C sort
 }
-exists() { if "$run" reg query "$1" >/dev/null 2>&1; then echo yes; else echo no; fi; }
+exists() { if query "$1" >/dev/null; then echo yes; else echo no; fi; }
 regsvr() { "$run" regsvr32 /s "$@"; echo $?; }
 
 # For the person alone, from a path with a blank: quoted as machine-wide.
