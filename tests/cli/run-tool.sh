@@ -1,8 +1,9 @@
 # Sourced by the command-line checks: run ARGS... runs the tool ("${ostrak[@]}"), keeping
 # standard output in out.txt, standard error in err.txt and the status in rc. A run that
-# failed without a word, on either stream, is made once more, and the second is judged: the
-# tool does not fail silently, but under Wine on a loaded machine a 64-bit process now and then
-# ends with status 1 before it has done anything. The repeat is said in the output.
+# failed without a word, on either stream, is made once more, and the second is judged: under
+# Wine on a loaded machine a 64-bit process now and then ends with status 1 before it has done
+# anything, while the tool answers the same command the same way twice. The repeat is said in
+# the output.
 run() {
   "${ostrak[@]}" "$@" >out.txt 2>err.txt; rc=$?
   if [ "$rc" != 0 ] && [ ! -s out.txt ] && [ ! -s err.txt ]; then
