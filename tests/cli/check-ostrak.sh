@@ -373,7 +373,7 @@ stdout_is 'Документ ВСД_входящаяПартия: модуль д
 >   2: 	Движения.Остатки.Приход();
     3: 	Сообщить("Проведён");
     4: КонецПроцедуры' "grep shows the line among its neighbours"
-run grep vsd-a 'нет такого'
+run_once grep vsd-a 'нет такого'
 status 1 "grep that finds nothing"
 run grep vsd-garbage 'Проведён' --json
 python3 - out.txt <<'PY' && ok || bad "grep --json names what it could not read" "$(cat out.txt)"
@@ -521,7 +521,7 @@ run find model -- -основание
 stdout_is 'Документ Приход: шапка: Основание: синоним "Документ-основание"' "-- ends the options"
 run find model "собственное"
 stdout_is 'Справочник Склады: комментарий "или собственное"' "find looks into comments"
-run find model Нигде
+run_once find model Нигде
 status 1 "find without a match"
 
 run path model документ.приход.СКЛАД.район

@@ -5,9 +5,11 @@
 # anything, while the tool answers the same command the same way twice. The repeat is said in
 # the output.
 run() {
-  "${ostrak[@]}" "$@" >out.txt 2>err.txt; rc=$?
+  run_once "$@"
   if [ "$rc" != 0 ] && [ ! -s out.txt ] && [ ! -s err.txt ]; then
     echo "note: \"$*\" ended with status $rc and printed nothing; run again"
-    "${ostrak[@]}" "$@" >out.txt 2>err.txt; rc=$?
+    run_once "$@"
   fi
 }
+# The same, once, for a command whose answer is a silent failure (nothing found, as grep(1)).
+run_once() { "${ostrak[@]}" "$@" >out.txt 2>err.txt; rc=$?; }

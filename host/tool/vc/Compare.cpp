@@ -180,12 +180,13 @@ private:
     DescriptionText(MA, X, tx);
     DescriptionText(MB, Y, ty);
     // Every line starts with the object's words: a rename, a change of its own, would
-    // otherwise take every line with it.
-    if (MA.Object(X).Name != MB.Object(Y).Name) tx = Renamed(tx, ObjectWords(MA, X), ObjectWords(MB, Y));
-    if (tx == ty) return;
+    // otherwise take every line with it. The old text stays as it was for scripts.
+    const std::string shown =
+        MA.Object(X).Name != MB.Object(Y).Name ? Renamed(tx, ObjectWords(MA, X), ObjectWords(MB, Y)) : tx;
+    if (shown == ty) return;
     TChange& change = Add(TChangeOp::Changed, TChangeOn::Description, {});
     change.Texts = true;
-    change.Lines = DiffLines(SplitLines(tx), SplitLines(ty));
+    change.Lines = DiffLines(SplitLines(shown), SplitLines(ty));
     change.TextA = std::move(tx), change.TextB = std::move(ty);
   }
 
