@@ -112,8 +112,8 @@ public:
     return {};
   }
 
-  // {"op", "path", "old", "new"} and a text's "diff".
-  TJson Json(const TChange& c) {
+  // {"op", "path" (as Path made it), "old", "new"} and a text's "diff".
+  TJson Json(const TChange& c, std::vector<std::string> path) {
     TJson old, now;
     switch (c.On) {
       case TChangeOn::Object:
@@ -142,7 +142,7 @@ public:
         if (c.StreamB) now = StreamJson(*c.StreamB);
         break;
     }
-    TJson entry{{"op", OpWord(c.Op)}, {"path", Path(c)}, {"old", std::move(old)}, {"new", std::move(now)}};
+    TJson entry{{"op", OpWord(c.Op)}, {"path", std::move(path)}, {"old", std::move(old)}, {"new", std::move(now)}};
     if (!c.Lines.Hunks.empty()) entry["diff"] = c.Lines.Hunks;
     return entry;
   }
@@ -368,7 +368,7 @@ bool DiffText(const std::string& left, const std::string& right, const TDiffOpti
   for (size_t k = 0; k < changes.size(); ++k) order.emplace_back(rendering.Path(changes[k]), k);
   std::stable_sort(order.begin(), order.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
   TJson list = TJson::array();
-  for (const auto& [path, k] : order) list.push_back(rendering.Json(changes[k]));
+  for (auto& [path, k] : order) list.push_back(rendering.Json(changes[k], std::move(path)));
   out = JsonText(list, 2) + "\n";
   return true;
 }
